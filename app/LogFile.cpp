@@ -1,0 +1,114 @@
+#include "LogFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kLogName[] = "logfile.txt";
+constexpr char kLineEnd[] = "\r\n";
+
+int openForAppend(const QString &path)
+{
+    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+}
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+LogFile::LogFile(QString primaryPath, QString fallbackPath, Clock clock)
+    : mPrimaryPath(std::move(primaryPath)), mFallbackPath(std::move(fallbackPath)), mClock(std::move(clock))
+{
+}
+
+LogFile::~LogFile()
+{
+    if (mFd >= 0)
+        ::close(mFd);
+}
+
+QString LogFile::defaultPath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(kLogName));
+}
+
+QString LogFile::defaultFallbackPath()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty())
+        state = QDir::home().filePath(QStringLiteral(".local/state"));
+    return QDir(state).filePath(QStringLiteral("qd8400upgrade/") + QLatin1String(kLogName));
+}
+
+bool LogFile::ensureOpen()
+{
+    if (mFd >= 0)
+        return true;
+    if (mOpenFailed)
+        return false;
+    mFd = openForAppend(mPrimaryPath);
+    mActivePath = mPrimaryPath;
+    if (mFd < 0 && !mFallbackPath.isEmpty()) {
+        QDir().mkpath(QFileInfo(mFallbackPath).absolutePath());
+        mFd = openForAppend(mFallbackPath);
+        mActivePath = mFallbackPath;
+    }
+    if (mFd < 0) {
+        mOpenFailed = true;
+        mActivePath.clear();
+        std::fprintf(stderr, "QD8400Upgrade: cannot open the log file %s or %s: %s\n", qPrintable(mPrimaryPath),
+                     qPrintable(mFallbackPath), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void LogFile::refreshStamp(std::time_t now)
+{
+    if (now == mStampTime)
+        return;
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "I|%Y%m%d-%H%M%S|", &local);
+    mStamp.assign(stamp);
+    mStampTime = now;
+}
+
+void LogFile::Log_Add(QByteArrayView text)
+{
+    if (!ensureOpen())
+        return;
+    refreshStamp(mClock ? mClock() : std::time(nullptr));
+    mEntry.clear();
+    mEntry.append(kLineEnd, 2);
+    mEntry.append(mStamp);
+    mEntry.append(text.data(), static_cast<size_t>(text.size()));
+    mEntry.append(kLineEnd, 2);
+    if (!writeAll(mFd, mEntry.data(), mEntry.size()) && !mWriteFailureReported) {
+        mWriteFailureReported = true;
+        std::fprintf(stderr, "QD8400Upgrade: cannot write to the log file %s: %s\n", qPrintable(mActivePath),
+                     std::strerror(errno));
+    }
+}

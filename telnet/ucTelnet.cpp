@@ -1,0 +1,221 @@
+#include "ucTelnet.h"
+
+#include "LogSink.h"
+#include "TelnetConstants.h"
+
+#include <QSignalBlocker>
+
+#include <algorithm>
+
+using namespace TelnetConstants;
+
+ucTelnet::ucTelnet(LogSink &log, QObject *parent) : QObject(parent), mLog(log), mRxBuffer(log)
+{
+    tmrGuard.setInterval(1000);
+    connect(&tmrGuard, &QTimer::timeout, this, &ucTelnet::guardTick);
+    connect(&wskConnection, &QTcpSocket::connected, this, &ucTelnet::wskConnection_Connect);
+    connect(&wskConnection, &QTcpSocket::readyRead, this, &ucTelnet::readPending);
+    connect(&wskConnection, &QTcpSocket::disconnected, this, &ucTelnet::wskConnection_Close);
+    connect(&wskConnection, &QTcpSocket::errorOccurred, this, &ucTelnet::wskConnection_Error);
+    connect(&wskConnection, &QTcpSocket::bytesWritten, this,
+            [this](qint64 written) { wskConnection_SendProgress(written, wskConnection.bytesToWrite()); });
+}
+
+bool ucTelnet::OpenConnection()
+{
+    mLog.Log_Add(">>OpenConnection");
+    mbLoggedIn = false;
+    mClosedLocally = false;
+    // A new connection is a new session: it logs in again from the start, and nothing left over
+    // from an earlier connection (text, half a unit in the ring) is taken for its data.
+    mState = TL_STAT_IDLE;
+    msCaptured.clear();
+    mRxBuffer.Init();
+    if (wskConnection.state() != QAbstractSocket::UnconnectedState) {
+        const QSignalBlocker quiet(wskConnection);
+        wskConnection.abort();
+    }
+    wskConnection.connectToHost(mRemoteHost, static_cast<quint16>(mRemotePort));
+    mLog.Log_Add("<<OpenConnection");
+    return true;
+}
+
+bool ucTelnet::SendCommand(const QString &sCommand, qint32 lSeconds)
+{
+    mLog.Log_Add("\r\n>>SendCommand(" + sCommand.toLatin1() + ')');
+    sendLine(sCommand.toLatin1(), lSeconds);
+    mLog.Log_Add("\r\n<<SendCommand=(True)");
+    return true;
+}
+
+void ucTelnet::SendUserName(qint32 lSeconds)
+{
+    mLog.Log_Add("\r\n>>SendUserName()");
+    sendLine(msUserName, lSeconds);
+    mLog.Log_Add("\r\n<<SendUserName()");
+}
+
+void ucTelnet::SendPassword(qint32 lSeconds)
+{
+    mLog.Log_Add("\r\n>>SendPassword()");
+    sendLine(msPassword, lSeconds);
+    mLog.Log_Add("\r\n<<SendPassword()");
+}
+
+void ucTelnet::sendLine(const QByteArray &text, qint32 lSeconds)
+{
+    msCaptured.clear();
+    // A line sent while the connection is down is lost; the guard then ends the command.
+    if (wskConnection.state() == QAbstractSocket::ConnectedState)
+        wskConnection.write(text + "\r\n");
+    Guard_Start(lSeconds);
+}
+
+QString ucTelnet::Captured()
+{
+    mLog.Log_Add("\r\n>>Captured()");
+    mLog.Log_Add("\r\n<<Captured=(" + msCaptured + ')');
+    return QString::fromLatin1(msCaptured);
+}
+
+void ucTelnet::Disconnect()
+{
+    mLog.Log_Add("\r\n>>Disconnect()");
+    // Closing our own end is not the server's Close, even when the socket reports it later,
+    // after what was still queued for sending has gone out.
+    mClosedLocally = true;
+    wskConnection.close();
+    mLog.Log_Add("\r\n<<Disconnect");
+}
+
+void ucTelnet::Process_Input()
+{
+    mLog.Log_Add("\r\n>>Process_Input [" + QByteArray::number(mState) + ']');
+    switch (mState) {
+    case TL_STAT_IDLE:
+        mLog.Log_Add("\r\n~TL_STAT_IDLE");
+        mState = TL_STAT_CONNECTED;
+        // A daemon may send its option requests and "login: " in one arrival and then wait, so
+        // the first arrival is examined as well.
+        examineLogInText();
+        break;
+    case TL_STAT_CONNECTED:
+        examineLogInText();
+        break;
+    case TL_STAT_OPENED:
+        mLog.Log_Add("\r\n~TL_STAT_OPENED");
+        if (msCaptured.contains(msPrompt)) {
+            mLog.Log_Add("\r\n~>>Captured:" + msCaptured + "\r\n~<<Captured");
+            Guard_Stop();
+            emit CommandPerformed();
+        }
+        break;
+    default:
+        mLog.Log_Add("\r\n*** Unknown TL_STATE_" + QByteArray::number(mState));
+        break;
+    }
+    mLog.Log_Add("\r\n<<Process_Input");
+}
+
+void ucTelnet::examineLogInText()
+{
+    mLog.Log_Add("\r\n~TL_STAT_CONNECTED");
+    if (mbLoggedIn)
+        return;
+    if (msCaptured.contains(msPrompt)) {
+        mState = TL_STAT_OPENED;
+        mbLoggedIn = true;
+        emit OpenSuccess();
+    } else if (msCaptured.contains("login: ")) {
+        SendUserName(0);
+    } else if (msCaptured.contains("Password: ")) {
+        SendPassword(0);
+    } else {
+        mLog.Log_Add("\r\n* " + QByteArray::number(mState));
+    }
+}
+
+void ucTelnet::Guard_Start(qint32 n)
+{
+    tmrGuard.stop();
+    mGuardSeconds = n;
+    if (n > 0)
+        tmrGuard.start();
+}
+
+void ucTelnet::Guard_Stop()
+{
+    tmrGuard.stop();
+}
+
+void ucTelnet::guardTick()
+{
+    --mGuardSeconds;
+    if (mGuardSeconds <= 0) {
+        Guard_Stop();
+        emit Timeout();
+    }
+}
+
+void ucTelnet::readPending()
+{
+    // Take no more than the ring can hold, decode it, and go on until the socket has nothing
+    // left: an arrival of any size loses no byte.
+    while (wskConnection.bytesAvailable() > 0 && mRxBuffer.freeSpace() > 0) {
+        const qint64 chunk = std::min<qint64>(wskConnection.bytesAvailable(), mRxBuffer.freeSpace());
+        wskConnection_DataArrival(wskConnection.read(chunk));
+    }
+}
+
+void ucTelnet::wskConnection_Connect()
+{
+    mLog.Log_Add("\r\n>>wskConnection_Connect()");
+    mLog.Log_Add("\r\n<<wskConnection_Connect");
+}
+
+void ucTelnet::wskConnection_DataArrival(const QByteArray &data)
+{
+    mLog.Log_Add("\r\n>>wskConnection_DataArrival(" + QByteArray::number(data.size()) + ')');
+    DataArrival(data);
+    Process_RxBuffer();
+    mLog.Log_Add("\r\n<<wskConnection_DataArrival");
+}
+
+void ucTelnet::wskConnection_Close()
+{
+    if (mClosedLocally)
+        return;
+    mLog.Log_Add("\r\n>>wskConnection_Close()");
+    // What the server sent before it closed is decoded first.
+    readPending();
+    wskConnection.close();
+    mLog.Log_Add("\r\n<<wskConnection_Close");
+}
+
+void ucTelnet::wskConnection_Error(QAbstractSocket::SocketError error)
+{
+    // The server closing the connection is reported by the Close handler, not as an error.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    const int number = static_cast<int>(error);
+    const QString description = wskConnection.errorString();
+    mLog.Log_Add("\r\n>>wskConnection_Error(" + QByteArray::number(number) + ',' + description.toLatin1() + ',' +
+                 QByteArray::number(number) + ",wskConnection,,0,False)");
+    emit Error(number, description);
+    mLog.Log_Add("\r\n<<wskConnection_Error");
+}
+
+void ucTelnet::wskConnection_SendProgress(qint64 bytesSent, qint64 bytesRemaining)
+{
+    mLog.Log_Add("\r\n>>wskConnection_SendProgress(" + QByteArray::number(bytesSent) + ',' +
+                 QByteArray::number(bytesRemaining) + ')');
+    mLog.Log_Add("\r\n<<wskConnection_SendProgress");
+    if (bytesRemaining == 0)
+        wskConnection_SendComplete();
+}
+
+void ucTelnet::wskConnection_SendComplete()
+{
+    mLog.Log_Add("\r\n>>wskConnection_SendComplete()");
+    mLog.Log_Add("\r\n<<wskConnection_SendComplete");
+}

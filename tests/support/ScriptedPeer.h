@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+// The server end of a Telnet connection, played by the test on a loopback address: it accepts one
+// connection, sends what the test scripts and collects what the control sends.
+class ScriptedPeer
+{
+public:
+    ScriptedPeer() { mServer.listen(QHostAddress::LocalHost, 0); }
+
+    quint16 port() const { return mServer.serverPort(); }
+
+    bool waitForClient(int milliseconds = 5000)
+    {
+        if (!mClient && mServer.waitForNewConnection(0))
+            mClient = mServer.nextPendingConnection();
+        if (!mClient && QTest::qWaitFor([&] { return mServer.hasPendingConnections(); }, milliseconds))
+            mClient = mServer.nextPendingConnection();
+        return mClient != nullptr;
+    }
+
+    void send(const QByteArray &bytes)
+    {
+        mClient->write(bytes);
+        mClient->flush();
+    }
+
+    // Waits until the control has sent at least `size` bytes in all.
+    bool waitForReceived(qsizetype size, int milliseconds = 5000)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                mReceived += mClient->readAll();
+                return mReceived.size() >= size;
+            },
+            milliseconds);
+    }
+
+    // Everything received so far (after letting pending events run briefly).
+    QByteArray received(int settleMilliseconds = 20)
+    {
+        QTest::qWait(settleMilliseconds);
+        mReceived += mClient->readAll();
+        return mReceived;
+    }
+
+    void takeReceived() { mReceived.clear(); }
+
+    void close() { mClient->close(); }
+
+private:
+    QTcpServer mServer;
+    QTcpSocket *mClient = nullptr;
+    QByteArray mReceived;
+};
