@@ -29,7 +29,7 @@ bool ucTelnet::OpenConnection()
     // A new connection is a new session: it logs in again from the start, and nothing left over
     // from an earlier connection (text, half a unit in the ring) is taken for its data.
     mState = TL_STAT_IDLE;
-    msCaptured.clear();
+    clearCaptured();
     mRxBuffer.Init();
     if (wskConnection.state() != QAbstractSocket::UnconnectedState) {
         const QSignalBlocker quiet(wskConnection);
@@ -64,7 +64,7 @@ void ucTelnet::SendPassword(qint32 lSeconds)
 
 void ucTelnet::sendLine(const QByteArray &text, qint32 lSeconds)
 {
-    msCaptured.clear();
+    clearCaptured();
     // A line sent while the connection is down is lost; the guard then ends the command.
     if (wskConnection.state() == QAbstractSocket::ConnectedState)
         wskConnection.write(text + "\r\n");
@@ -104,7 +104,7 @@ void ucTelnet::Process_Input()
         break;
     case TL_STAT_OPENED:
         mLog.Log_Add("\r\n~TL_STAT_OPENED");
-        if (msCaptured.contains(msPrompt)) {
+        if (capturedHasPrompt()) {
             mLog.Log_Add("\r\n~>>Captured:" + msCaptured + "\r\n~<<Captured");
             Guard_Stop();
             emit CommandPerformed();
@@ -122,7 +122,7 @@ void ucTelnet::examineLogInText()
     mLog.Log_Add("\r\n~TL_STAT_CONNECTED");
     if (mbLoggedIn)
         return;
-    if (msCaptured.contains(msPrompt)) {
+    if (capturedHasPrompt()) {
         mState = TL_STAT_OPENED;
         mbLoggedIn = true;
         emit OpenSuccess();
@@ -133,6 +133,24 @@ void ucTelnet::examineLogInText()
     } else {
         mLog.Log_Add("\r\n* " + QByteArray::number(mState));
     }
+}
+
+void ucTelnet::clearCaptured()
+{
+    msCaptured.clear();
+    resetPromptScan();
+}
+
+bool ucTelnet::capturedHasPrompt()
+{
+    // The captured text only grows between two sends, so only its new end needs looking at; a
+    // long output is then scanned once, not once per arrival.
+    if (!mPromptSeen) {
+        const qsizetype from = std::max<qsizetype>(0, mPromptScannedUpTo - msPrompt.size() + 1);
+        mPromptSeen = msCaptured.indexOf(msPrompt, from) >= 0;
+        mPromptScannedUpTo = msCaptured.size();
+    }
+    return mPromptSeen;
 }
 
 void ucTelnet::Guard_Start(qint32 n)

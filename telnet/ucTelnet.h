@@ -30,7 +30,11 @@ public:
     void setRemotePort(qint32 lPort) { mRemotePort = lPort; }
     void setUserName(const QString &value) { msUserName = value.toLatin1(); }
     void setPassword(const QString &value) { msPassword = value.toLatin1(); }
-    void setPrompt(const QString &value) { msPrompt = value.toLatin1(); }
+    void setPrompt(const QString &value)
+    {
+        msPrompt = value.toLatin1();
+        resetPromptScan();
+    }
 
     bool OpenConnection();
     bool SendCommand(const QString &sCommand, qint32 lSeconds);
@@ -60,6 +64,13 @@ signals:
 private:
     void Process_Input();
     void examineLogInText();
+    void clearCaptured();
+    bool capturedHasPrompt();
+    void resetPromptScan()
+    {
+        mPromptScannedUpTo = 0;
+        mPromptSeen = false;
+    }
     void sendLine(const QByteArray &text, qint32 lSeconds);
     void SendUserName(qint32 lSeconds);
     void SendPassword(qint32 lSeconds);
@@ -102,4 +113,6 @@ private:
     QByteArray msUserName;
     QByteArray msPassword;
     QByteArray msPrompt;
+    qsizetype mPromptScannedUpTo = 0;
+    bool mPromptSeen = false;
 };
