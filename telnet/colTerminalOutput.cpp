@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <stdexcept>
 
 bool colTerminalOutput::ContainsAny(const QString &sPattern, qint16 lStartOffset, qint16 lEndOffset) const
 {
@@ -10,11 +9,10 @@ bool colTerminalOutput::ContainsAny(const QString &sPattern, qint16 lStartOffset
         return false;
     if (std::abs(lEndOffset) >= Count() || lStartOffset >= Count())
         return false;
-    const auto first = mElements.begin() + lStartOffset;
-    const auto last = mElements.end() + lEndOffset;
-    return std::any_of(first, last, [&](const Element &element) {
-        return element.line.mText.contains(sPattern, Qt::CaseInsensitive);
-    });
+    for (int line = lStartOffset + 1; line <= Count() + lEndOffset; ++line)
+        if (Item(line).mText.contains(sPattern, Qt::CaseInsensitive))
+            return true;
+    return false;
 }
 
 void colTerminalOutput::OutputRead(const QString &sText)
@@ -33,20 +31,5 @@ QString colTerminalOutput::OutputText(int lLine) const
 {
     if (lLine < 1 || lLine > Count())
         return QString();
-    return mElements[static_cast<size_t>(lLine - 1)].line.mText;
-}
-
-cOutputLine &colTerminalOutput::Add(const QString &mText, const QString &sKey)
-{
-    mElements.push_back(Element{sKey, cOutputLine{mText}});
-    return mElements.back().line;
-}
-
-std::vector<colTerminalOutput::Element>::iterator colTerminalOutput::findKey(const QString &key)
-{
-    const auto it = std::find_if(mElements.begin(), mElements.end(),
-                                 [&](const Element &element) { return !key.isEmpty() && element.key == key; });
-    if (it == mElements.end())
-        throw std::out_of_range("colTerminalOutput: no element has the key " + key.toStdString());
-    return it;
+    return Item(lLine).mText;
 }

@@ -1,0 +1,478 @@
+#include "FtpInterface.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <curl/curl.h>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+CURL *easy(void *handle)
+{
+    return static_cast<CURL *>(handle);
+}
+
+constexpr long kUploadBufferSize = 512 * 1024;
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+// Text type on the wire has CR LF line ends; local text files have LF.
+void appendCrLfFromLf(QByteArray &out, const char *data, size_t size, bool &lastWasCr)
+{
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == '\n' && !lastWasCr)
+            out += '\r';
+        out += data[i];
+        lastWasCr = data[i] == '\r';
+    }
+}
+
+} // namespace
+
+// What one operation moves: its source or sink, the text-type conversion state and the progress.
+struct FtpInterface::Transfer
+{
+    bool ascii = false;
+    // Upload: a local file or a block of memory.
+    FILE *sourceFile = nullptr;
+    const QByteArray *sourceMemory = nullptr;
+    qsizetype sourceAt = 0;
+    bool lastWasCr = false;
+    QByteArray converted;
+    qsizetype convertedAt = 0;
+    // Download: a local file or a block of memory. On text-type downloads libcurl itself turns
+    // the CR LF line ends into LF.
+    QIODevice *sinkFile = nullptr;
+    QByteArray *sinkMemory = nullptr;
+
+    Progress progress;
+    QEventLoop *loop = nullptr;
+    std::chrono::steady_clock::time_point lastReport;
+
+    size_t readRaw(char *buffer, size_t size)
+    {
+        if (sourceFile)
+            return std::fread(buffer, 1, size, sourceFile);
+        const size_t n = std::min<size_t>(size, static_cast<size_t>(sourceMemory->size() - sourceAt));
+        std::memcpy(buffer, sourceMemory->constData() + sourceAt, n);
+        sourceAt += static_cast<qsizetype>(n);
+        return n;
+    }
+
+    static size_t onRead(char *buffer, size_t size, size_t count, void *self)
+    {
+        auto *t = static_cast<Transfer *>(self);
+        const size_t room = size * count;
+        if (!t->ascii)
+            return t->readRaw(buffer, room);
+        if (t->convertedAt == t->converted.size()) {
+            char raw[16384];
+            const size_t n = t->readRaw(raw, std::min(sizeof raw, room / 2 + 1));
+            t->converted.clear();
+            t->convertedAt = 0;
+            appendCrLfFromLf(t->converted, raw, n, t->lastWasCr);
+        }
+        const size_t n = std::min<size_t>(room, static_cast<size_t>(t->converted.size() - t->convertedAt));
+        std::memcpy(buffer, t->converted.constData() + t->convertedAt, n);
+        t->convertedAt += static_cast<qsizetype>(n);
+        return n;
+    }
+
+    bool writeOut(const char *data, qsizetype size)
+    {
+        if (sinkMemory) {
+            sinkMemory->append(data, size);
+            return true;
+        }
+        return sinkFile->write(data, size) == size;
+    }
+
+    static size_t onWrite(char *data, size_t size, size_t count, void *self)
+    {
+        auto *t = static_cast<Transfer *>(self);
+        const size_t total = size * count;
+        return t->writeOut(data, static_cast<qsizetype>(total)) ? total : 0;
+    }
+
+    static int onProgress(void *self, curl_off_t, curl_off_t, curl_off_t total, curl_off_t sent)
+    {
+        auto *t = static_cast<Transfer *>(self);
+        const auto now = std::chrono::steady_clock::now();
+        if (t->progress && t->loop && now - t->lastReport >= kProgressInterval) {
+            t->lastReport = now;
+            QMetaObject::invokeMethod(
+                t->loop, [progress = t->progress, sent, total] { progress(sent, total); }, Qt::QueuedConnection);
+        }
+        return 0;
+    }
+};
+
+FtpInterface::FtpInterface(Settings settings) : mSettings(std::move(settings))
+{
+    static std::once_flag globalInit;
+    std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    mCurl = curl_easy_init();
+    if (!mCurl) {
+        fail(CURLE_FAILED_INIT, QStringLiteral("The FTP library could not start a session."));
+        return;
+    }
+    CURL *h = easy(mCurl);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, mCurlError);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &FtpInterface::onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, mSettings.connectTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, mSettings.stallSeconds);
+    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, mSettings.stallSeconds);
+    curl_easy_setopt(h, CURLOPT_ACCEPTTIMEOUT_MS, mSettings.stallSeconds * 1000L);
+    // Small embedded servers often lack EPSV: passive mode is plain PASV.
+    curl_easy_setopt(h, CURLOPT_FTP_USE_EPSV, 0L);
+    curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+    curl_easy_setopt(h, CURLOPT_USERAGENT, mSettings.agent.constData());
+    // An empty proxy also keeps libcurl from taking one from the environment.
+    curl_easy_setopt(h, CURLOPT_PROXY, mSettings.proxy.constData());
+    if (!mSettings.proxy.isEmpty())
+        curl_easy_setopt(h, CURLOPT_NOPROXY, mSettings.proxyBypass.constData());
+}
+
+FtpInterface::~FtpInterface()
+{
+    if (mCurl)
+        curl_easy_cleanup(easy(mCurl));
+}
+
+bool FtpInterface::fail(int number, const QString &description)
+{
+    mErrorNumber = number;
+    mErrorDescription = description;
+    return false;
+}
+
+size_t FtpInterface::onHeader(char *data, size_t size, size_t count, void *self)
+{
+    auto *ftp = static_cast<FtpInterface *>(self);
+    const size_t total = size * count;
+    QByteArray line(data, static_cast<qsizetype>(total));
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    ftp->mLastReply = line;
+    // The last final reply ("ddd text", not the "ddd-" continuation) tells whether the server refused.
+    if (line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) && line[3] == ' ')
+        ftp->mNegativeReply = line[0] >= '4';
+    return total;
+}
+
+bool FtpInterface::lastResponse(QByteArray &reply) const
+{
+    if (mLastReply.isEmpty())
+        return false;
+    reply = mLastReply;
+    return true;
+}
+
+void FtpInterface::resetRequest()
+{
+    CURL *h = easy(mCurl);
+    curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
+    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
+    curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(h, CURLOPT_READFUNCTION, &Transfer::onRead);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+    mCurlError[0] = '\0';
+}
+
+QString FtpInterface::absolutePath(const QString &name) const
+{
+    return QDir::cleanPath(name.startsWith('/') ? name : mCwd + '/' + name);
+}
+
+QByteArray FtpInterface::urlFor(const QString &path, bool directory) const
+{
+    // "%2F" makes the path absolute: libcurl changes into its folder with one CWD.
+    QByteArray url = mBase + "/%2F";
+    const QStringList segments = path.split('/', Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        if (i > 0)
+            url += '/';
+        url += QUrl::toPercentEncoding(segments[i]);
+    }
+    if (directory && !segments.isEmpty())
+        url += '/';
+    return url;
+}
+
+bool FtpInterface::checkName(const QString &name)
+{
+    // A line end or NUL in a name would end the command on the control connection early.
+    for (const QChar c : name)
+        if (c == '\r' || c == '\n' || c == QChar(0))
+            return fail(kInvalidNameError, QStringLiteral("The name holds a line end: ") + name.simplified());
+    return true;
+}
+
+bool FtpInterface::perform(Transfer *transfer)
+{
+    CURL *h = easy(mCurl);
+    mNegativeReply = false;
+    CURLcode code = CURLE_OK;
+    if (QCoreApplication::instance()) {
+        QEventLoop loop;
+        if (transfer)
+            transfer->loop = &loop;
+        std::thread worker([&] {
+            code = curl_easy_perform(h);
+            QMetaObject::invokeMethod(
+                &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        });
+        loop.exec(QEventLoop::ExcludeSocketNotifiers | QEventLoop::ExcludeUserInputEvents);
+        worker.join();
+    } else {
+        code = curl_easy_perform(h);
+    }
+    if (code == CURLE_OK) {
+        mErrorNumber = 0;
+        mErrorDescription.clear();
+        return true;
+    }
+    const QString description = QString::fromUtf8(mCurlError[0] ? mCurlError : curl_easy_strerror(code));
+    return fail(mNegativeReply ? kExtendedError : static_cast<int>(code), description);
+}
+
+bool FtpInterface::connect(const QString &server, const QString &user, const QString &password, bool passive)
+{
+    static const QRegularExpression hostPattern(QStringLiteral("^[A-Za-z0-9.:_-]+$"));
+    if (!hostPattern.match(server).hasMatch())
+        return fail(kInvalidNameError, QStringLiteral("The server name is not a host name or address: ") + server);
+    const QByteArray host = server.contains(':') ? '[' + server.toLatin1() + ']' : server.toLatin1();
+    mBase = "ftp://" + host + ':' + QByteArray::number(mSettings.port);
+    mUser = user.toUtf8();
+    mPassword = password.toUtf8();
+
+    CURL *h = easy(mCurl);
+    resetRequest();
+    curl_easy_setopt(h, CURLOPT_USERNAME, mUser.constData());
+    curl_easy_setopt(h, CURLOPT_PASSWORD, mPassword.constData());
+    curl_easy_setopt(h, CURLOPT_FTPPORT, passive ? nullptr : "-");
+    const QByteArray url = mBase + '/';
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    if (!perform())
+        return false;
+    const char *entry = nullptr;
+    curl_easy_getinfo(h, CURLINFO_FTP_ENTRY_PATH, &entry);
+    mCwd = entry && entry[0] == '/' ? QDir::cleanPath(QString::fromUtf8(entry)) : QStringLiteral("/");
+    return true;
+}
+
+bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, bool ascii, const Progress &progress)
+{
+    if (!checkName(remoteName))
+        return false;
+    FILE *source = std::fopen(QFile::encodeName(localPath).constData(), "rb");
+    if (!source)
+        return fail(errno, QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(": ") + localPath);
+    Transfer transfer;
+    transfer.ascii = ascii;
+    transfer.sourceFile = source;
+    transfer.progress = progress;
+
+    CURL *h = easy(mCurl);
+    resetRequest();
+    const QByteArray url = urlFor(absolutePath(remoteName), false);
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
+    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
+    curl_easy_setopt(h, CURLOPT_READDATA, &transfer);
+    if (!ascii)
+        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(QFile(localPath).size()));
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, progress ? 0L : 1L);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+    const bool ok = perform(&transfer);
+    std::fclose(source);
+    if (ok && progress) {
+        curl_off_t sent = 0;
+        curl_easy_getinfo(h, CURLINFO_SIZE_UPLOAD_T, &sent);
+        progress(sent, sent);
+    }
+    return ok;
+}
+
+bool FtpInterface::getFile(const QString &remoteName, const QString &localPath, bool ascii, bool failIfExists)
+{
+    if (!checkName(remoteName))
+        return false;
+    if (failIfExists && QFile::exists(localPath))
+        return fail(kFileExistsError, QStringLiteral("The file exists: ") + localPath);
+    // The local file is replaced only once the whole download has arrived.
+    QSaveFile sink(localPath);
+    if (!sink.open(QIODevice::WriteOnly))
+        return fail(EACCES, sink.errorString());
+    Transfer transfer;
+    transfer.ascii = ascii;
+    transfer.sinkFile = &sink;
+
+    CURL *h = easy(mCurl);
+    resetRequest();
+    const QByteArray url = urlFor(absolutePath(remoteName), false);
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    if (!perform(&transfer))
+        return false;
+    if (!sink.commit())
+        return fail(EIO, sink.errorString());
+    return true;
+}
+
+bool FtpInterface::readFile(const QString &remoteName, bool ascii, QByteArray &content)
+{
+    if (!checkName(remoteName))
+        return false;
+    Transfer transfer;
+    transfer.ascii = ascii;
+    transfer.sinkMemory = &content;
+    CURL *h = easy(mCurl);
+    resetRequest();
+    const QByteArray url = urlFor(absolutePath(remoteName), false);
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    return perform(&transfer);
+}
+
+bool FtpInterface::writeFile(const QString &remoteName, bool ascii, const QByteArray &content)
+{
+    if (!checkName(remoteName))
+        return false;
+    Transfer transfer;
+    transfer.ascii = ascii;
+    transfer.sourceMemory = &content;
+    CURL *h = easy(mCurl);
+    resetRequest();
+    const QByteArray url = urlFor(absolutePath(remoteName), false);
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
+    curl_easy_setopt(h, CURLOPT_READDATA, &transfer);
+    return perform(&transfer);
+}
+
+bool FtpInterface::setCurrentDirectory(const QString &path)
+{
+    if (!checkName(path))
+        return false;
+    const QString target = absolutePath(path);
+    CURL *h = easy(mCurl);
+    resetRequest();
+    const QByteArray url = urlFor(target, true);
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    if (!perform())
+        return false;
+    mCwd = target;
+    return true;
+}
+
+bool FtpInterface::command(const QList<QByteArray> &commands)
+{
+    curl_slist *list = nullptr;
+    for (const QByteArray &line : commands)
+        list = curl_slist_append(list, line.constData());
+    CURL *h = easy(mCurl);
+    resetRequest();
+    const QByteArray url = mBase + '/';
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(h, CURLOPT_QUOTE, list);
+    const bool ok = perform();
+    curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
+    curl_slist_free_all(list);
+    return ok;
+}
+
+bool FtpInterface::makeDirectory(const QString &name)
+{
+    return checkName(name) && command({"MKD " + absolutePath(name).toUtf8()});
+}
+
+bool FtpInterface::removeDirectory(const QString &name)
+{
+    return checkName(name) && command({"RMD " + absolutePath(name).toUtf8()});
+}
+
+bool FtpInterface::deleteFile(const QString &name)
+{
+    return checkName(name) && command({"DELE " + absolutePath(name).toUtf8()});
+}
+
+bool FtpInterface::rename(const QString &from, const QString &to)
+{
+    return checkName(from) && checkName(to) &&
+           command({"RNFR " + absolutePath(from).toUtf8(), "RNTO " + absolutePath(to).toUtf8()});
+}
+
+bool FtpInterface::list(std::vector<DirEntry> &entries)
+{
+    QByteArray listing;
+    Transfer transfer;
+    transfer.sinkMemory = &listing;
+    CURL *h = easy(mCurl);
+    resetRequest();
+    const QByteArray url = urlFor(mCwd, true);
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    if (!perform(&transfer))
+        return false;
+    entries.clear();
+    for (const QByteArray &line : listing.split('\n')) {
+        DirEntry entry;
+        if (parseListLine(line.trimmed(), entry))
+            entries.push_back(entry);
+    }
+    return true;
+}
+
+bool FtpInterface::parseListLine(const QByteArray &line, DirEntry &entry)
+{
+    // permissions, links, owner, group, size, month, day, time or year, then the name (which may
+    // hold blanks).
+    qsizetype at = 0;
+    for (int field = 0; field < 8; ++field) {
+        while (at < line.size() && line[at] == ' ')
+            ++at;
+        if (at == line.size())
+            return false;
+        while (at < line.size() && line[at] != ' ')
+            ++at;
+    }
+    if (at == line.size() || line[at] != ' ')
+        return false;
+    QByteArray name = line.mid(at + 1);
+    if (line.startsWith('l')) {
+        const qsizetype arrow = name.indexOf(" -> ");
+        if (arrow >= 0)
+            name.truncate(arrow);
+    }
+    if (name.isEmpty() || name == "." || name == "..")
+        return false;
+    entry.name = QString::fromUtf8(name);
+    entry.attributes = line.startsWith('d') ? kAttributeDirectory : kAttributeNormal;
+    return true;
+}

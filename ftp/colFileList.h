@@ -1,0 +1,7 @@
+#pragma once
+
+#include "KeyedList.h"
+#include "cFileListing.h"
+
+// Listing records, numbered from 1, optionally keyed.
+using colFileList = KeyedList<cFileListing>;
