@@ -280,10 +280,34 @@ bool FtpInterface::connect(const QString &server, const QString &user, const QSt
     return true;
 }
 
-bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, bool ascii, const Progress &progress)
+bool FtpInterface::runTransfer(const QString &remoteName, Transfer &transfer, bool upload, qint64 uploadSize)
 {
     if (!checkName(remoteName))
         return false;
+    CURL *h = easy(mCurl);
+    resetRequest();
+    const QByteArray url = urlFor(absolutePath(remoteName), false);
+    curl_easy_setopt(h, CURLOPT_URL, url.constData());
+    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, transfer.ascii ? 1L : 0L);
+    if (upload) {
+        curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
+        curl_easy_setopt(h, CURLOPT_READDATA, &transfer);
+        // A text-type upload grows by its CRs on the wire, so only a binary one has a known size.
+        if (!transfer.ascii)
+            curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(uploadSize));
+    } else {
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    }
+    if (transfer.progress) {
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+    }
+    return perform(&transfer);
+}
+
+bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, bool ascii, const Progress &progress)
+{
     FILE *source = std::fopen(QFile::encodeName(localPath).constData(), "rb");
     if (!source)
         return fail(errno, QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(": ") + localPath);
@@ -291,24 +315,11 @@ bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, 
     transfer.ascii = ascii;
     transfer.sourceFile = source;
     transfer.progress = progress;
-
-    CURL *h = easy(mCurl);
-    resetRequest();
-    const QByteArray url = urlFor(absolutePath(remoteName), false);
-    curl_easy_setopt(h, CURLOPT_URL, url.constData());
-    curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
-    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
-    curl_easy_setopt(h, CURLOPT_READDATA, &transfer);
-    if (!ascii)
-        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(QFile(localPath).size()));
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, progress ? 0L : 1L);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
-    const bool ok = perform(&transfer);
+    const bool ok = runTransfer(remoteName, transfer, true, QFile(localPath).size());
     std::fclose(source);
     if (ok && progress) {
         curl_off_t sent = 0;
-        curl_easy_getinfo(h, CURLINFO_SIZE_UPLOAD_T, &sent);
+        curl_easy_getinfo(easy(mCurl), CURLINFO_SIZE_UPLOAD_T, &sent);
         progress(sent, sent);
     }
     return ok;
@@ -316,8 +327,6 @@ bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, 
 
 bool FtpInterface::getFile(const QString &remoteName, const QString &localPath, bool ascii, bool failIfExists)
 {
-    if (!checkName(remoteName))
-        return false;
     if (failIfExists && QFile::exists(localPath))
         return fail(kFileExistsError, QStringLiteral("The file exists: ") + localPath);
     // The local file is replaced only once the whole download has arrived.
@@ -327,14 +336,7 @@ bool FtpInterface::getFile(const QString &remoteName, const QString &localPath, 
     Transfer transfer;
     transfer.ascii = ascii;
     transfer.sinkFile = &sink;
-
-    CURL *h = easy(mCurl);
-    resetRequest();
-    const QByteArray url = urlFor(absolutePath(remoteName), false);
-    curl_easy_setopt(h, CURLOPT_URL, url.constData());
-    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-    if (!perform(&transfer))
+    if (!runTransfer(remoteName, transfer, false))
         return false;
     if (!sink.commit())
         return fail(EIO, sink.errorString());
@@ -343,35 +345,18 @@ bool FtpInterface::getFile(const QString &remoteName, const QString &localPath, 
 
 bool FtpInterface::readFile(const QString &remoteName, bool ascii, QByteArray &content)
 {
-    if (!checkName(remoteName))
-        return false;
     Transfer transfer;
     transfer.ascii = ascii;
     transfer.sinkMemory = &content;
-    CURL *h = easy(mCurl);
-    resetRequest();
-    const QByteArray url = urlFor(absolutePath(remoteName), false);
-    curl_easy_setopt(h, CURLOPT_URL, url.constData());
-    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-    return perform(&transfer);
+    return runTransfer(remoteName, transfer, false);
 }
 
 bool FtpInterface::writeFile(const QString &remoteName, bool ascii, const QByteArray &content)
 {
-    if (!checkName(remoteName))
-        return false;
     Transfer transfer;
     transfer.ascii = ascii;
     transfer.sourceMemory = &content;
-    CURL *h = easy(mCurl);
-    resetRequest();
-    const QByteArray url = urlFor(absolutePath(remoteName), false);
-    curl_easy_setopt(h, CURLOPT_URL, url.constData());
-    curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
-    curl_easy_setopt(h, CURLOPT_READDATA, &transfer);
-    return perform(&transfer);
+    return runTransfer(remoteName, transfer, true, content.size());
 }
 
 bool FtpInterface::setCurrentDirectory(const QString &path)

@@ -80,6 +80,7 @@ private:
     QByteArray urlFor(const QString &path, bool directory) const;
     bool checkName(const QString &name);
     bool command(const QList<QByteArray> &commands);
+    bool runTransfer(const QString &remoteName, Transfer &transfer, bool upload, qint64 uploadSize = -1);
     bool perform(Transfer *transfer = nullptr);
     bool fail(int number, const QString &description);
 
