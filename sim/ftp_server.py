@@ -9,6 +9,7 @@ log-in ("LOGIN-FAILED <user>") and per received file ("STORED <path>").
 """
 
 import argparse
+import logging
 import os
 import sys
 
@@ -35,7 +36,7 @@ def _announce(line):
     print(line, flush=True)
 
 
-def make_handler(faults, passive_ports):
+def make_handler(faults, passive_ports, announce=_announce):
     class StallableDTP(DTPHandler):
         stall_after = None
         break_after_first = False
@@ -65,13 +66,13 @@ def make_handler(faults, passive_ports):
             return FTPHandler.ftp_STOR(self, file, mode)
 
         def on_login(self, username):
-            _announce("LOGIN %s" % username)
+            announce("LOGIN %s" % username)
 
         def on_login_failed(self, username, password):
-            _announce("LOGIN-FAILED %s" % username)
+            announce("LOGIN-FAILED %s" % username)
 
         def on_file_received(self, file):
-            _announce("STORED %s" % file)
+            announce("STORED %s" % file)
 
     InstrumentFtpHandler.passive_ports = passive_ports
     # The instrument answers a wrong password at once.
@@ -80,10 +81,10 @@ def make_handler(faults, passive_ports):
     return InstrumentFtpHandler
 
 
-def make_server(address, port, root, user, password, faults=None, passive_ports=None):
+def make_server(address, port, root, user, password, faults=None, passive_ports=None, announce=_announce):
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, root, perm="elradfmwMT")
-    handler = make_handler(faults or Faults(), passive_ports)
+    handler = make_handler(faults or Faults(), passive_ports, announce)
     handler.authorizer = authorizer
     server = FTPServer((address, port), handler)
     server.max_cons = 16
@@ -97,6 +98,13 @@ def add_fault_arguments(parser):
                         help="close the data connection of NAME's upload after its first block")
     parser.add_argument("--ftp-stall-upload", action="append", default=[], metavar="NAME:BYTES",
                         help="stop reading NAME's upload after BYTES bytes")
+
+
+def port_range(text):
+    if not text:
+        return None
+    low, high = (int(part) for part in text.split("-"))
+    return range(low, high + 1)
 
 
 def faults_from(args):
@@ -118,13 +126,13 @@ def main(argv=None):
     parser.add_argument("--root", required=True)
     parser.add_argument("--user", default="root")
     parser.add_argument("--password", default="k8r2Mq5")
+    parser.add_argument("--passive-ports", default=None, metavar="LOW-HIGH")
     add_fault_arguments(parser)
     args = parser.parse_args(argv)
 
-    import logging
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     server = make_server(args.address, args.port, os.path.abspath(args.root), args.user, args.password,
-                         faults_from(args))
+                         faults_from(args), port_range(args.passive_ports))
     _announce("READY ftp=%d" % server.address[1])
     try:
         server.serve_forever(handle_exit=False)
