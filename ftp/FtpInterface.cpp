@@ -1,8 +1,8 @@
 #include "FtpInterface.h"
 
-#include <QCoreApplication>
+#include "BlockingCall.h"
+
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -15,7 +15,6 @@
 #include <cstring>
 #include <curl/curl.h>
 #include <mutex>
-#include <thread>
 
 namespace {
 
@@ -57,7 +56,6 @@ struct FtpInterface::Transfer
     QByteArray *sinkMemory = nullptr;
 
     Progress progress;
-    QEventLoop *loop = nullptr;
     std::chrono::steady_clock::time_point lastReport;
 
     size_t readRaw(char *buffer, size_t size)
@@ -109,10 +107,9 @@ struct FtpInterface::Transfer
     {
         auto *t = static_cast<Transfer *>(self);
         const auto now = std::chrono::steady_clock::now();
-        if (t->progress && t->loop && now - t->lastReport >= kProgressInterval) {
+        if (t->progress && now - t->lastReport >= kProgressInterval) {
             t->lastReport = now;
-            QMetaObject::invokeMethod(
-                t->loop, [progress = t->progress, sent, total] { progress(sent, total); }, Qt::QueuedConnection);
+            postToWaitingThread([progress = t->progress, sent, total] { progress(sent, total); });
         }
         return 0;
     }
@@ -226,25 +223,12 @@ bool FtpInterface::checkName(const QString &name)
     return true;
 }
 
-bool FtpInterface::perform(Transfer *transfer)
+bool FtpInterface::perform()
 {
     CURL *h = easy(mCurl);
     mNegativeReply = false;
     CURLcode code = CURLE_OK;
-    if (QCoreApplication::instance()) {
-        QEventLoop loop;
-        if (transfer)
-            transfer->loop = &loop;
-        std::thread worker([&] {
-            code = curl_easy_perform(h);
-            QMetaObject::invokeMethod(
-                &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-        });
-        loop.exec(QEventLoop::ExcludeSocketNotifiers | QEventLoop::ExcludeUserInputEvents);
-        worker.join();
-    } else {
-        code = curl_easy_perform(h);
-    }
+    runBlockingCall([&] { code = curl_easy_perform(h); });
     if (code == CURLE_OK) {
         mErrorNumber = 0;
         mErrorDescription.clear();
@@ -303,7 +287,7 @@ bool FtpInterface::runTransfer(const QString &remoteName, Transfer &transfer, bo
         curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
     }
-    return perform(&transfer);
+    return perform();
 }
 
 bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, bool ascii, const Progress &progress)
@@ -423,7 +407,7 @@ bool FtpInterface::list(std::vector<DirEntry> &entries)
     const QByteArray url = urlFor(mCwd, true);
     curl_easy_setopt(h, CURLOPT_URL, url.constData());
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-    if (!perform(&transfer))
+    if (!perform())
         return false;
     entries.clear();
     for (const QByteArray &line : listing.split('\n')) {

@@ -81,7 +81,7 @@ private:
     bool checkName(const QString &name);
     bool command(const QList<QByteArray> &commands);
     bool runTransfer(const QString &remoteName, Transfer &transfer, bool upload, qint64 uploadSize = -1);
-    bool perform(Transfer *transfer = nullptr);
+    bool perform();
     bool fail(int number, const QString &description);
 
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
