@@ -22,7 +22,8 @@ void runBlockingCall(const std::function<void()> &call)
     std::thread worker([&] {
         tWaitingLoop = &loop;
         call();
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     loop.exec(QEventLoop::ExcludeSocketNotifiers | QEventLoop::ExcludeUserInputEvents);
     worker.join();

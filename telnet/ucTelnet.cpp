@@ -21,6 +21,12 @@ ucTelnet::ucTelnet(LogSink &log, QObject *parent) : QObject(parent), mLog(log), 
             [this](qint64 written) { wskConnection_SendProgress(written, wskConnection.bytesToWrite()); });
 }
 
+ucTelnet::~ucTelnet()
+{
+    // Closing the socket on the way out is no event of the session's.
+    wskConnection.disconnect(this);
+}
+
 bool ucTelnet::OpenConnection()
 {
     mLog.Log_Add(">>OpenConnection");

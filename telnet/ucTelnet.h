@@ -24,6 +24,7 @@ public:
     using TerminalView = std::function<void(QByteArrayView)>;
 
     explicit ucTelnet(LogSink &log, QObject *parent = nullptr);
+    ~ucTelnet() override;
 
     // Write-only properties.
     void setRemoteHost(const QString &sIp) { mRemoteHost = sIp; }

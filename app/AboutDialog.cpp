@@ -1,0 +1,75 @@
+#include "AboutDialog.h"
+
+#include "Dialogs.h"
+#include "WizardTexts.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace {
+
+template <typename W> W *place(W *widget, const char *name, int left, int top, int width, int height)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(left / 15, top / 15, width / 15, height / 15);
+    return widget;
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top, int width, int height)
+{
+    auto *result = place(new QLabel(text, parent), name, left, top, width, height);
+    result->setWordWrap(true);
+    return result;
+}
+
+} // namespace
+
+fmAbout::fmAbout(Dialogs &dialogs, QStringList systemInfoPrograms, QWidget *parent)
+    : QDialog(parent), mDialogs(dialogs), mSystemInfoPrograms(std::move(systemInfoPrograms))
+{
+    setObjectName(QStringLiteral("fmAbout"));
+    setWindowTitle(QStringLiteral("About ") + WizardTexts::kProgramTitle);
+    setFixedSize(5730 / 15, 3555 / 15);
+    setFont(QFont("MS Sans Serif", 8));
+
+    QLabel *title = label(this, "lblTitle", WizardTexts::kProgramTitle, 1050, 240, 3885, 480);
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    label(this, "lblVersion", QStringLiteral("Version 1.5.0"), 1050, 780, 3885, 225);
+    label(this, "lblDescription", QStringLiteral("QD8400 Firmware Upgrade Utility"), 1050, 1125, 3885, 330);
+    label(this, "Label1", QStringLiteral("Brimlux Instruments Ltd."), 1080, 1560, 3975, 255);
+    label(this, "Label2", QStringLiteral("www.brimlux.com"), 1080, 1920, 3975, 375);
+    auto *separator = place(new QFrame(this), "Line1", 105, 2400, 5520, 30);
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    label(this, "lblDisclaimer",
+          QStringLiteral("Copying or distributing this program, or any part of it, without the written consent of "
+                         "Brimlux Instruments Ltd. is prohibited."),
+          255, 2625, 3870, 825);
+
+    auto *ok = place(new QPushButton(QStringLiteral("OK"), this), "cmdOK", 4245, 2625, 1260, 345);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto *sysInfo =
+        place(new QPushButton(QStringLiteral("&System Info..."), this), "cmdSysInfo", 4260, 3075, 1245, 345);
+    connect(sysInfo, &QPushButton::clicked, this, &fmAbout::StartSysInfo);
+}
+
+void fmAbout::StartSysInfo()
+{
+    for (const QString &name : mSystemInfoPrograms) {
+        const QString program = QStandardPaths::findExecutable(name);
+        if (!program.isEmpty() && QProcess::startDetached(program, {}))
+            return;
+    }
+    mDialogs.show({Dialogs::Icon::None,
+                   {Dialogs::Button::Ok},
+                   Dialogs::Button::Ok,
+                   WizardTexts::kProgramTitle,
+                   QStringLiteral("System Information Is Unavailable At This Time")});
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QMessageBox;
+class QWidget;
+
+// Every message box and the folder chooser of the program go through this interface, so that a
+// test can answer them by script.
+class Dialogs
+{
+public:
+    enum class Icon
+    {
+        None,
+        Information,
+        Exclamation,
+        Critical,
+    };
+    enum class Button
+    {
+        Ok,
+        Cancel,
+        Abort,
+        Retry,
+        Ignore,
+    };
+
+    struct Message
+    {
+        Icon icon = Icon::None;
+        QList<Button> buttons{Button::Ok};
+        Button defaultButton = Button::Ok;
+        QString title;
+        QString text; // lines joined by CR LF
+    };
+
+    virtual ~Dialogs() = default;
+    // Shows the message modally and returns the button pressed.
+    virtual Button show(const Message &message) = 0;
+    // A folder chosen by the operator, starting at `start`; empty when cancelled.
+    virtual QString chooseFolder(const QString &title, const QString &start) = 0;
+};
+
+// The real dialogs: QMessageBox and the platform's folder chooser, owned by `parent`.
+class QtDialogs final : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget *parent) : mParent(parent) {}
+
+    Button show(const Message &message) override;
+    QString chooseFolder(const QString &title, const QString &start) override;
+
+    // The message box that show() runs, for pictures of it.
+    static QMessageBox *build(const Message &message, QWidget *parent);
+
+private:
+    QWidget *mParent;
+};

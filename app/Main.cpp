@@ -1,0 +1,338 @@
+// The wizard's pages and buttons: start, upgrade-file folder, instrument address, reboot into
+// maintenance mode and log-in check.
+#include "Main.h"
+
+#include "AboutDialog.h"
+#include "Dialogs.h"
+#include "NetworkProbe.h"
+#include "OctetEntry.h"
+#include "WizardTexts.h"
+#include "ucTelnet.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+QString logPathOf(const Environment &environment)
+{
+    return environment.logPath.isEmpty() ? LogFile::defaultPath() : environment.logPath;
+}
+
+QString logFallbackOf(const Environment &environment)
+{
+    return environment.logFallbackPath.isEmpty() ? LogFile::defaultFallbackPath() : environment.logFallbackPath;
+}
+
+} // namespace
+
+Main::Main(Environment environment, QWidget *parent)
+    : QWidget(parent), mEnvironment(std::move(environment)),
+      mLog(logPathOf(mEnvironment), logFallbackOf(mEnvironment), mEnvironment.clock)
+{
+    if (mEnvironment.dialogs) {
+        mDialogs = mEnvironment.dialogs;
+    } else {
+        mOwnDialogs = std::make_unique<QtDialogs>(this);
+        mDialogs = mOwnDialogs.get();
+    }
+    buildControls();
+    mOctets = new OctetEntry({txtIpOctet[0], txtIpOctet[1], txtIpOctet[2], txtIpOctet[3]}, this);
+
+    ucTelnetInterface = new ucTelnet(*this, this);
+    ucTelnetInterface->setObjectName(QStringLiteral("ucTelnetInterface"));
+    ucTelnetInterface->setTerminalView([this](QByteArrayView text) {
+        QTextCursor end(txtTerminal->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(QString::fromLatin1(text));
+    });
+    ucTelnetInterface->setGuardTickMs(std::max(1, static_cast<int>(1000 * mEnvironment.timeScale)));
+    connect(ucTelnetInterface, &ucTelnet::OpenSuccess, this, &Main::ucTelnetInterface_OpenSuccess);
+    connect(ucTelnetInterface, &ucTelnet::Timeout, this, &Main::ucTelnetInterface_Timeout);
+    connect(ucTelnetInterface, &ucTelnet::Error, this, &Main::ucTelnetInterface_Error);
+
+    connect(cmdStartUpgrade, &QPushButton::clicked, this, &Main::cmdStartUpgrade_Click);
+    connect(cmdNext, &QPushButton::clicked, this, &Main::cmdNext_Click);
+    connect(cmdPrevious, &QPushButton::clicked, this, &Main::cmdPrevious_Click);
+    connect(cmdBrowseUpgradeFiles, &QPushButton::clicked, this, &Main::cmdBrowseUpgradeFiles_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &Main::cmdAbout_Click);
+    connect(cmdExit, &QPushButton::clicked, this, [this] { endProgram(0); });
+
+    // Loading the window.
+    setWindowTitle(WizardTexts::kWindowCaption);
+    txtUpgradeSourceDir->setText(mEnvironment.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                                      : mEnvironment.programFolder);
+    setInstructions(WizardTexts::kStartPage);
+    lblProgBarTitle->hide();
+    imgTick->hide();
+    ResetWizard();
+    ucTelnetInterface->RxBuffer_Init();
+}
+
+Main::~Main()
+{
+    // The control logs through this window: it goes first.
+    delete ucTelnetInterface;
+}
+
+void Main::Log_Add(QByteArrayView text)
+{
+    mLog.Log_Add(text);
+}
+
+void Main::SetUpgradeState(int n)
+{
+    mUpgradeState = n;
+    logStateLine();
+}
+
+void Main::logStateLine()
+{
+    Log_Add("\r\nmUpgradeState=(" + QByteArray::number(mUpgradeState) + ')');
+}
+
+void Main::setInstructions(const QString &text)
+{
+    lblInstructions->setText(text);
+}
+
+void Main::setAddressEntryEnabled(bool enabled)
+{
+    frmQD8400Ip->setEnabled(enabled);
+    for (QLineEdit *box : txtIpOctet)
+        box->setEnabled(enabled);
+}
+
+bool Main::checkFolder()
+{
+    mFiles = UpgradeFolder::CheckUpgradeFiles(txtUpgradeSourceDir->text());
+    return mFiles.mUpgradeFilesFound;
+}
+
+void Main::ResetWizard()
+{
+    SetUpgradeState(0);
+    cmdStartUpgrade->setEnabled(true);
+    cmdStartUpgrade->show();
+    cmdAbout->setEnabled(true);
+    cmdAbout->show();
+    cmdCancel->setEnabled(false);
+    cmdCancel->hide();
+    cmdNext->setEnabled(false);
+    cmdPrevious->setEnabled(false);
+    cmdExit->setEnabled(true);
+    pbMainProgress->hide();
+    pbMainProgress->setValue(0);
+    mProgressMax = 109;
+    frmParamters->setEnabled(false);
+    frmSourceDirectory->setEnabled(false);
+    txtUpgradeSourceDir->setEnabled(false);
+    cmdBrowseUpgradeFiles->setEnabled(false);
+    setAddressEntryEnabled(false);
+    setInstructions(WizardTexts::kStartPage);
+    checkFolder();
+    ucTelnetInterface->Disconnect();
+}
+
+void Main::ShowFolderPage()
+{
+    frmParamters->setEnabled(false);
+    frmSourceDirectory->setEnabled(false);
+    cmdBrowseUpgradeFiles->setEnabled(false);
+    setAddressEntryEnabled(false);
+    imgTick->hide();
+    SetUpgradeState(11);
+    setInstructions(WizardTexts::kFolderPage);
+    frmParamters->setEnabled(true);
+    frmSourceDirectory->setEnabled(true);
+    cmdBrowseUpgradeFiles->setEnabled(true);
+    cmdNext->setEnabled(checkFolder());
+}
+
+void Main::ShowIpAddressPage()
+{
+    frmParamters->setEnabled(false);
+    frmSourceDirectory->setEnabled(false);
+    cmdBrowseUpgradeFiles->setEnabled(false);
+    SetUpgradeState(21);
+    setInstructions(WizardTexts::kIpPage);
+    frmParamters->setEnabled(true);
+    setAddressEntryEnabled(true);
+    mOctets->focusBox(0);
+    imgTick->hide();
+}
+
+bool Main::ConfirmDataLoss()
+{
+    return mDialogs->show({Dialogs::Icon::Exclamation,
+                           {Dialogs::Button::Ok, Dialogs::Button::Cancel},
+                           Dialogs::Button::Ok,
+                           WizardTexts::kMessageTitle,
+                           WizardTexts::kDataLossWarning}) == Dialogs::Button::Ok;
+}
+
+void Main::ShowInvalidIpAddress()
+{
+    mDialogs->show({Dialogs::Icon::None,
+                    {Dialogs::Button::Ok},
+                    Dialogs::Button::Ok,
+                    WizardTexts::kInvalidAddressTitle,
+                    WizardTexts::kInvalidAddress});
+}
+
+void Main::ShowMissingUpgradeFiles()
+{
+    mDialogs->show({Dialogs::Icon::None,
+                    {Dialogs::Button::Ok},
+                    Dialogs::Button::Ok,
+                    WizardTexts::kMissingFilesTitle,
+                    WizardTexts::kMissingFiles});
+}
+
+void Main::cmdStartUpgrade_Click()
+{
+    if (mEnded || !ConfirmDataLoss())
+        return;
+    SetUpgradeState(0);
+    mSystemFilesInstalled = false;
+    cmdStartUpgrade->setEnabled(false);
+    cmdStartUpgrade->hide();
+    cmdAbout->setEnabled(false);
+    cmdAbout->hide();
+    cmdCancel->setEnabled(false);
+    cmdNext->setEnabled(false);
+    cmdPrevious->setEnabled(false);
+    cmdExit->setEnabled(true);
+    setInstructions(WizardTexts::kFolderPage);
+    frmParamters->setEnabled(true);
+    frmSourceDirectory->setEnabled(true);
+    cmdBrowseUpgradeFiles->setEnabled(true);
+    setAddressEntryEnabled(false);
+    if (checkFolder())
+        cmdNext->setEnabled(true);
+    cmdPrevious->setEnabled(true);
+    ShowFolderPage();
+}
+
+void Main::cmdNext_Click()
+{
+    if (mEnded)
+        return;
+    Log_Add("\r\n>>cmdNext_Click");
+    logStateLine();
+    switch (mUpgradeState) {
+    case 0:
+    case 81:
+        break;
+    case 11:
+        if (mFiles.mUpgradeFilesFound) {
+            imgTick->hide();
+            ShowIpAddressPage();
+        }
+        break;
+    case 21:
+        nextOnIpPage();
+        break;
+    case 41:
+        setInstructions(WizardTexts::loginPage(mIpAddress));
+        SetUpgradeState(71);
+        break;
+    case 71:
+        startRun();
+        break;
+    case 999999:
+        Log_Add("\r\n===== End of state machine =====");
+        break;
+    default:
+        Log_Add("\r\n*** Unknown UPGRD_STAT_" + QByteArray::number(mUpgradeState));
+        break;
+    }
+    Log_Add("\r\n<<cmdNext_Click");
+}
+
+void Main::nextOnIpPage()
+{
+    if (!Octets::isAcceptable(mOctets->texts())) {
+        ShowInvalidIpAddress();
+        return;
+    }
+    cmdNext->setEnabled(false);
+    mIpAddress = mOctets->texts().join('.');
+    const bool answered = mEnvironment.probe ? mEnvironment.probe(mIpAddress) : ProbeInstrument(mIpAddress);
+    if (answered) {
+        frmParamters->setEnabled(false);
+        setAddressEntryEnabled(false);
+        imgTick->show();
+        SetUpgradeState(41);
+        setInstructions(WizardTexts::kRebootPage);
+    } else {
+        imgTick->hide();
+        const Dialogs::Button choice =
+            mDialogs->show({Dialogs::Icon::None,
+                            {Dialogs::Button::Abort, Dialogs::Button::Retry, Dialogs::Button::Ignore},
+                            Dialogs::Button::Retry,
+                            WizardTexts::kProgramTitle,
+                            WizardTexts::kNoNetwork});
+        if (choice == Dialogs::Button::Abort) {
+            endProgram(1);
+            return;
+        }
+        if (choice == Dialogs::Button::Ignore) {
+            SetUpgradeState(41);
+            setInstructions(WizardTexts::kRebootPage);
+        }
+    }
+    cmdNext->setEnabled(true);
+}
+
+void Main::cmdPrevious_Click()
+{
+    if (mEnded)
+        return;
+    Log_Add("\r\n>>cmdPrevious_Click");
+    logStateLine();
+    switch (mUpgradeState) {
+    case 11:
+        ResetWizard();
+        break;
+    case 21:
+        ShowFolderPage();
+        break;
+    case 41:
+        ShowIpAddressPage();
+        break;
+    case 71:
+        SetUpgradeState(41);
+        setInstructions(WizardTexts::kRebootPage);
+        break;
+    default:
+        break;
+    }
+    Log_Add("\r\n<<cmdPrevious_Click");
+}
+
+void Main::cmdBrowseUpgradeFiles_Click()
+{
+    const QString folder = mDialogs->chooseFolder(WizardTexts::kBrowseTitle, txtUpgradeSourceDir->text());
+    if (folder.isEmpty())
+        return;
+    txtUpgradeSourceDir->setText(QDir::toNativeSeparators(folder));
+    if (checkFolder()) {
+        cmdNext->setEnabled(true);
+    } else {
+        ShowMissingUpgradeFiles();
+        cmdNext->setEnabled(false);
+    }
+}
+
+void Main::cmdAbout_Click()
+{
+    fmAbout about(*mDialogs, mEnvironment.systemInfoPrograms, this);
+    about.exec();
+}

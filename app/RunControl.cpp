@@ -1,0 +1,151 @@
+// The run around the upgrade: starting the connection from the last page, the progress bar, the
+// wait that keeps events flowing, the Telnet time-out and error handlers, and how the program ends.
+#include "Dialogs.h"
+#include "Main.h"
+#include "WizardTexts.h"
+#include "ucTelnet.h"
+
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// value * 100 / maximum to the nearest whole number, halves to even.
+QString percentOf(int value, int maximum)
+{
+    return QString::number(static_cast<long>(std::nearbyint(value * 100.0 / maximum)));
+}
+
+} // namespace
+
+void Main::startRun()
+{
+    cmdNext->setEnabled(false);
+    pbMainProgress->setMinimum(0);
+    pbMainProgress->setValue(0);
+    if (mFiles.mAutoexecFound)
+        mProgressMax += 5;
+    if (mFiles.mProdImageFound)
+        mProgressMax += 20;
+    pbMainProgress->setMaximum(mProgressMax);
+    showProgressCaption("% complete");
+    pbMainProgress->show();
+    lblProgBarTitle->show();
+    SetUpgradeState(81);
+    setInstructions(WizardTexts::kConnecting);
+    AdvanceProgress(1);
+    WaitWithEvents(1000);
+    if (mEnded)
+        return;
+    ConfigureTelnetSession();
+    if (ucTelnetInterface->OpenConnection()) {
+        cmdPrevious->setEnabled(false);
+        cmdExit->setEnabled(false);
+        AdvanceProgress(1);
+    }
+}
+
+void Main::ConfigureTelnetSession()
+{
+    ucTelnetInterface->setRemoteHost(mIpAddress);
+    ucTelnetInterface->setRemotePort(mEnvironment.telnetPort);
+    ucTelnetInterface->setPrompt(QStringLiteral("bash-2.04#"));
+    ucTelnetInterface->setUserName(txtLogin->text());
+    ucTelnetInterface->setPassword(txtPassword->text());
+}
+
+void Main::showProgressCaption(const char *suffix)
+{
+    lblProgBarTitle->setText(percentOf(pbMainProgress->value(), mProgressMax) + QLatin1String(suffix));
+}
+
+void Main::AdvanceProgress(qint16 tasks)
+{
+    const int next = pbMainProgress->value() + tasks;
+    if (next > mProgressMax) {
+        mProgressMax = static_cast<qint16>(next);
+        pbMainProgress->setMaximum(next);
+    }
+    pbMainProgress->setValue(next);
+    showProgressCaption("% tasks complete");
+}
+
+void Main::WaitWithEvents(int milliseconds)
+{
+    // Sleeps in the event loop until the time is up: window, socket and timer events go on being
+    // handled, and the processor is free in between.
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(milliseconds * mEnvironment.timeScale), Qt::PreciseTimer, &loop,
+                       &QEventLoop::quit);
+    loop.exec();
+}
+
+void Main::ucTelnetInterface_OpenSuccess()
+{
+    if (mEnded)
+        return;
+    SetUpgradeState(1022);
+    ucTelnetInterface->SendCommand(QStringLiteral("cd /mnt/nand1"), 60);
+}
+
+void Main::ucTelnetInterface_Timeout()
+{
+    if (mEnded)
+        return;
+    Log_Add("\r\n>>ucTelnetInterface_Timeout");
+    logStateLine();
+    Fail(FailureRoutine::AbortTimeout);
+}
+
+void Main::ucTelnetInterface_Error(int number, const QString &description)
+{
+    if (mEnded)
+        return;
+    Log_Add("\r\n>>ucTelnetInterface_Error(" + QByteArray::number(number) + ',' + description.toUtf8() + ')');
+    logStateLine();
+    Fail(mUpgradeState == 81 ? FailureRoutine::AbortConnectFailed : FailureRoutine::AbortNetworkError);
+}
+
+void Main::Fail(FailureRoutine routine, const QString &address)
+{
+    if (mEnded)
+        return;
+    mDialogs->show(failureMessage(routine, address));
+    endProgram(1);
+}
+
+void Main::CompleteUpgrade()
+{
+    setInstructions(WizardTexts::kCompleted);
+    WaitWithEvents(1000);
+    cmdExit->setEnabled(true);
+    ResetWizard();
+    mDialogs->show({Dialogs::Icon::Information,
+                    {Dialogs::Button::Ok},
+                    Dialogs::Button::Ok,
+                    WizardTexts::kMessageTitle,
+                    WizardTexts::kSuccess});
+    endProgram(0);
+}
+
+void Main::endProgram(int status)
+{
+    // From here on nothing more is sent to the instrument.
+    mEnded = true;
+    ucTelnetInterface->Disconnect();
+    if (mEnvironment.endProgram) {
+        mEnvironment.endProgram(status);
+        return;
+    }
+    // Every log entry is on disk already; end at once, wherever the call came from.
+    std::fflush(nullptr);
+    std::_Exit(status);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QList>
+#include <QQueue>
+
+#include <functional>
+
+// Dialogs answered by script: each message is recorded and answered with the next scripted button
+// (its default button when none is left); the folder chooser returns the next scripted folder.
+class ScriptedDialogs final : public Dialogs
+{
+public:
+    Button show(const Message &message) override
+    {
+        shown.append(message);
+        if (onShow)
+            onShow(message);
+        return answers.isEmpty() ? message.defaultButton : answers.dequeue();
+    }
+
+    QString chooseFolder(const QString &title, const QString &start) override
+    {
+        folderRequests.append({title, start});
+        return folders.isEmpty() ? QString() : folders.dequeue();
+    }
+
+    QQueue<Button> answers;
+    QQueue<QString> folders;
+    QList<Message> shown;
+    QList<QPair<QString, QString>> folderRequests;
+    std::function<void(const Message &)> onShow;
+};
