@@ -39,6 +39,9 @@ public:
     UpgradeFileFlags fileFlags() const { return mFiles; }
     ucTelnet &telnet() { return *ucTelnetInterface; }
 
+    // Every change of page or upgrade step goes through here, so that the log shows it.
+    void SetUpgradeState(int n);
+
     // Run control, also used by the upgrade steps.
     void AdvanceProgress(qint16 tasks);
     void WaitWithEvents(int milliseconds);
@@ -47,7 +50,6 @@ public:
 
 private:
     void buildControls();
-    void SetUpgradeState(int n);
     void ResetWizard();
     void ShowFolderPage();
     void ShowIpAddressPage();
