@@ -1,4 +1,5 @@
 #include "ScriptedPeer.h"
+#include "ServerProcess.h"
 #include "WizardFixture.h"
 #include "WizardTexts.h"
 
@@ -356,6 +357,21 @@ private slots:
         QVERIFY(log.indexOf("mUpgradeState=(81)") < log.indexOf("mUpgradeState=(1022)"));
         QVERIFY(log.contains("\r\n>>SendCommand(cd /mnt/nand1)\r\n"));
         QVERIFY(!log.contains("k8r2Mq5"));
+    }
+
+    // The same against the simulated instrument, with its real log-in dialogue.
+    void runStartsAgainstTheSimulator()
+    {
+        QTemporaryDir instrument;
+        ServerProcess simulator("qd8400sim.py", {"--address", "127.0.0.1", "--telnet-port", "0", "--ftp-port", "0",
+                                                 "--root", instrument.path(), "--passive-ports", "0-0"});
+        WizardFixture f(kRequiredUpgradeFiles, simulator.port("telnet"));
+        f.walkToLoginPage({"127", "0", "0", "1"});
+        f.click("cmdNext");
+        QVERIFY(simulator.waitForAnnounced("TELNET LOGIN root"));
+        QVERIFY(simulator.waitForAnnounced("CMD cd /mnt/nand1"));
+        QCOMPARE(f.window->upgradeState(), 1022);
+        QVERIFY(!f.endedWith);
     }
 
     void progressBeyondTheMaximum()

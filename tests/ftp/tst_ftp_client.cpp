@@ -1,4 +1,4 @@
-#include "FtpServerProcess.h"
+#include "ServerProcess.h"
 #include "MemoryLog.h"
 #include "cFtp.h"
 
