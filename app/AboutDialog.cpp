@@ -67,9 +67,6 @@ void fmAbout::StartSysInfo()
         if (!program.isEmpty() && QProcess::startDetached(program, {}))
             return;
     }
-    mDialogs.show({Dialogs::Icon::None,
-                   {Dialogs::Button::Ok},
-                   Dialogs::Button::Ok,
-                   WizardTexts::kProgramTitle,
-                   QStringLiteral("System Information Is Unavailable At This Time")});
+    mDialogs.show(Dialogs::notice(Dialogs::Icon::None, WizardTexts::kProgramTitle,
+                                  QStringLiteral("System Information Is Unavailable At This Time")));
 }

@@ -36,6 +36,12 @@ public:
         QString text; // lines joined by CR LF
     };
 
+    // A message with the OK button only.
+    static Message notice(Icon icon, const QString &title, const QString &text)
+    {
+        return {icon, {Button::Ok}, Button::Ok, title, text};
+    }
+
     virtual ~Dialogs() = default;
     // Shows the message modally and returns the button pressed.
     virtual Button show(const Message &message) = 0;

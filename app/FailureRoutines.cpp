@@ -84,9 +84,5 @@ Row rowOf(FailureRoutine routine, const QString &address)
 Dialogs::Message failureMessage(FailureRoutine routine, const QString &address)
 {
     const Row row = rowOf(routine, address);
-    return {row.icon,
-            {Dialogs::Button::Ok},
-            Dialogs::Button::Ok,
-            QStringLiteral("Upgrade Abort"),
-            row.lines.join(QLatin1String("\r\n"))};
+    return Dialogs::notice(row.icon, QStringLiteral("Upgrade Abort"), row.lines.join(QLatin1String("\r\n")));
 }

@@ -179,20 +179,13 @@ bool Main::ConfirmDataLoss()
 
 void Main::ShowInvalidIpAddress()
 {
-    mDialogs->show({Dialogs::Icon::None,
-                    {Dialogs::Button::Ok},
-                    Dialogs::Button::Ok,
-                    WizardTexts::kInvalidAddressTitle,
-                    WizardTexts::kInvalidAddress});
+    mDialogs->show(
+        Dialogs::notice(Dialogs::Icon::None, WizardTexts::kInvalidAddressTitle, WizardTexts::kInvalidAddress));
 }
 
 void Main::ShowMissingUpgradeFiles()
 {
-    mDialogs->show({Dialogs::Icon::None,
-                    {Dialogs::Button::Ok},
-                    Dialogs::Button::Ok,
-                    WizardTexts::kMissingFilesTitle,
-                    WizardTexts::kMissingFiles});
+    mDialogs->show(Dialogs::notice(Dialogs::Icon::None, WizardTexts::kMissingFilesTitle, WizardTexts::kMissingFiles));
 }
 
 void Main::cmdStartUpgrade_Click()

@@ -128,11 +128,7 @@ void Main::CompleteUpgrade()
     WaitWithEvents(1000);
     cmdExit->setEnabled(true);
     ResetWizard();
-    mDialogs->show({Dialogs::Icon::Information,
-                    {Dialogs::Button::Ok},
-                    Dialogs::Button::Ok,
-                    WizardTexts::kMessageTitle,
-                    WizardTexts::kSuccess});
+    mDialogs->show(Dialogs::notice(Dialogs::Icon::Information, WizardTexts::kMessageTitle, WizardTexts::kSuccess));
     endProgram(0);
 }
 
