@@ -245,13 +245,12 @@ bool FtpInterface::connect(const QString &server, const QString &user, const QSt
         return fail(kInvalidNameError, QStringLiteral("The server name is not a host name or address: ") + server);
     const QByteArray host = server.contains(':') ? '[' + server.toLatin1() + ']' : server.toLatin1();
     mBase = "ftp://" + host + ':' + QByteArray::number(mSettings.port);
-    mUser = user.toUtf8();
-    mPassword = password.toUtf8();
 
     CURL *h = easy(mCurl);
     resetRequest();
-    curl_easy_setopt(h, CURLOPT_USERNAME, mUser.constData());
-    curl_easy_setopt(h, CURLOPT_PASSWORD, mPassword.constData());
+    // libcurl keeps its own copies of the texts it is given.
+    curl_easy_setopt(h, CURLOPT_USERNAME, user.toUtf8().constData());
+    curl_easy_setopt(h, CURLOPT_PASSWORD, password.toUtf8().constData());
     curl_easy_setopt(h, CURLOPT_FTPPORT, passive ? nullptr : "-");
     const QByteArray url = mBase + '/';
     curl_easy_setopt(h, CURLOPT_URL, url.constData());

@@ -89,8 +89,6 @@ private:
     Settings mSettings;
     void *mCurl = nullptr;
     QByteArray mBase;
-    QByteArray mUser;
-    QByteArray mPassword;
     QString mCwd = QStringLiteral("/");
     QByteArray mLastReply;
     bool mNegativeReply = false;

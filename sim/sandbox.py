@@ -29,10 +29,7 @@ class Sandbox:
 
     def host(self, path, cwd="/"):
         """The PC path that the instrument path stands for (resolved against cwd)."""
-        absolute = os.path.normpath(os.path.join(cwd, path))
-        if absolute.startswith("//"):
-            absolute = absolute[1:]
-        return os.path.join(self.root, absolute.lstrip("/"))
+        return os.path.join(self.root, self.normalise(path, cwd).lstrip("/"))
 
     @staticmethod
     def normalise(path, cwd="/"):

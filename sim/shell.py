@@ -107,13 +107,11 @@ class Shell:
         self.clock = clock
         self.cwd = "/"
         self.prompt = PROMPT
-        self.commands_run = 0
         self.copies_of_prod = 0
 
     # The command line
 
     def run(self, line):
-        self.commands_run += 1
         if self.faults.matches("drop", line):
             return Result(drop=True)
         if self.faults.matches("hang", line):
