@@ -50,6 +50,8 @@ struct FtpInterface::Transfer
     bool lastWasCr = false;
     QByteArray converted;
     qsizetype convertedAt = 0;
+    // The error number of a failed local read: the upload is aborted, never ended as if complete.
+    int readError = 0;
     // Download: a local file or a block of memory. On text-type downloads libcurl itself turns
     // the CR LF line ends into LF.
     QIODevice *sinkFile = nullptr;
@@ -60,31 +62,39 @@ struct FtpInterface::Transfer
 
     size_t readRaw(char *buffer, size_t size)
     {
-        if (sourceFile)
-            return std::fread(buffer, 1, size, sourceFile);
+        if (sourceFile) {
+            const size_t n = std::fread(buffer, 1, size, sourceFile);
+            const int error = errno;
+            if (n < size && std::ferror(sourceFile))
+                readError = error != 0 ? error : EIO;
+            return n;
+        }
         const size_t n = std::min<size_t>(size, static_cast<size_t>(sourceMemory->size() - sourceAt));
         std::memcpy(buffer, sourceMemory->constData() + sourceAt, n);
         sourceAt += static_cast<qsizetype>(n);
         return n;
     }
 
+    size_t readConverted(char *buffer, size_t room)
+    {
+        if (convertedAt == converted.size()) {
+            char raw[16384];
+            const size_t n = readRaw(raw, std::min(sizeof raw, room / 2 + 1));
+            converted.clear();
+            convertedAt = 0;
+            appendCrLfFromLf(converted, raw, n, lastWasCr);
+        }
+        const size_t n = std::min<size_t>(room, static_cast<size_t>(converted.size() - convertedAt));
+        std::memcpy(buffer, converted.constData() + convertedAt, n);
+        convertedAt += static_cast<qsizetype>(n);
+        return n;
+    }
+
     static size_t onRead(char *buffer, size_t size, size_t count, void *self)
     {
         auto *t = static_cast<Transfer *>(self);
-        const size_t room = size * count;
-        if (!t->ascii)
-            return t->readRaw(buffer, room);
-        if (t->convertedAt == t->converted.size()) {
-            char raw[16384];
-            const size_t n = t->readRaw(raw, std::min(sizeof raw, room / 2 + 1));
-            t->converted.clear();
-            t->convertedAt = 0;
-            appendCrLfFromLf(t->converted, raw, n, t->lastWasCr);
-        }
-        const size_t n = std::min<size_t>(room, static_cast<size_t>(t->converted.size() - t->convertedAt));
-        std::memcpy(buffer, t->converted.constData() + t->convertedAt, n);
-        t->convertedAt += static_cast<qsizetype>(n);
-        return n;
+        const size_t n = t->ascii ? t->readConverted(buffer, size * count) : t->readRaw(buffer, size * count);
+        return t->readError != 0 ? CURL_READFUNC_ABORT : n;
     }
 
     bool writeOut(const char *data, qsizetype size)
@@ -130,6 +140,8 @@ FtpInterface::FtpInterface(Settings settings) : mSettings(std::move(settings))
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &FtpInterface::onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, mSettings.connectTimeoutSeconds);
+    // The control connection idles while the instrument's shell runs long commands.
+    curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, mSettings.stallSeconds);
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, mSettings.stallSeconds);
@@ -138,16 +150,23 @@ FtpInterface::FtpInterface(Settings settings) : mSettings(std::move(settings))
     curl_easy_setopt(h, CURLOPT_FTP_USE_EPSV, 0L);
     curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(h, CURLOPT_USERAGENT, mSettings.agent.constData());
-    // An empty proxy also keeps libcurl from taking one from the environment.
-    curl_easy_setopt(h, CURLOPT_PROXY, mSettings.proxy.constData());
-    if (!mSettings.proxy.isEmpty())
-        curl_easy_setopt(h, CURLOPT_NOPROXY, mSettings.proxyBypass.constData());
+    // Always direct: an empty proxy keeps libcurl from taking one from the environment.
+    curl_easy_setopt(h, CURLOPT_PROXY, "");
 }
 
 FtpInterface::~FtpInterface()
 {
-    if (mCurl)
-        curl_easy_cleanup(easy(mCurl));
+    close();
+}
+
+void FtpInterface::close()
+{
+    if (!mCurl)
+        return;
+    CURL *h = easy(mCurl);
+    mCurl = nullptr;
+    // Cleaning up sends QUIT and waits for the reply: a network call like any other.
+    runBlockingCall([h] { curl_easy_cleanup(h); });
 }
 
 bool FtpInterface::fail(int number, const QString &description)
@@ -165,8 +184,10 @@ size_t FtpInterface::onHeader(char *data, size_t size, size_t count, void *self)
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     ftp->mLastReply = line;
-    // The last final reply ("ddd text", not the "ddd-" continuation) tells whether the server refused.
-    if (line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) && line[3] == ' ')
+    // The last final reply ("ddd text" or a bare "ddd", not the "ddd-" continuation) tells whether
+    // the server refused.
+    const auto digit = [&line](qsizetype i) { return std::isdigit(static_cast<unsigned char>(line[i])) != 0; };
+    if (line.size() >= 3 && digit(0) && digit(1) && digit(2) && (line.size() == 3 || line[3] == ' '))
         ftp->mNegativeReply = line[0] >= '4';
     return total;
 }
@@ -223,12 +244,31 @@ bool FtpInterface::checkName(const QString &name)
     return true;
 }
 
+bool FtpInterface::checkFileName(const QString &name)
+{
+    // Cleaning the path would make "..", "." or "folder/" name some other file.
+    const QString last = name.section('/', -1);
+    if (last.isEmpty() || last == QLatin1String(".") || last == QLatin1String(".."))
+        return fail(kInvalidNameError, QStringLiteral("The name is not a file name: ") + name);
+    return checkName(name);
+}
+
+bool FtpInterface::failLocal(int error, const QString &path)
+{
+    return fail(error, QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path);
+}
+
 bool FtpInterface::perform()
 {
     CURL *h = easy(mCurl);
     mNegativeReply = false;
     CURLcode code = CURLE_OK;
     runBlockingCall([&] { code = curl_easy_perform(h); });
+    // The transfer's data lives on its caller's stack: libcurl keeps no pointer to it.
+    curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
     if (code == CURLE_OK) {
         mErrorNumber = 0;
         mErrorDescription.clear();
@@ -265,7 +305,7 @@ bool FtpInterface::connect(const QString &server, const QString &user, const QSt
 
 bool FtpInterface::runTransfer(const QString &remoteName, Transfer &transfer, bool upload, qint64 uploadSize)
 {
-    if (!checkName(remoteName))
+    if (!checkFileName(remoteName))
         return false;
     CURL *h = easy(mCurl);
     resetRequest();
@@ -293,13 +333,15 @@ bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, 
 {
     FILE *source = std::fopen(QFile::encodeName(localPath).constData(), "rb");
     if (!source)
-        return fail(errno, QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(": ") + localPath);
+        return failLocal(errno, localPath);
     Transfer transfer;
     transfer.ascii = ascii;
     transfer.sourceFile = source;
     transfer.progress = progress;
     const bool ok = runTransfer(remoteName, transfer, true, QFile(localPath).size());
     std::fclose(source);
+    if (transfer.readError != 0)
+        return failLocal(transfer.readError, localPath);
     if (ok && progress) {
         curl_off_t sent = 0;
         curl_easy_getinfo(easy(mCurl), CURLINFO_SIZE_UPLOAD_T, &sent);
@@ -314,8 +356,13 @@ bool FtpInterface::getFile(const QString &remoteName, const QString &localPath, 
         return fail(kFileExistsError, QStringLiteral("The file exists: ") + localPath);
     // The local file is replaced only once the whole download has arrived.
     QSaveFile sink(localPath);
-    if (!sink.open(QIODevice::WriteOnly))
-        return fail(EACCES, sink.errorString());
+    errno = 0;
+    // QSaveFile refuses an existing file it may not replace (a folder, a read-only file) before
+    // any system call, which leaves no error number: that is a refusal of access.
+    if (!sink.open(QIODevice::WriteOnly)) {
+        const int error = errno;
+        return failLocal(error != 0 ? error : EACCES, localPath);
+    }
     Transfer transfer;
     transfer.ascii = ascii;
     transfer.sinkFile = &sink;
@@ -387,12 +434,12 @@ bool FtpInterface::removeDirectory(const QString &name)
 
 bool FtpInterface::deleteFile(const QString &name)
 {
-    return checkName(name) && command({"DELE " + absolutePath(name).toUtf8()});
+    return checkFileName(name) && command({"DELE " + absolutePath(name).toUtf8()});
 }
 
 bool FtpInterface::rename(const QString &from, const QString &to)
 {
-    return checkName(from) && checkName(to) &&
+    return checkFileName(from) && checkFileName(to) &&
            command({"RNFR " + absolutePath(from).toUtf8(), "RNTO " + absolutePath(to).toUtf8()});
 }
 

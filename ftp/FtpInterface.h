@@ -9,8 +9,8 @@
 // The platform layer under cFtp: one FTP session over one libcurl easy handle, kept for the whole
 // session so that libcurl reuses the logged-in control connection between operations. Each
 // operation blocks its caller, but runs on a worker thread while the caller's thread waits in a
-// local event loop that takes no socket or user-input events: windows keep painting and progress
-// reaches the caller, yet nothing else of the program runs in between.
+// local event loop (runBlockingCall): windows keep painting and progress reaches the caller, and
+// timers and other posted events run too, so the caller must not start another operation then.
 //
 // A failed operation leaves an error number and description: kExtendedError when the server's
 // negative reply is the reason (lastResponse() then holds that reply), else libcurl's error code
@@ -27,8 +27,6 @@ public:
     struct Settings
     {
         QByteArray agent;
-        QByteArray proxy; // empty: direct
-        QByteArray proxyBypass;
         int port = 21;
         long connectTimeoutSeconds = 20;
         // A transfer or a reply that makes no progress for this long fails.
@@ -46,6 +44,8 @@ public:
 
     explicit FtpInterface(Settings settings);
     ~FtpInterface();
+    // Ends the session (QUIT); the object is closed afterwards.
+    void close();
     FtpInterface(const FtpInterface &) = delete;
     FtpInterface &operator=(const FtpInterface &) = delete;
 
@@ -79,6 +79,8 @@ private:
     QString absolutePath(const QString &name) const;
     QByteArray urlFor(const QString &path, bool directory) const;
     bool checkName(const QString &name);
+    bool checkFileName(const QString &name);
+    bool failLocal(int error, const QString &path);
     bool command(const QList<QByteArray> &commands);
     bool runTransfer(const QString &remoteName, Transfer &transfer, bool upload, qint64 uploadSize = -1);
     bool perform();

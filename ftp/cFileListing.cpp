@@ -14,8 +14,10 @@ template <typename Int> Int leadingNumber(const QString &text, bool *found = nul
         ++at;
     qint64 value = 0;
     const qsizetype digitsFrom = at;
+    // Digits past the 32-bit range change nothing but the risk of overflow.
     for (; at < text.size() && text[at].isDigit() && text[at].unicode() < 128; ++at)
-        value = std::min<qint64>(value * 10 + (text[at].unicode() - '0'), std::numeric_limits<qint64>::max() / 10);
+        if (value <= std::numeric_limits<qint32>::max())
+            value = value * 10 + (text[at].unicode() - '0');
     if (found)
         *found = at > digitsFrom;
     value = negative ? -value : value;

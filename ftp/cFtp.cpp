@@ -9,6 +9,7 @@ namespace {
 constexpr qint32 kExtendedError = FtpInterface::kExtendedError;
 constexpr int kReplyBufferSize = 255;
 constexpr qint32 kTransferInProgress = 12110;
+constexpr qint32 kProxyRefused = 12033;
 constexpr qint32 kInvalidHandle = 6;
 // The connection trace never shows the password.
 constexpr char kPasswordMask[] = "********";
@@ -44,10 +45,15 @@ void cFtp::setTimeouts(long connectSeconds, long stallSeconds)
 
 bool cFtp::Connect()
 {
+    if (refusedWhileBusy())
+        return false;
     mError.Clear();
     if (!mhInternet) {
-        mSettings.proxy = lAccessType == 1 ? QByteArray() : sProxyName.toUtf8();
-        mSettings.proxyBypass = lAccessType == 1 ? QByteArray() : sProxyBypass.toUtf8();
+        // The FTP layer talks to the server directly; through an HTTP proxy FTP would become HTTP.
+        if (lAccessType != 1) {
+            ReportError(kProxyRefused, QStringLiteral("FTP through a proxy is not supported."));
+            return false;
+        }
         auto session = std::make_unique<FtpInterface>(mSettings);
         if (!session->isOpen()) {
             ReportError(session->errorNumber(), session->errorDescription());
@@ -63,7 +69,7 @@ bool cFtp::Connect()
         Disconnect();
         return false;
     }
-    if (mInternet->connect(sServerName, sUserID, sPassword, bPassiveMode)) {
+    if (platform([&] { return mInternet->connect(sServerName, sUserID, sPassword, bPassiveMode); })) {
         mhConnect = nextHandle();
         return true;
     }
@@ -76,13 +82,38 @@ bool cFtp::Connect()
 
 bool cFtp::Disconnect()
 {
+    if (refusedWhileBusy())
+        return false;
     if (mhFile)
         closeFile();
     mhConnect = 0;
     mhInternet = 0;
+    if (mInternet)
+        platform([this] {
+            mInternet->close();
+            return true;
+        });
     mInternet.reset();
     mDirEntries.clear();
     return true;
+}
+
+bool cFtp::platform(const std::function<bool()> &call)
+{
+    const cError before = mError;
+    mBusy = true;
+    const bool ok = call();
+    mBusy = false;
+    // A call refused meanwhile does not speak for this operation.
+    mError = before;
+    return ok;
+}
+
+bool cFtp::refusedWhileBusy()
+{
+    if (mBusy)
+        ReportError(kTransferInProgress, QStringLiteral("The FTP session is busy with another operation."));
+    return mBusy;
 }
 
 void cFtp::ReportError(qint32 lError, const QString &sDescription)
@@ -108,6 +139,8 @@ void cFtp::ReportError(qint32 lError, const QString &sDescription)
 
 bool cFtp::connectedOrConnect()
 {
+    if (refusedWhileBusy())
+        return false;
     mError.Clear();
     if (!mhConnect)
         Connect();
@@ -120,6 +153,8 @@ bool cFtp::connectedOrConnect()
 
 bool cFtp::requireConnection()
 {
+    if (refusedWhileBusy())
+        return false;
     mError.Clear();
     if (!mhConnect) {
         mError.Info(-1, QStringLiteral("No available connection."));
@@ -128,8 +163,9 @@ bool cFtp::requireConnection()
     return true;
 }
 
-bool cFtp::checked(bool ok)
+bool cFtp::checked(const std::function<bool()> &call)
 {
+    const bool ok = platform(call);
     if (!ok)
         ReportError(mInternet->errorNumber(), mInternet->errorDescription());
     return ok;
@@ -137,19 +173,21 @@ bool cFtp::checked(bool ok)
 
 bool cFtp::bPutFile(const QString &strSourceFile, const QString &strTargetFile)
 {
-    return connectedOrConnect() &&
-           checked(mInternet->putFile(strSourceFile, strTargetFile, ascii(),
-                                      [this](qint64 sent, qint64 total) { emit PutProgress(sent, total); }));
+    return connectedOrConnect() && checked([&] {
+               return mInternet->putFile(strSourceFile, strTargetFile, ascii(),
+                                         [this](qint64 sent, qint64 total) { emit PutProgress(sent, total); });
+           });
 }
 
 bool cFtp::bGetFile(const QString &strSourceFile, const QString &strTargetFile)
 {
-    return connectedOrConnect() && checked(mInternet->getFile(strSourceFile, strTargetFile, ascii(), mFailIfExists));
+    return connectedOrConnect() &&
+           checked([&] { return mInternet->getFile(strSourceFile, strTargetFile, ascii(), mFailIfExists); });
 }
 
 bool cFtp::bRename(const QString &strCurrentName, const QString &strNewName)
 {
-    return connectedOrConnect() && checked(mInternet->rename(strCurrentName, strNewName));
+    return connectedOrConnect() && checked([&] { return mInternet->rename(strCurrentName, strNewName); });
 }
 
 bool cFtp::bOpenFile(const QString &strFileName)
@@ -162,7 +200,7 @@ bool cFtp::bOpenFile(const QString &strFileName)
     }
     mFileWriting = mFileAccessFlag == kGenericWrite;
     mFileData.clear();
-    if (!mFileWriting && !checked(mInternet->readFile(strFileName, ascii(), mFileData)))
+    if (!mFileWriting && !checked([&] { return mInternet->readFile(strFileName, ascii(), mFileData); }))
         return false;
     mFileName = strFileName;
     mhFile = nextHandle();
@@ -171,6 +209,8 @@ bool cFtp::bOpenFile(const QString &strFileName)
 
 QString cFtp::sReadFile()
 {
+    if (refusedWhileBusy())
+        return QString();
     mError.Clear();
     if (!mhFile) {
         mError.Info(-1, QStringLiteral("No File Opened."));
@@ -188,6 +228,8 @@ QString cFtp::sReadFile()
 
 bool cFtp::bWriteFile(const QString &strData)
 {
+    if (refusedWhileBusy())
+        return false;
     mError.Clear();
     if (!mhFile) {
         mError.Info(-1, QStringLiteral("No File Opened."));
@@ -203,25 +245,23 @@ bool cFtp::bWriteFile(const QString &strData)
 
 bool cFtp::bCloseFile()
 {
+    if (refusedWhileBusy())
+        return false;
     mError.Clear();
-    if (!mhFile)
-        return true;
-    const bool writing = mFileWriting;
-    closeFile();
-    return !writing || mError.Number == 0;
+    return !mhFile || closeFile();
 }
 
-void cFtp::closeFile()
+bool cFtp::closeFile()
 {
-    if (mFileWriting)
-        checked(mInternet->writeFile(mFileName, ascii(), mFileData));
+    const bool ok = !mFileWriting || checked([this] { return mInternet->writeFile(mFileName, ascii(), mFileData); });
     mFileData.clear();
     mhFile = 0;
+    return ok;
 }
 
 bool cFtp::SetCurrentDirectory(const QString &strDirName)
 {
-    return requireConnection() && checked(mInternet->setCurrentDirectory(strDirName));
+    return requireConnection() && checked([&] { return mInternet->setCurrentDirectory(strDirName); });
 }
 
 QString cFtp::sGetCurrentDir()
@@ -233,17 +273,17 @@ QString cFtp::sGetCurrentDir()
 
 bool cFtp::bMakeDir(const QString &strDir)
 {
-    return requireConnection() && checked(mInternet->makeDirectory(strDir));
+    return requireConnection() && checked([&] { return mInternet->makeDirectory(strDir); });
 }
 
 bool cFtp::bRemoveDir(const QString &strDir)
 {
-    return requireConnection() && checked(mInternet->removeDirectory(strDir));
+    return requireConnection() && checked([&] { return mInternet->removeDirectory(strDir); });
 }
 
 bool cFtp::bDeleteFile(const QString &strFile)
 {
-    return requireConnection() && checked(mInternet->deleteFile(strFile));
+    return requireConnection() && checked([&] { return mInternet->deleteFile(strFile); });
 }
 
 bool cFtp::ReadDirectory(const QString &strDir)
@@ -253,7 +293,7 @@ bool cFtp::ReadDirectory(const QString &strDir)
         return false;
     if (!requireConnection())
         return false;
-    return checked(mInternet->list(mDirEntries));
+    return checked([&] { return mInternet->list(mDirEntries); });
 }
 
 std::vector<FtpInterface::DirEntry> cFtp::matchingEntries(qint32 intType)
@@ -273,6 +313,8 @@ std::vector<FtpInterface::DirEntry> cFtp::matchingEntries(qint32 intType)
 
 QString cFtp::sListDir(const QString &strDir, qint32 intType)
 {
+    if (refusedWhileBusy())
+        return QString();
     mError.Clear();
     if (!ReadDirectory(strDir))
         return QString();
@@ -284,6 +326,8 @@ QString cFtp::sListDir(const QString &strDir, qint32 intType)
 
 bool cFtp::bGetDir(const QString &strDir, qint32 intType)
 {
+    if (refusedWhileBusy())
+        return false;
     mError.Clear();
     if (!ReadDirectory(strDir))
         return false;
@@ -304,6 +348,8 @@ QString cFtp::sGetDirName(qint32 intItem)
 bool cFtp::oneShot(const QString &sServer, const QString &sUser, const QString &sPass,
                    const std::function<bool()> &operation)
 {
+    if (refusedWhileBusy())
+        return false;
     mError.Clear();
     Disconnect();
     sServerName = sServer;
@@ -312,7 +358,7 @@ bool cFtp::oneShot(const QString &sServer, const QString &sUser, const QString &
     Connect();
     bool ok = false;
     if (mhConnect) {
-        ok = operation();
+        ok = platform(operation);
         if (!ok)
             mError.Info(mInternet->errorNumber(), mInternet->errorDescription());
     } else {

@@ -18,6 +18,9 @@ class LogSink;
 //
 // bPutFile, bGetFile, bRename and bOpenFile connect by themselves; SetCurrentDirectory,
 // sGetCurrentDir, bMakeDir, bRemoveDir, bDeleteFile and the listings need a connection already.
+//
+// While an operation waits for the FTP layer, timers, posted events and PutProgress slots still
+// run; a call they make to this object meanwhile is refused with 12110 (busy).
 class cFtp : public QObject
 {
     Q_OBJECT
@@ -35,7 +38,7 @@ public:
     ~cFtp() override;
 
     // Properties.
-    qint32 lAccessType = 1; // 1: direct; anything else: through sProxyName
+    qint32 lAccessType = 1; // 1: direct; anything else (through sProxyName) is refused by Connect
     QString sProxyName;
     QString sProxyBypass;
     QString sServerName;
@@ -98,13 +101,15 @@ private:
     bool ascii() const { return lTransferType == kTransferAscii; }
     bool connectedOrConnect();
     bool requireConnection();
-    bool checked(bool ok);
+    bool platform(const std::function<bool()> &call);
+    bool refusedWhileBusy();
+    bool checked(const std::function<bool()> &call);
     void ReportError(qint32 lError, const QString &sDescription);
     bool ReadDirectory(const QString &strDir);
     std::vector<FtpInterface::DirEntry> matchingEntries(qint32 intType);
     bool oneShot(const QString &sServer, const QString &sUser, const QString &sPass,
                  const std::function<bool()> &operation);
-    void closeFile();
+    bool closeFile();
 
     LogSink &mLog;
     FtpInterface::Settings mSettings;
@@ -115,6 +120,7 @@ private:
     quint32 mFileAccessFlag = kGenericWrite;
     bool mFailIfExists = false;
     cError mError;
+    bool mBusy = false;
     std::vector<FtpInterface::DirEntry> mDirEntries;
 
     // The open remote file: read whole when opened for reading; written when closed.

@@ -1,6 +1,9 @@
 // libFuzzer target: any byte stream from the instrument, cut into arrivals by its first bytes,
-// goes through the decoder and the session with full tracing.
+// goes through the decoder and the session with full tracing; each of its lines also goes through
+// both listing parsers (the shell's "ls -alQ --full-time" lines and the FTP server's LIST lines).
+#include "FtpInterface.h"
 #include "LogSink.h"
+#include "cFileListing.h"
 #include "ucTelnet.h"
 
 #include <QCoreApplication>
@@ -26,6 +29,11 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    for (const QByteArray &line : QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)).split('\n')) {
+        FtpInterface::DirEntry entry;
+        FtpInterface::parseListLine(line, entry);
+        cFileListing().FillOut(QString::fromLatin1(line));
+    }
     NullLog log;
     ucTelnet telnet(log);
     telnet.setUserName("root");

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDir>
-#include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,7 +14,7 @@ public:
     ServerProcess(const QString &script, const QStringList &arguments)
     {
         mProcess.start("/usr/bin/python3", QStringList{QD_SOURCE_DIR "/sim/" + script} + arguments);
-        if (!QTest::qWaitFor([&] { return ready(); }, 10000))
+        if (!QTest::qWaitFor([&] { return announced("READY ") > 0; }, 10000))
             qWarning("%s did not start: %s", qPrintable(script), mProcess.readAllStandardError().constData());
     }
 
@@ -32,8 +31,14 @@ public:
     // How many announced lines begin with prefix ("LOGIN ", "CMD cd /mnt/nand1").
     int announced(const QByteArray &prefix)
     {
-        collect();
-        return static_cast<int>(std::count_if(mLines.begin(), mLines.end(),
+        QTest::qWait(10);
+        while (mProcess.canReadLine()) {
+            mLines << mProcess.readLine().chopped(1);
+            if (mLines.last().startsWith("READY "))
+                for (const QString &part : QString::fromLatin1(mLines.last().mid(6)).split(' '))
+                    mPorts.insert(part.section('=', 0, 0), part.section('=', 1).toInt());
+        }
+        return static_cast<int>(std::count_if(mLines.cbegin(), mLines.cend(),
                                               [&](const QByteArray &line) { return line.startsWith(prefix); }));
     }
 
@@ -43,60 +48,37 @@ public:
     }
 
 private:
-    bool ready()
-    {
-        collect();
-        for (const QByteArray &line : mLines)
-            if (line.startsWith("READY "))
-                for (const QString &part : QString::fromLatin1(line.mid(6)).split(' '))
-                    mPorts.insert(part.section('=', 0, 0), part.section('=', 1).toInt());
-        return !mPorts.isEmpty();
-    }
-
-    void collect()
-    {
-        QTest::qWait(10);
-        mPending += mProcess.readAllStandardOutput();
-        for (qsizetype end = mPending.indexOf('\n'); end >= 0; end = mPending.indexOf('\n')) {
-            mLines << mPending.left(end);
-            mPending.remove(0, end + 1);
-        }
-    }
-
     QProcess mProcess;
-    QByteArray mPending;
     QList<QByteArray> mLines;
     QMap<QString, int> mPorts;
 };
 
 // The instrument's FTP server alone, exporting a temporary folder.
-class FtpServerProcess
+class FtpServerProcess : private QTemporaryDir, public ServerProcess
 {
 public:
     explicit FtpServerProcess(const QStringList &faults = {})
-        : mServer("ftp_server.py",
-                  QStringList{"--address", "127.0.0.1", "--port", "0", "--root", mRoot.path()} + faults)
+        : ServerProcess("ftp_server.py",
+                        QStringList{"--address", "127.0.0.1", "--port", "0", "--root", QTemporaryDir::path()} + faults)
     {
     }
 
-    int port() const { return mServer.port("ftp"); }
-    int announced(const QByteArray &prefix) { return mServer.announced(prefix); }
-    QString path(const QString &name) const { return QDir(mRoot.path()).filePath(name); }
+    int port() const { return ServerProcess::port("ftp"); }
+    QString path(const QString &name) const { return filePath(name); }
+    QByteArray contents(const QString &name) const { return read(path(name)); }
+    void put(const QString &name, const QByteArray &bytes) const { write(path(name), bytes); }
 
-    QByteArray contents(const QString &name) const
+    static QByteArray read(const QString &path)
     {
-        QFile file(path(name));
+        QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
 
-    void put(const QString &name, const QByteArray &bytes) const
+    static QString write(const QString &path, const QByteArray &bytes)
     {
-        QFile file(path(name));
+        QFile file(path);
         file.open(QIODevice::WriteOnly);
         file.write(bytes);
+        return path;
     }
-
-private:
-    QTemporaryDir mRoot;
-    ServerProcess mServer;
 };
