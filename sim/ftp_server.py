@@ -85,8 +85,10 @@ def make_handler(faults, passive_ports, announce=_announce):
         def on_login(self, username):
             announce("LOGIN %s" % username)
 
-        def on_login_failed(self, username, password):
-            announce("LOGIN-FAILED %s" % username)
+        def handle_auth_failed(self, msg, password):
+            # Announced before the refusal goes out, so that a client that has the refusal finds the line.
+            announce("LOGIN-FAILED %s" % self.username)
+            FTPHandler.handle_auth_failed(self, msg, password)
 
         def on_file_received(self, file):
             announce("STORED %s" % file)
