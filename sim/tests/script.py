@@ -2,6 +2,7 @@
 upgrade's own acceptance checks, stopping at the first state whose check fails."""
 
 import datetime
+import os
 import ftplib
 import socket
 
@@ -39,12 +40,12 @@ start |  | cd /mnt/nand1 | 1022
 5031 | P S | rmdir /mnt/nand2/upgrnew | 1341
 1341 | S ?second | cd /mnt/nand2 | 5071 | mkdir /mnt/nand2/upgrback | 5051
 5051 | P S | mkdir /mnt/nand2/upgrnew | 5061
-5061 | P S ?autoexec | cp /mnt/nor/autoexec.bat /mnt/nand2/upgrback | 5711 | ls > /dev/null | 5761
+5061 | P S ?autoexec.bat | cp /mnt/nor/autoexec.bat /mnt/nand2/upgrback | 5711 | ls > /dev/null | 5761
 5711 | P S | ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat | 5721
 5721 | P L4 SIZES >autoexec.bat:/mnt/nand2/upgrnew | /mnt/nand1/cmp /mnt/nor/autoexec.bat /mnt/nand2/upgrnew/autoexec.bat | 5741
 5741 | V ?same | ls > /dev/null | 5761 | rm -f /mnt/nor/autoexec.bat | 5751
 5751 | P S | cp /mnt/nand2/upgrnew/autoexec.bat /mnt/nor/autoexec.bat | 5761
-5761 | P S ?prod | cp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrback | 5511 | ls > /dev/null | 5591
+5761 | P S ?qd8prod.rfs | cp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrback | 5511 | ls > /dev/null | 5591
 5511 | P S | ls -alQ --full-time /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrback/qd8prod.rfs | 5521
 5521 | P L4 SIZES >qd8prod.rfs:/mnt/nand2/upgrnew | /mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs | 5561
 5561 | V ?same | ls > /dev/null | 5581 | rm -f /mnt/nand1/qd8prod.rfs | 5571
@@ -82,44 +83,29 @@ STEPS = {row[0]: row[1:] for row in ([cell.strip() for cell in line.split("|")] 
 EVENTS = {"4041": ("4011", "S"), "5731": ("5721", "P S"), "5541": ("5521", "P S"), "7011": ("6041", "P L4"),
           "7021": ("6041", "P S")}
 
-# Error lines the upgrade accepts in place of silence: whole raw lines, or (after ~) a part of line 2
-# with the echo on line 1 and the prompt on line 3.
-TOLERATED = {
-    "4031": "rm: cannot remove `bzimage2': No such file or directory",
-    "4021": "rm: cannot remove `cmp': No such file or directory",
-    "4011": "rm: cannot remove `update*': No such file or directory",
-    "4041": "rm: cannot remove `update*': No such file or directory",
-    "5021": "rmdir: `/mnt/nand2/upgrback': No such file or directory",
-    "1341": "rmdir: `/mnt/nand2/upgrnew': No such file or directory",
-    "2211": "~not found", "2221": "~File exists", "2241": "~File exists",
-}
+# Error lines accepted in place of silence: the whole raw line 2, or (after ~) a part of it with the
+# echo on line 1 and the prompt on line 3.
+NO_FILE = "rm: cannot remove `%s': No such file or directory"
+NO_FOLDER = "rmdir: `/mnt/nand2/%s': No such file or directory"
+TOLERATED = {"4031": NO_FILE % "bzimage2", "4021": NO_FILE % "cmp", "4011": NO_FILE % "update*",
+             "4041": NO_FILE % "update*", "5021": NO_FOLDER % "upgrback", "1341": NO_FOLDER % "upgrnew",
+             "2211": "~not found", "2221": "~File exists", "2241": "~File exists"}
 TAR_LINES = ["cmp", "tar: cmp: Cannot utime: No such file or directory",
              "tar: cmp: Cannot change ownership to uid 0, gid 0: No such file or directory",
              "tar: Error exit delayed from previous errors", PROMPT]
 
 
-def line(lines, n):
-    return lines[n - 1] if 1 <= n <= len(lines) else ""
-
-
-def verdict(lines):
-    second = line(lines, 2)
-    return "same" if second.strip() == PROMPT else "differ" if "differ" in second.lower() else None
-
-
 def passes(check, state, lines, command):
-    second, tolerated = line(lines, 2), TOLERATED.get(state, "\n")
-    if check == "P":
-        return line(lines, len(lines)).strip() == PROMPT
-    if check == "S":
-        return second.strip() == PROMPT or second == tolerated or (
-            tolerated.startswith("~") and tolerated[1:] in second and line(lines, 1).strip() == command
-            and line(lines, 3).strip() == PROMPT)
-    if check[0] == "L":
-        return line(lines, int(check[1:])).strip() == PROMPT
-    if check == "SIZES":
-        return line(lines, 2).split()[4:5] == line(lines, 3).split()[4:5]
-    return {"CWD": second == "/mnt/nand1", "FULL": "Wrote only" not in second, "V": verdict(lines) is not None,
+    def line(n):
+        return lines[n - 1] if 1 <= n <= len(lines) else ""
+
+    second, tolerated = line(2), TOLERATED.get(state, "\n")
+    if check[0] == "L" or check == "P":
+        return line(int(check[1:]) if check[1:] else len(lines)).strip() == PROMPT
+    return {"S": second.strip() == PROMPT or second == tolerated or (tolerated[0] == "~" and tolerated[1:] in second
+                                                                      and line(1).strip() == command and passes("L3", "", lines, "")),
+            "SIZES": second.split()[4:5] == line(3).split()[4:5], "CWD": second == "/mnt/nand1",
+            "V": second.strip() == PROMPT or "differ" in second.lower(), "FULL": "Wrote only" not in second,
             "WORDS": not any(word in text.lower() for word in ("measure", "frontend", "qdcom") for text in lines[1:-1]),
             "TAR": second.strip() == PROMPT or [text.strip() for text in lines[1:6]] == TAR_LINES}[check]
 
@@ -128,10 +114,11 @@ class Walk:
     """Replays the script; result is (state, first failing check) where it stopped: the check's code,
     ">FILE" for a failed transfer, "T" for no prompt in time, "X" for a closed connection, "R" for a
     reset one, "loop" for a state run a fourth time; ("end", None) after the last step. path holds
-    the states run, in order."""
+    the states run, in order. until stops it at a state whose checks pass, or at a transfer state."""
 
-    def __init__(self, sim, until=None, flags=("autoexec", "prod"), timeout=3):
-        self.sim, self.flags, self.timeout = sim, set(flags), timeout
+    def __init__(self, sim, until=None, timeout=3):
+        self.sim, self.timeout = sim, timeout
+        self.flags = set(os.listdir(sim.upgrade))  # the optional files choose branches, as "second" does
         self.path, self.waiting = [], "login"
         self.client = TelnetClient(sim.telnet_port)
         try:
@@ -154,34 +141,28 @@ class Walk:
             failed = self._first_failure(state, checks, lines, command)
             if failed or state == until:
                 return state, failed
-            if until in EVENTS and EVENTS[until][0] == state:
-                return until, self._event(until, command)
-            chosen = [flag[1:] for flag in checks.split() if flag.startswith("?")]
-            take_first = not chosen or chosen[0] in self.flags or (chosen[0] == "same" and verdict(lines) == "same")
-            command, state = branches[:2] if take_first else branches[2:]
+            if EVENTS.get(until, "-")[0] == state:  # what the parent's command printed, and what came after
+                self.client.receive(self.timeout)
+                return until, self._first_failure(until, EVENTS[until][1], split_lines(self.client.text), command)
+            chosen = [flag[1:] for flag in checks.split() if flag[0] == "?"]
+            same = "same" if passes("S", "", lines, "") else ""
+            command, state = branches[:2] if not chosen or chosen[0] in self.flags | {same} else branches[2:]
             if state == "5011" and self.path[-1] != "3061":
                 self.flags.add("second")
             self.waiting = state
             if command:
-                when = datetime.datetime.now().strftime("%m%d%H%M%Y")
-                command = command.replace("DATE", when)
+                command = command.replace("DATE", datetime.datetime.now().strftime("%m%d%H%M%Y"))
                 lines = self.client.command(command, self.timeout)
         return "end", None
 
     def _first_failure(self, state, checks, lines, command):
         for check in checks.split():
-            if check.startswith(">"):
+            if check[0] == ">":
                 name, folder = check[1:].split(":")
                 try:
                     self.sim.put(name, folder)
                 except (ftplib.Error, OSError):
                     return ">" + name
-            elif not check.startswith("?") and not passes(check, state, lines, command):
+            elif check[0] != "?" and not passes(check, state, lines, command):
                 return check
         return None
-
-    def _event(self, state, command):
-        """The checks of a transfer state on what arrived after the prompt as well."""
-        self.client.receive(self.timeout)
-        lines = split_lines(self.client.text)
-        return next((check for check in EVENTS[state][1].split() if not passes(check, state, lines, command)), None)

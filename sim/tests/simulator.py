@@ -2,6 +2,7 @@
 a Telnet client that refuses every option and captures each command's output up to the prompt."""
 
 import ftplib
+import functools
 import os
 import re
 import shutil
@@ -21,16 +22,13 @@ PROMPT = "bash-2.04#"
 PASSWORD = "k8r2Mq5"
 
 
-TEMPLATES = {}  # fixture options -> a folder with an upgrade and an instrument, made once
-
-
-def template(autoexec, prod, same):
-    key = (autoexec, prod, tuple(sorted(same.items())))
-    if key not in TEMPLATES:
-        TEMPLATES[key] = folder = tempfile.TemporaryDirectory()
-        fixtures.make_upgrade(os.path.join(folder.name, "upgrade"), autoexec=autoexec, prod=prod)
-        fixtures.make_instrument(os.path.join(folder.name, "instrument"), os.path.join(folder.name, "upgrade"), **same)
-    return TEMPLATES[key].name
+@functools.lru_cache(maxsize=None)
+def template(autoexec, prod, **same):
+    """A folder with an upgrade and an instrument, made once for each set of fixture options."""
+    folder = tempfile.TemporaryDirectory()
+    fixtures.make_upgrade(os.path.join(folder.name, "upgrade"), autoexec=autoexec, prod=prod)
+    fixtures.make_instrument(os.path.join(folder.name, "instrument"), os.path.join(folder.name, "upgrade"), **same)
+    return folder
 
 
 class Simulator:
@@ -40,8 +38,9 @@ class Simulator:
     def __init__(self, modes=(), option_wait=2.0, autoexec=True, prod=True, **same):
         self.folder = tempfile.TemporaryDirectory()
         self.instrument = os.path.join(self.folder.name, "instrument")
-        self.upgrade = os.path.join(template(autoexec, prod, same), "upgrade")
-        shutil.copytree(os.path.join(template(autoexec, prod, same), "instrument"), self.instrument, symlinks=True)
+        fixture = template(autoexec, prod, **same).name
+        self.upgrade = os.path.join(fixture, "upgrade")
+        shutil.copytree(os.path.join(fixture, "instrument"), self.instrument, symlinks=True)
         self.events = []
         self.server = qd8400sim.Simulator("127.0.0.1", 0, 0, self.instrument, modes, self.events.append,
                                           option_wait=option_wait)
@@ -50,9 +49,6 @@ class Simulator:
     def stop(self):
         self.server.stop()
         self.folder.cleanup()
-
-    def host(self, path):
-        return os.path.join(self.instrument, path.lstrip("/"))
 
     def put(self, name, folder):
         """Uploads an upgrade file as the upgrade does: the start-up file as text, the rest binary."""
