@@ -12,6 +12,7 @@ USER = "root"
 HOSTNAME = "QD8400-0042"
 BANNER = "\r\nQD8400 maintenance system - Linux 2.4.18-rmk7 (armv4l)\r\n\r\n"
 LOGIN_PROGRAM_START = 0.2  # seconds the daemon gives the answers to its second requests
+LOGIN_FAILED_PAUSE = 0.2  # seconds before login asks again
 REBOOT_CLOSE = 0.3  # seconds from the reboot's prompt to the closed connection
 
 
@@ -83,7 +84,7 @@ class Session:
                 self.wire.send(nvt(self._last_login()), nvt(shell.prompt))
                 return shell
             self.events("TELNET LOGIN-FAILED %s" % user)
-            time.sleep(0.2)
+            time.sleep(LOGIN_FAILED_PAUSE)
             self.wire.send(nvt("Login incorrect\r\n\r\n" + HOSTNAME + " login: "))
         return None
 
@@ -117,17 +118,12 @@ class Session:
             slow = self._rule("slow", line)
             if slow:
                 time.sleep(float(slow))
-            output = nvt("".join(text + "\r\n" for text in result.lines))
-            if self._rule("raw-bytes", line) is not None:
-                output = nvt("\xff\r") + output
-            if self._rule("renegotiate", line) is not None:
-                output = self._with_requests(output)
-            reply = self._rule("reply", line)
             if result.reboot and self.faults.argument("reboot") == "drop":
                 self.events("REBOOT")
                 return
+            reply = self._rule("reply", line)
             if reply is None:
-                self.wire.send(output, nvt(shell.prompt))
+                self.wire.send(self._output(line, result.lines), nvt(shell.prompt))
             else:
                 self.wire.send(written(reply))
             self._schedule_late(line, shell)
@@ -138,11 +134,17 @@ class Session:
                 time.sleep(REBOOT_CLOSE)
                 return
 
-    def _with_requests(self, output):
-        """The output with option requests at the line end nearest its middle."""
-        ends = [i + 2 for i in range(len(output) - 1) if output[i:i + 2] == b"\r\n"] or [0]
-        at = min(ends, key=lambda end: abs(end - len(output) // 2))
-        return output[:at] + self.negotiation.request(SECOND_REQUESTS) + output[at:]
+    def _output(self, line, lines):
+        """What the command prints, on the wire: line noise first, option requests at the line end
+        nearest the middle, where the modes say so."""
+        output = nvt("".join(text + "\r\n" for text in lines))
+        if self._rule("raw-bytes", line) is not None:
+            output = nvt("\xff\r") + output
+        if self._rule("renegotiate", line) is not None:
+            ends = [i + 2 for i in range(len(output) - 1) if output[i:i + 2] == b"\r\n"] or [0]
+            at = min(ends, key=lambda end: abs(end - len(output) // 2))
+            output = output[:at] + self.negotiation.request(SECOND_REQUESTS) + output[at:]
+        return output
 
     def _schedule_late(self, line, shell):
         late = self._rule("late", line)
