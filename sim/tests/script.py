@@ -117,10 +117,10 @@ class Walk:
     the states run, in order. until stops it at a state whose checks pass, or at a transfer state."""
 
     def __init__(self, sim, until=None, timeout=3):
-        self.sim, self.timeout = sim, timeout
+        self.sim = sim
         self.flags = set(os.listdir(sim.upgrade))  # the optional files choose branches, as "second" does
         self.path, self.waiting = [], "login"
-        self.client = TelnetClient(sim.telnet_port)
+        self.client = TelnetClient(sim.telnet_port, timeout=timeout)
         try:
             self.client.log_in()
             self.result = self._run(until)
@@ -129,7 +129,7 @@ class Walk:
         except (EOFError, ConnectionResetError) as error:
             self.result = (self.waiting, "R" if isinstance(error, ConnectionResetError) else "X")
         finally:
-            self.client.close()
+            self.client.socket.close()
 
     def _run(self, until):
         state, lines, command = "start", [], ""
@@ -142,7 +142,7 @@ class Walk:
             if failed or state == until:
                 return state, failed
             if EVENTS.get(until, "-")[0] == state:  # what the parent's command printed, and what came after
-                self.client.receive(self.timeout)
+                self.client.receive()
                 return until, self._first_failure(until, EVENTS[until][1], split_lines(self.client.text), command)
             chosen = [flag[1:] for flag in checks.split() if flag[0] == "?"]
             same = "same" if passes("S", "", lines, "") else ""
@@ -152,7 +152,7 @@ class Walk:
             self.waiting = state
             if command:
                 command = command.replace("DATE", datetime.datetime.now().strftime("%m%d%H%M%Y"))
-                lines = self.client.command(command, self.timeout)
+                lines = self.client.command(command)
         return "end", None
 
     def _first_failure(self, state, checks, lines, command):

@@ -62,17 +62,13 @@ class Simulator:
 class TelnetClient:
     def __init__(self, port, answer=True, timeout=3):
         self.socket = socket.create_connection(("127.0.0.1", port), timeout=timeout)
-        self.answer = answer
+        self.answer, self.timeout = answer, timeout
         self.pending = b""
         self.arrivals = []  # (monotonic time, bytes) of every receive
         self.text = ""
 
-    def close(self):
-        self.socket.close()
-
     def receive(self, timeout=None):
-        if timeout is not None:
-            self.socket.settimeout(timeout)
+        self.socket.settimeout(timeout or self.timeout)
         data = self.socket.recv(65536)
         if not data:
             raise EOFError
@@ -111,11 +107,10 @@ class TelnetClient:
         self.socket.sendall(password.encode() + b"\r\n")
         return self.read_prompt() if until == PROMPT else self.read_until(until)
 
-    def command(self, line, timeout=3):
+    def command(self, line):
         """The captured output: echo, output lines and prompt, split on CR LF as the upgrade does."""
         self.text = ""
         self.socket.sendall(line.encode("latin-1") + b"\r\n")
-        self.socket.settimeout(timeout)
         return split_lines(self.read_prompt())
 
 
