@@ -9,7 +9,6 @@ import argparse
 import io
 import os
 import random
-import shutil
 import sys
 import tarfile
 
@@ -98,8 +97,8 @@ def make_instrument(root, upgrade=None, same_kernel=False, same_rootfs=False, sa
     write(os.path.join(nand1, "bzimage"), installed("bzimage", same_kernel, payload(1, 900 * 1024)))
     write(os.path.join(nand1, "qd8400.rfs"), installed("qd8400.rfs", same_rootfs, payload(2, 4 * 1024 * 1024 - 4096)))
     write(os.path.join(nand1, "qd8prod.rfs"), installed("qd8prod.rfs", same_prod, payload(3, 2 * 1024 * 1024 - 8192)))
-    write(os.path.join(root, "mnt", "nor", "autoexec.bat"), installed(
-        "autoexec.bat", same_autoexec, b"rem QD8400 start-up, firmware 1.4.2\nsetenv app /mnt/nand3/qd8app.bin\nrun app\n"))
+    old_autoexec = b"rem QD8400 start-up, firmware 1.4.2\nsetenv app /mnt/nand3/qd8app.bin\nrun app\n"
+    write(os.path.join(root, "mnt", "nor", "autoexec.bat"), installed("autoexec.bat", same_autoexec, old_autoexec))
     # System and application partitions, mounted; the debug partition nand4 is not.
     write(os.path.join(devices, "nand2", "bin", "qd8tool"), payload(4, 100 * 1024), 0o755)
     write(os.path.join(devices, "nand2", "etc", "qd8400.conf"), b"language=en\n")

@@ -96,7 +96,9 @@ class Simulator:
         self.ftp = None
         if not faults.on("no-ftp"):
             password = "refused-" + PASSWORD if faults.on("ftp-refuse-login") else instrument.password
-            self.ftp = make_ftp_server(address, ftp_port, root, USER, password, FtpFaults.parse(*(faults.arguments("ftp-%s-upload" % kind) for kind in ("refuse", "break", "stall"))), passive_ports,
+            ftp_faults = FtpFaults.parse(*(faults.arguments("ftp-%s-upload" % kind)
+                                           for kind in ("refuse", "break", "stall")))
+            self.ftp = make_ftp_server(address, ftp_port, root, USER, password, ftp_faults, passive_ports,
                                        lambda line: self.events("FTP " + line))
             threading.Thread(target=self.ftp.serve_forever, kwargs={"handle_exit": False}, daemon=True).start()
         self.telnet_port = self.telnet.server_address[1]
@@ -110,9 +112,9 @@ class Simulator:
 
 
 def main(argv=None):
+    listing = "\n".join("  %-34s %s" % (name + argument, text) for name, (argument, text) in MODES.items())
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0], formatter_class=argparse.RawTextHelpFormatter,
-                                     epilog=modes.__doc__ + "\nmodes:\n" + "\n".join("  %-34s %s" % (name + argument, text)
-                                                                        for name, (argument, text) in MODES.items())
+                                     epilog=modes.__doc__ + "\nmodes:\n" + listing
                                      + "\n\nsim/README.md tells which mode reaches which ending of the upgrade.")
     parser.add_argument("--address", default="127.0.0.1", help="a loopback address")
     parser.add_argument("--telnet-port", type=int, default=23)

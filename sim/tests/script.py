@@ -102,8 +102,9 @@ def passes(check, state, lines, command):
     second, tolerated = line(2), TOLERATED.get(state, "\n")
     if check[0] == "L" or check == "P":
         return line(int(check[1:]) if check[1:] else len(lines)).strip() == PROMPT
-    return {"S": second.strip() == PROMPT or second == tolerated or (tolerated[0] == "~" and tolerated[1:] in second
-                                                                      and line(1).strip() == command and passes("L3", "", lines, "")),
+    part_of_line_2 = tolerated[0] == "~" and tolerated[1:] in second
+    return {"S": second.strip() == PROMPT or second == tolerated or (
+                part_of_line_2 and line(1).strip() == command and passes("L3", "", lines, "")),
             "SIZES": second.split()[4:5] == line(3).split()[4:5], "CWD": second == "/mnt/nand1",
             "V": second.strip() == PROMPT or "differ" in second.lower(), "FULL": "Wrote only" not in second,
             "WORDS": not any(word in text.lower() for word in ("measure", "frontend", "qdcom") for text in lines[1:-1]),

@@ -182,8 +182,8 @@ class Wire(Case):
     def test_log_in_dialogue(self):
         incorrect = "\r\nLogin incorrect\r\n\r\nQD8400-0042 login: "
         for modes, password, until, answer in [
-            (["last-login"], PASSWORD, PROMPT, r"\r\nLast login: \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d from 127\.0\.0\.1\r\n"
-                                               r"bash-2\.04# "),
+            (["last-login"], PASSWORD, PROMPT,
+             r"\r\nLast login: \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d from 127\.0\.0\.1\r\nbash-2\.04# "),
             (["last-login"], "guess", "login: ", re.escape(incorrect)),
             (["wrong-password"], PASSWORD, "login: ", re.escape(incorrect))]:
             with self.subTest(modes=modes, password=password):
