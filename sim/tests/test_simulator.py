@@ -69,7 +69,7 @@ class Script(Case):
         ("4051", "TAR", ["tar-quiet"]), ("2231", "L21", ["ramdisk-report-lines=20"]),
         ("2211", "S", ["reply=umount /dev/ramdisk2:umount: /dev/ramdisk2: device is busy\\r\\n" + P]),
         ("2221", "S", ["reply=mknod:mknod: `/dev/ramdisk2': Read-only file system\\r\\n" + P]),
-        ("2251", "P", ["reply=mount /dev/ramdisk2:" + AFTER]), ("30121", "T", ["slow=mke2fs -j /dev/nand2:3"]),
+        ("2251", "P", ["reply=mount /dev/ramdisk2:" + AFTER]), ("30121", "T", ["slow=mke2fs -j /dev/nand2:4"]),
         ("3051", "P", ["reply=mke2fs -j /dev/nand3:" + AFTER]),
         ("5011", "S", ["rm-messages=/mnt/nand2/upgrback/*"]), ("5021", "S", ["rmdir-error=/mnt/nand2/upgrback"]),
         ("5011", "S", ["reply=rm -f /mnt/nand2/upgrback/*#2:rm: cannot remove `x': Is a directory\\r\\n" + P]),
@@ -107,7 +107,7 @@ class Script(Case):
         for state_, check, modes in self.ENDINGS:
             with self.subTest(state=state_, modes=modes):
                 until = state_ if check is None or state_ in EVENTS else None
-                self.assertEqual(Walk(self.simulator(modes), until=until, timeout=1.5).result, (state_, check))
+                self.assertEqual(Walk(self.simulator(modes), until=until, timeout=2.5).result, (state_, check))
 
 
 class Wire(Case):
@@ -144,7 +144,7 @@ class Wire(Case):
     def test_delivery(self):
         mount = b"mount\r\n/dev/nand2 on /mnt/nand2 type ext2 (rw)\r\n"
         for modes, line, wire, pause_after, least_pause in [
-            (["trickle=5:30"], "pwd", b"pwd\r\n/\r\nbash-2.04# ", b"pwd\r\n/\r\nba", 0.02),
+            (["trickle=5:100"], "pwd", b"pwd\r\n/\r\nbash-2.04# ", b"pwd\r\n/\r\nba", 0.08),
             (["split-prompt=200"], "pwd", b"pwd\r\n/\r\nbash-2.04# ", b"/\r\nbash-2.", 0.15),
             (["slow=pwd:0.5"], "pwd", b"pwd\r\n/\r\nbash-2.04# ", b"pwd\r\n", 0.4),
             (["late=pwd:Done\\r\\n:300"], "pwd", b"pwd\r\n/\r\nbash-2.04# Done\r\nbash-2.04# ", b"bash-2.04# ", 0.25),
