@@ -58,7 +58,8 @@ class Script(Case):
 
     # state, first failing check (None: it passes), modes; the rows of sim/README.md marked as tested
     ENDINGS = [
-        ("1022", "P", ["reply=cd /mnt/nand1:" + AFTER]), ("1022", "T", ["not-qd8400"]),
+        ("1022", "P", ["reply=cd /mnt/nand1:" + AFTER]), ("1022", "P", ["not-qd8400=[bash-2.04#] "]),
+        ("1022", "T", ["not-qd8400"]),
         ("1022", "S", ["reply=cd /mnt/nand1:bash: cd: /mnt/nand1: No such file or directory\\r\\n" + P]),
         ("1033", "L3", ["reply=pwd:/mnt/nand1\\r\\n/\\r\\n" + P]), ("1033", "CWD", ["wrong-cwd"]),
         ("2011", "WORDS", ["not-maintenance=QDCom"]), ("2011", "WORDS", ["not-maintenance"]),
