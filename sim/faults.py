@@ -1,29 +1,53 @@
-"""Fault modes of the simulated instrument, given as --mode NAME or --mode NAME=ARGUMENT."""
+"""Modes of the simulated instrument, given as --mode NAME or --mode NAME=ARGUMENT (repeatable).
 
-MODES = {
-    "single-segment": "send the option requests, banner and log-in prompt in one segment",
-    "wrong-password": "the instrument's root password is not the one the upgrade uses",
-    "not-maintenance": "the process list holds a measurement process (argument: its name, default measure)",
-    "not-qd8400": "after the first command the shell answers with another prompt",
-    "wrong-cwd": "pwd answers with another folder",
-    "rm-messages": "rm -f reports missing files with the messages the upgrade tolerates",
-    "rm-error": "rm reports an unexpected error for this name",
-    "hang": "this command never comes back to the prompt",
-    "drop": "the connection is dropped when this command arrives",
-    "no-ftp": "no FTP server",
-    "ftp-refuse-login": "the FTP server refuses root's log-in",
-    "ftp-refuse-upload": "NAME:CODE:TEXT: the FTP server answers the upload of NAME with this reply",
-    "ftp-break-upload": "the FTP server breaks off the upload of NAME",
-    "ftp-stall-upload": "NAME:BYTES: the FTP server stops reading NAME's upload",
-    "ramdisk-report-lines": "mke2fs -m 0 prints a report of this many lines instead of 19",
-    "backup-size-differs": "copies of NAME into the backup folder come out shorter",
-    "cmp-odd": "cmp prints an unexpected line",
-    "prod-differs-once": "the first copy of qd8prod.rfs into /mnt/nand1 comes out different",
-    "prod-differs-always": "every copy of qd8prod.rfs into /mnt/nand1 comes out different",
-    "tar-disk-full": "unpacking this archive runs out of space",
-    "tar-quiet": "tar -xvf update.tar prints only the name of cmp",
-    "rmdir-error": "rmdir of this folder prints an unexpected message",
+A mode that names a command takes COMMAND[#N]: it applies to every command line that begins with
+COMMAND, or with #N only to the Nth such line of the session. Where a mode takes a TEXT, the text
+goes on the wire as written, with the escapes \\r, \\n, \\0, \\xHH and \\\\.
+"""
+
+MODES = {  # name: (argument, what the mode does)
+    # How replies are delivered
+    "trickle": ("[=BYTES:MS]", "every reply goes out BYTES bytes at a time, MS milliseconds apart (8:10)"),
+    "split-prompt": ("[=MS]", "every prompt arrives in two segments, \"bash-2.\" and \"04# \", MS apart (50)"),
+    "late": ("=COMMAND:TEXT[:MS]", "MS after COMMAND's prompt (1500), TEXT and another prompt arrive"),
+    "slow": ("=COMMAND:SECONDS", "the command's output follows its echo only after SECONDS"),
+    "raw-bytes": ("=COMMAND", "the output begins with line noise: a data byte 255 and a lone CR (IAC IAC, CR NUL)"),
+    "renegotiate": ("=COMMAND", "option requests (WILL SGA, WILL ECHO, DO NAWS) arrive in the middle of the output"),
+    "reply": ("=COMMAND:TEXT", "TEXT replaces the command's output and prompt (the echo stays)"),
+    "single-segment": ("", "the option requests, banner and log-in prompt go out in one segment"),
+    "last-login": ("", "\"Last login: <date> from <address>\" follows the password"),
+    # The network
+    "hang": ("=COMMAND", "the command never comes back to the prompt"),
+    "drop": ("=COMMAND", "the connection closes when the command (or this log-in name) arrives"),
+    "reset": ("=COMMAND", "the connection is reset (TCP RST) when the command (or this log-in name) arrives"),
+    "reboot": ("=drop|silent", "reboot closes the connection before its prompt, or never"),
+    # The shell and its tools
+    "wrong-password": ("", "the instrument's root password is not the one the upgrade uses"),
+    "not-maintenance": ("[=NAME]", "the process list holds a measurement process of this name (measure)"),
+    "not-qd8400": ("[=PROMPT]", "after the first command the shell answers with another prompt"),
+    "wrong-cwd": ("", "pwd answers with another folder"),
+    "rm-messages": ("[=NAME]", "rm -f reports missing files (all, or NAME) with the message of rm without -f"),
+    "rm-error": ("=NAME", "rm reports an unexpected error for this name"),
+    "rmdir-error": ("=NAME", "rmdir of this folder prints an unexpected message"),
+    "ramdisk-report-lines": ("=COUNT", "mke2fs -m 0 prints a report of this many lines instead of 19"),
+    "backup-size-differs": ("=NAME", "copies of NAME into the backup folder come out shorter"),
+    "cmp-odd": ("[=NAME]", "cmp (of every file, or of NAME) prints an unexpected line"),
+    "prod-differs-once": ("", "the first copy of qd8prod.rfs into /mnt/nand1 comes out different"),
+    "prod-differs-always": ("", "every copy of qd8prod.rfs into /mnt/nand1 comes out different"),
+    "tar-disk-full": ("=NAME", "unpacking this archive runs out of space"),
+    "tar-quiet": ("", "tar -xvf update.tar prints only the name of cmp"),
+    # The FTP server
+    "no-ftp": ("", "no FTP server"),
+    "ftp-refuse-login": ("", "the FTP server refuses root's log-in"),
+    "ftp-refuse-upload": ("=NAME:CODE:TEXT", "the FTP server answers the upload of NAME with this reply"),
+    "ftp-break-upload": ("=NAME", "the FTP server breaks off NAME's upload, storing half of its first block"),
+    "ftp-stall-upload": ("=NAME:BYTES", "the FTP server stops reading NAME's upload after BYTES"),
 }
+
+
+def unescape(text):
+    """The bytes a TEXT argument stands for, as a Latin-1 string."""
+    return text.encode("latin-1", "backslashreplace").decode("unicode_escape")
 
 
 class Faults:
@@ -48,3 +72,19 @@ class Faults:
     def matches(self, name, text):
         """Whether a mode given with an argument names this text (a command or a file name)."""
         return any(argument and (text == argument or text.startswith(argument)) for argument in self.arguments(name))
+
+    def names(self, name, text):
+        """Whether a mode applies to this text: given without an argument, or naming it."""
+        return "" in self.arguments(name) or self.matches(name, text)
+
+    def rule(self, name, line, history):
+        """The rest of the first COMMAND[#N][:REST] argument of the mode that names this command line
+        ("" when it has no rest), or None. history holds the session's lines so far, this one last."""
+        for argument in self.arguments(name):
+            head, _, rest = argument.partition(":")
+            command, _, count = head.rpartition("#") if head.rpartition("#")[2].isdigit() else (head, "", "")
+            if not command or not line.startswith(command):
+                continue
+            if not count or sum(earlier.startswith(command) for earlier in history) == int(count):
+                return rest
+        return None

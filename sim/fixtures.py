@@ -2,14 +2,13 @@
 """Fixtures: a healthy instrument that has never been upgraded, and an upgrade folder.
 
     python3 sim/fixtures.py --instrument DIR --upgrade DIR [--no-autoexec] [--no-prod]
-                            [--same-kernel] [--same-rootfs]
+                            [--same-kernel] [--same-rootfs] [--same-autoexec] [--same-prod]
 """
 
 import argparse
 import io
 import os
 import random
-import shutil
 import sys
 import tarfile
 
@@ -80,19 +79,26 @@ def make_upgrade(folder, autoexec=True, prod=True):
               b"rem QD8400 start-up, firmware 1.5.0\r\nsetenv app /mnt/nand3/qd8app0.bin\r\nrun app\r\n")
 
 
-def make_instrument(root, upgrade=None, same_kernel=False, same_rootfs=False):
-    """A healthy instrument in maintenance mode that has never been upgraded."""
+def make_instrument(root, upgrade=None, same_kernel=False, same_rootfs=False, same_autoexec=False, same_prod=False):
+    """A healthy instrument in maintenance mode that has never been upgraded, or whose installed files
+    are already those of the upgrade where a same_ option says so."""
+
+    def installed(name, same, data):
+        if not same:
+            return data
+        with open(os.path.join(upgrade, name), "rb") as f:
+            # The start-up file travels as text: the instrument stores it with its own line ends.
+            return f.read().replace(b"\r\n", b"\n") if name == "autoexec.bat" else f.read()
+
     devices = os.path.join(root, DEVICES_DIR)
     for node in ("nand1", "nand2", "nand3", "nand4", "ttyS0"):
         write(os.path.join(root, "dev", node), b"")
     nand1 = os.path.join(root, "mnt", "nand1")
-    kernel = os.path.join(upgrade, "bzimage") if same_kernel else None
-    rootfs = os.path.join(upgrade, "qd8400.rfs") if same_rootfs else None
-    write(os.path.join(nand1, "bzimage"), open(kernel, "rb").read() if kernel else payload(1, 900 * 1024))
-    write(os.path.join(nand1, "qd8400.rfs"), open(rootfs, "rb").read() if rootfs else payload(2, 4 * 1024 * 1024 - 4096))
-    write(os.path.join(nand1, "qd8prod.rfs"), payload(3, 2 * 1024 * 1024 - 8192))
-    write(os.path.join(root, "mnt", "nor", "autoexec.bat"),
-          b"rem QD8400 start-up, firmware 1.4.2\nsetenv app /mnt/nand3/qd8app.bin\nrun app\n")
+    write(os.path.join(nand1, "bzimage"), installed("bzimage", same_kernel, payload(1, 900 * 1024)))
+    write(os.path.join(nand1, "qd8400.rfs"), installed("qd8400.rfs", same_rootfs, payload(2, 4 * 1024 * 1024 - 4096)))
+    write(os.path.join(nand1, "qd8prod.rfs"), installed("qd8prod.rfs", same_prod, payload(3, 2 * 1024 * 1024 - 8192)))
+    old_autoexec = b"rem QD8400 start-up, firmware 1.4.2\nsetenv app /mnt/nand3/qd8app.bin\nrun app\n"
+    write(os.path.join(root, "mnt", "nor", "autoexec.bat"), installed("autoexec.bat", same_autoexec, old_autoexec))
     # System and application partitions, mounted; the debug partition nand4 is not.
     write(os.path.join(devices, "nand2", "bin", "qd8tool"), payload(4, 100 * 1024), 0o755)
     write(os.path.join(devices, "nand2", "etc", "qd8400.conf"), b"language=en\n")
@@ -114,12 +120,17 @@ def main(argv=None):
     parser.add_argument("--no-prod", action="store_true")
     parser.add_argument("--same-kernel", action="store_true", help="the installed kernel is the new one already")
     parser.add_argument("--same-rootfs", action="store_true", help="the installed root file system is the new one")
+    parser.add_argument("--same-autoexec", action="store_true", help="the installed start-up file is the new one")
+    parser.add_argument("--same-prod", action="store_true", help="the installed maintenance image is the new one")
     args = parser.parse_args(argv)
+    if (args.same_autoexec and args.no_autoexec) or (args.same_prod and args.no_prod):
+        parser.error("an installed file cannot be the same as one the upgrade lacks")
     for folder in (args.instrument, args.upgrade):
         if os.path.exists(folder) and os.listdir(folder):
             parser.error("%s is not empty" % folder)
     make_upgrade(args.upgrade, autoexec=not args.no_autoexec, prod=not args.no_prod)
-    make_instrument(args.instrument, args.upgrade, args.same_kernel, args.same_rootfs)
+    make_instrument(args.instrument, args.upgrade, args.same_kernel, args.same_rootfs, args.same_autoexec,
+                    args.same_prod)
 
 
 if __name__ == "__main__":

@@ -15,6 +15,7 @@ import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
 
@@ -23,13 +24,21 @@ class Faults:
 
     def __init__(self):
         self.refuse_upload = {}  # name -> "553 reason"
-        self.break_upload = set()  # data connection closed after the first block
+        self.break_upload = set()  # data connection closed on the first block, half of it stored
         self.stall_upload = {}  # name -> bytes read before the server stops reading
 
-    @staticmethod
-    def parse_refusal(text):
-        name, code, reason = text.split(":", 2)
-        return name, "%s %s" % (code, reason)
+    @classmethod
+    def parse(cls, refusals=(), breaks=(), stalls=()):
+        """From the arguments NAME:CODE:TEXT, NAME and NAME:BYTES."""
+        faults = cls()
+        for text in refusals:
+            name, code, reason = text.split(":", 2)
+            faults.refuse_upload[name] = "%s %s" % (code, reason)
+        faults.break_upload.update(breaks)
+        for text in stalls:
+            name, count = text.split(":", 1)
+            faults.stall_upload[name] = int(count)
+        return faults
 
 
 def _announce(line):
@@ -39,11 +48,11 @@ def _announce(line):
 def make_handler(faults, passive_ports, announce=_announce):
     class StallableDTP(DTPHandler):
         stall_after = None
-        break_after_first = False
+        break_upload = False
 
         def handle_read(self):
-            if self.break_after_first and self.tot_bytes_received > 0:
-                self.close()
+            if self.break_upload:
+                self._break()
                 return
             DTPHandler.handle_read(self)
             if self.stall_after is not None and self.tot_bytes_received >= self.stall_after:
@@ -51,6 +60,14 @@ def make_handler(faults, passive_ports, announce=_announce):
                 self.del_channel()
 
         handle_read_event = handle_read
+
+        def _break(self):
+            """The connection breaks while the first block is being stored, however small the file."""
+            chunk = self.recv(self.ac_in_buffer_size)
+            chunk = chunk[:len(chunk) // 2]
+            self.file_obj.write(self._data_wrapper(chunk) if self._data_wrapper else chunk)
+            self._resp = ("426 Connection reset by peer; transfer aborted.", logging.getLogger(__name__).info)
+            self.close()
 
     class InstrumentFtpHandler(FTPHandler):
         dtp_handler = StallableDTP
@@ -62,14 +79,16 @@ def make_handler(faults, passive_ports, announce=_announce):
                 self.respond(faults.refuse_upload[name])
                 return None
             StallableDTP.stall_after = faults.stall_upload.get(name)
-            StallableDTP.break_after_first = name in faults.break_upload
+            StallableDTP.break_upload = name in faults.break_upload
             return FTPHandler.ftp_STOR(self, file, mode)
 
         def on_login(self, username):
             announce("LOGIN %s" % username)
 
-        def on_login_failed(self, username, password):
-            announce("LOGIN-FAILED %s" % username)
+        def handle_auth_failed(self, msg, password):
+            # Announced before the refusal goes out, so that a client that has the refusal finds the line.
+            announce("LOGIN-FAILED %s" % self.username)
+            FTPHandler.handle_auth_failed(self, msg, password)
 
         def on_file_received(self, file):
             announce("STORED %s" % file)
@@ -86,7 +105,7 @@ def make_server(address, port, root, user, password, faults=None, passive_ports=
     authorizer.add_user(user, password, root, perm="elradfmwMT")
     handler = make_handler(faults or Faults(), passive_ports, announce)
     handler.authorizer = authorizer
-    server = FTPServer((address, port), handler)
+    server = FTPServer((address, port), handler, ioloop=IOLoop())
     server.max_cons = 16
     return server
 
@@ -95,7 +114,7 @@ def add_fault_arguments(parser):
     parser.add_argument("--ftp-refuse-upload", action="append", default=[], metavar="NAME:CODE:TEXT",
                         help="answer the upload of NAME with this reply")
     parser.add_argument("--ftp-break-upload", action="append", default=[], metavar="NAME",
-                        help="close the data connection of NAME's upload after its first block")
+                        help="break off NAME's upload on its first block, storing half of that block")
     parser.add_argument("--ftp-stall-upload", action="append", default=[], metavar="NAME:BYTES",
                         help="stop reading NAME's upload after BYTES bytes")
 
@@ -105,18 +124,6 @@ def port_range(text):
         return None
     low, high = (int(part) for part in text.split("-"))
     return range(low, high + 1)
-
-
-def faults_from(args):
-    faults = Faults()
-    for text in args.ftp_refuse_upload:
-        name, reply = Faults.parse_refusal(text)
-        faults.refuse_upload[name] = reply
-    faults.break_upload.update(args.ftp_break_upload)
-    for text in args.ftp_stall_upload:
-        name, count = text.split(":", 1)
-        faults.stall_upload[name] = int(count)
-    return faults
 
 
 def main(argv=None):
@@ -132,7 +139,8 @@ def main(argv=None):
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     server = make_server(args.address, args.port, os.path.abspath(args.root), args.user, args.password,
-                         faults_from(args), port_range(args.passive_ports))
+                         Faults.parse(args.ftp_refuse_upload, args.ftp_break_upload, args.ftp_stall_upload),
+                         port_range(args.passive_ports))
     _announce("READY ftp=%d" % server.address[1])
     try:
         server.serve_forever(handle_exit=False)

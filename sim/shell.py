@@ -93,10 +93,8 @@ def out(lines):
 class Result:
     """What one command line does: the lines it prints and what happens to the session."""
 
-    def __init__(self, lines=None, hang=False, drop=False, reboot=False):
+    def __init__(self, lines=None, reboot=False):
         self.lines = lines or []
-        self.hang = hang
-        self.drop = drop
         self.reboot = reboot
 
 
@@ -112,10 +110,6 @@ class Shell:
     # The command line
 
     def run(self, line):
-        if self.faults.matches("drop", line):
-            return Result(drop=True)
-        if self.faults.matches("hang", line):
-            return Result(hang=True)
         words = line.split()
         discard = False
         if ">" in words:
@@ -126,7 +120,7 @@ class Shell:
         if discard:
             result.lines = [text for text in result.lines if not isinstance(text, Out)]
         if self.faults.on("not-qd8400"):
-            self.prompt = OTHER_PROMPT
+            self.prompt = self.faults.argument("not-qd8400", OTHER_PROMPT)
         return result
 
     def _dispatch(self, words):
@@ -222,7 +216,7 @@ class Shell:
                     lines.append("rm: cannot remove `%s': Is a directory" % operand)
             elif os.path.lexists(host):
                 os.unlink(host)
-            elif not force or self.faults.on("rm-messages"):
+            elif not force or self.faults.names("rm-messages", operand):
                 lines.append("rm: cannot remove `%s': No such file or directory" % operand)
         return Result(lines)
 
@@ -331,7 +325,7 @@ class Shell:
         for operand in operands:
             if not os.path.isfile(self.host(operand)):
                 return Result(["cmp: %s: No such file or directory" % operand])
-        if self.faults.on("cmp-odd"):
+        if any(self.faults.names("cmp-odd", os.path.basename(operand)) for operand in operands):
             return Result(["cmp: EOF on %s" % operands[1]])
         first, second = (self.host(o) for o in operands)
         if filecmp.cmp(first, second, shallow=False):

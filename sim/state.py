@@ -35,8 +35,11 @@ def unpacked(archive, storage):
         for member in tar.getmembers():
             if member.isfile():
                 path = os.path.join(storage, member.name)
-                if not os.path.isfile(path) or open(path, "rb").read() != tar.extractfile(member).read():
+                if not os.path.isfile(path):
                     return False
+                with open(path, "rb") as f:
+                    if f.read() != tar.extractfile(member).read():
+                        return False
     return True
 
 

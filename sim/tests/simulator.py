@@ -1,122 +1,119 @@
-"""Helpers for the simulator's tests: the simulator in a child process, and a scripted Telnet
-client that refuses every option and checks outputs the way the upgrade does."""
+"""Helpers for the simulator's tests: the simulator on free loopback ports over fresh fixtures, and
+a Telnet client that refuses every option and captures each command's output up to the prompt."""
 
 import ftplib
+import functools
 import os
+import re
+import shutil
 import socket
-import subprocess
 import sys
 import tempfile
 import time
 
-SIM = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SIM = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, SIM)
 
 import fixtures  # noqa: E402
+import qd8400sim  # noqa: E402
 
 IAC, DONT, DO, WONT, WILL = 255, 254, 253, 252, 251
 PROMPT = "bash-2.04#"
 PASSWORD = "k8r2Mq5"
 
 
-class Simulator:
-    """The simulator on a free loopback port over fresh fixtures, stopped when the test ends."""
+@functools.lru_cache(maxsize=None)
+def template(autoexec, prod, **same):
+    """A folder with an upgrade and an instrument, made once for each set of fixture options."""
+    folder = tempfile.TemporaryDirectory()
+    fixtures.make_upgrade(os.path.join(folder.name, "upgrade"), autoexec=autoexec, prod=prod)
+    fixtures.make_instrument(os.path.join(folder.name, "instrument"), os.path.join(folder.name, "upgrade"), **same)
+    return folder
 
-    def __init__(self, modes=(), **fixture_options):
+
+class Simulator:
+    """The simulator in this process over a fresh copy of the fixtures (the upgrade folder is shared
+    and read only); its announcements collect in events."""
+
+    def __init__(self, modes=(), option_wait=2.0, autoexec=True, prod=True, **same):
         self.folder = tempfile.TemporaryDirectory()
         self.instrument = os.path.join(self.folder.name, "instrument")
-        self.upgrade = os.path.join(self.folder.name, "upgrade")
-        fixtures.make_upgrade(self.upgrade, autoexec=fixture_options.pop("autoexec", True),
-                              prod=fixture_options.pop("prod", True))
-        fixtures.make_instrument(self.instrument, self.upgrade, **fixture_options)
-        command = ["/usr/bin/python3", os.path.join(SIM, "qd8400sim.py"), "--address", "127.0.0.1",
-                   "--telnet-port", "0", "--ftp-port", "0", "--root", self.instrument, "--passive-ports", "0-0"]
-        for mode in modes:
-            command += ["--mode", mode]
-        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)
-        ready = self.process.stdout.readline().split()
-        assert ready and ready[0] == "READY", ready
-        ports = dict(part.split("=") for part in ready[1:])
-        self.telnet_port, self.ftp_port = int(ports["telnet"]), int(ports["ftp"])
+        fixture = template(autoexec, prod, **same).name
+        self.upgrade = os.path.join(fixture, "upgrade")
+        shutil.copytree(os.path.join(fixture, "instrument"), self.instrument, symlinks=True)
+        self.events = []
+        self.server = qd8400sim.Simulator("127.0.0.1", 0, 0, self.instrument, modes, self.events.append,
+                                          option_wait=option_wait)
+        self.telnet_port, self.ftp_port = self.server.telnet_port, self.server.ftp_port
 
     def stop(self):
-        self.process.terminate()
-        self.process.wait(5)
-        self.process.stdout.close()
+        self.server.stop()
         self.folder.cleanup()
 
-    def host(self, path):
-        return os.path.join(self.instrument, path.lstrip("/"))
-
-    def ftp(self, password=PASSWORD):
-        client = ftplib.FTP()
-        client.connect("127.0.0.1", self.ftp_port, timeout=10)
-        client.login("root", password)
-        return client
-
-    def put(self, name, target, text=False):
-        with self.ftp() as client, open(os.path.join(self.upgrade, name), "rb") as source:
-            if text:
-                client.storlines("STOR " + target, source)
-            else:
-                client.storbinary("STOR " + target, source)
+    def put(self, name, folder):
+        """Uploads an upgrade file as the upgrade does: the start-up file as text, the rest binary."""
+        with ftplib.FTP(timeout=3) as client, open(os.path.join(self.upgrade, name), "rb") as source:
+            client.connect("127.0.0.1", self.ftp_port)
+            client.login("root", PASSWORD)
+            client.cwd(folder)
+            (client.storlines if name == "autoexec.bat" else client.storbinary)("STOR " + name, source)
 
 
 class TelnetClient:
-    def __init__(self, port, timeout=5):
+    def __init__(self, port, answer=True, timeout=3):
         self.socket = socket.create_connection(("127.0.0.1", port), timeout=timeout)
-        self.pending = bytearray()
+        self.answer, self.timeout = answer, timeout
+        self.pending = b""
+        self.arrivals = []  # (monotonic time, bytes) of every receive
         self.text = ""
-        self.requests = []
-        self.first_arrival = None
 
-    def close(self):
-        self.socket.close()
-
-    def _receive(self):
+    def receive(self, timeout=None):
+        self.socket.settimeout(timeout or self.timeout)
         data = self.socket.recv(65536)
         if not data:
             raise EOFError
-        if self.first_arrival is None:
-            self.first_arrival = data
-        self.pending += data
-        while self.pending:
-            if self.pending[0] != IAC:
-                self.text += chr(self.pending.pop(0))
-                continue
-            if len(self.pending) < 3:
-                return
-            verb, option = self.pending[1], self.pending[2]
-            del self.pending[:3]
-            self.requests.append((verb, option))
-            # Refuse everything, as the program does.
-            self.socket.sendall(bytes([IAC, WONT if verb in (DO, DONT, WILL) else DONT, option]))
+        self.arrivals.append((time.monotonic(), data))
+        for unit in re.findall(rb"\xff\xff|\xff[\xfb-\xfe].|\r\0|\xff[\xfb-\xfe]?\Z|.", self.pending + data, re.S):
+            self.pending = b""
+            if len(unit) == 3:  # refuse everything as the upgrade does, or agree to what is asked
+                verb = {DO: WILL, WILL: DO}.get(unit[1], WONT) if self.answer == "agree" else \
+                    WONT if unit[1] in (DO, DONT, WILL) else DONT
+                if self.answer:
+                    self.socket.sendall(bytes([IAC, verb, unit[2]]))
+            elif unit[:1] == b"\xff" and unit != b"\xff\xff":
+                self.pending = unit  # the rest comes with the next arrival
+            else:
+                self.text += unit[:1].decode("latin-1")
 
     def read_until(self, marker):
         while marker not in self.text:
-            self._receive()
-        head, _, self.text = self.text.partition(marker)
-        return head + marker
+            self.receive()
+        return self.text
 
-    def log_in(self, password=PASSWORD):
+    def read_prompt(self):
+        self.read_until(PROMPT)
+        if self.text.endswith(PROMPT):  # the prompt's blank may follow in the next segment
+            try:
+                self.receive(0.5)
+            except socket.timeout:
+                pass
+        return self.text
+
+    def log_in(self, password=PASSWORD, until=PROMPT):
         self.read_until("login: ")
         self.socket.sendall(b"root\r\n")
         self.read_until("Password: ")
+        self.text = ""
         self.socket.sendall(password.encode() + b"\r\n")
-        return self.read_until("# " if password == PASSWORD else "login: ")
+        return self.read_prompt() if until == PROMPT else self.read_until(until)
 
-    def command(self, line, timeout=5):
-        """The captured output of one command, split on CR LF: echo, output lines, prompt."""
+    def command(self, line):
+        """The captured output: echo, output lines and prompt, split on CR LF as the upgrade does."""
         self.text = ""
         self.socket.sendall(line.encode("latin-1") + b"\r\n")
-        self.socket.settimeout(timeout)
-        captured = self.read_until("# ")
-        return captured.split("\r\n")
+        return split_lines(self.read_prompt())
 
 
-def silent(lines):
-    return len(lines) == 2 and lines[1].strip() == PROMPT
-
-
-def ends_in_prompt(lines):
-    return lines[-1].strip() == PROMPT
+def split_lines(text):
+    result = text.split("\r\n")
+    return result[:-1] if result[-1] == "" else result
