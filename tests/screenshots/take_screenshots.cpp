@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
     QTest::qWait(200);
     save(&window, "connecting");
 
-    fmAbout about(dialogs, {});
+    fmAbout about(dialogs, {}, &window);
     save(&about, "about");
     return 0;
 }
