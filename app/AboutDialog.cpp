@@ -1,6 +1,7 @@
 #include "AboutDialog.h"
 
 #include "Dialogs.h"
+#include "Twips.h"
 #include "WizardTexts.h"
 
 #include <QFrame>
@@ -11,12 +12,7 @@
 
 namespace {
 
-template <typename W> W *place(W *widget, const char *name, int left, int top, int width, int height)
-{
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(left / 15, top / 15, width / 15, height / 15);
-    return widget;
-}
+using Twips::place;
 
 QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top, int width, int height)
 {
@@ -32,7 +28,7 @@ fmAbout::fmAbout(Dialogs &dialogs, QStringList systemInfoPrograms, QWidget *pare
 {
     setObjectName(QStringLiteral("fmAbout"));
     setWindowTitle(QStringLiteral("About ") + WizardTexts::kProgramTitle);
-    setFixedSize(5730 / 15, 3555 / 15);
+    setFixedSize(Twips::pixels(5730), Twips::pixels(3555));
     setFont(QFont("MS Sans Serif", 8));
 
     QLabel *title = label(this, "lblTitle", WizardTexts::kProgramTitle, 1050, 240, 3885, 480);
@@ -40,7 +36,7 @@ fmAbout::fmAbout(Dialogs &dialogs, QStringList systemInfoPrograms, QWidget *pare
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
     title->setFont(titleFont);
-    label(this, "lblVersion", QStringLiteral("Version 1.5.0"), 1050, 780, 3885, 225);
+    label(this, "lblVersion", QStringLiteral("Version ") + WizardTexts::kVersion, 1050, 780, 3885, 225);
     label(this, "lblDescription", QStringLiteral("QD8400 Firmware Upgrade Utility"), 1050, 1125, 3885, 330);
     label(this, "Label1", QStringLiteral("Brimlux Instruments Ltd."), 1080, 1560, 3975, 255);
     label(this, "Label2", QStringLiteral("www.brimlux.com"), 1080, 1920, 3975, 375);

@@ -1,5 +1,7 @@
 #include "FailureRoutines.h"
 
+#include "WizardTexts.h"
+
 #include <QStringList>
 
 namespace {
@@ -84,5 +86,5 @@ Row rowOf(FailureRoutine routine, const QString &address)
 Dialogs::Message failureMessage(FailureRoutine routine, const QString &address)
 {
     const Row row = rowOf(routine, address);
-    return Dialogs::notice(row.icon, QStringLiteral("Upgrade Abort"), row.lines.join(QLatin1String("\r\n")));
+    return Dialogs::notice(row.icon, WizardTexts::kAbortTitle, row.lines.join(QLatin1String("\r\n")));
 }

@@ -4,8 +4,10 @@
 
 #include "AboutDialog.h"
 #include "Dialogs.h"
+#include "InputGate.h"
 #include "NetworkProbe.h"
 #include "OctetEntry.h"
+#include "StateMachineLog.h"
 #include "WizardTexts.h"
 #include "ucTelnet.h"
 
@@ -44,6 +46,7 @@ Main::Main(Environment environment, QWidget *parent)
     }
     buildControls();
     mOctets = new OctetEntry({txtIpOctet[0], txtIpOctet[1], txtIpOctet[2], txtIpOctet[3]}, this);
+    mInput = new InputGate(this);
 
     ucTelnetInterface = new ucTelnet(*this, this);
     ucTelnetInterface->setObjectName(QStringLiteral("ucTelnetInterface"));
@@ -56,13 +59,16 @@ Main::Main(Environment environment, QWidget *parent)
     connect(ucTelnetInterface, &ucTelnet::OpenSuccess, this, &Main::ucTelnetInterface_OpenSuccess);
     connect(ucTelnetInterface, &ucTelnet::Timeout, this, &Main::ucTelnetInterface_Timeout);
     connect(ucTelnetInterface, &ucTelnet::Error, this, &Main::ucTelnetInterface_Error);
+    tmrLogIn.setSingleShot(true);
+    tmrLogIn.setInterval(static_cast<int>(60000 * mEnvironment.timeScale));
+    connect(&tmrLogIn, &QTimer::timeout, this, &Main::tmrLogIn_Timer);
 
     connect(cmdStartUpgrade, &QPushButton::clicked, this, &Main::cmdStartUpgrade_Click);
     connect(cmdNext, &QPushButton::clicked, this, &Main::cmdNext_Click);
     connect(cmdPrevious, &QPushButton::clicked, this, &Main::cmdPrevious_Click);
     connect(cmdBrowseUpgradeFiles, &QPushButton::clicked, this, &Main::cmdBrowseUpgradeFiles_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &Main::cmdAbout_Click);
-    connect(cmdExit, &QPushButton::clicked, this, [this] { endProgram(0); });
+    connect(cmdExit, &QPushButton::clicked, this, &Main::cmdExit_Click);
 
     // Loading the window.
     setWindowTitle(WizardTexts::kWindowCaption);
@@ -179,8 +185,7 @@ bool Main::ConfirmDataLoss()
 
 void Main::ShowInvalidIpAddress()
 {
-    mDialogs->show(
-        Dialogs::notice(Dialogs::Icon::None, WizardTexts::kInvalidAddressTitle, WizardTexts::kInvalidAddress));
+    mDialogs->show(Dialogs::notice(Dialogs::Icon::None, WizardTexts::kAbortTitle, WizardTexts::kInvalidAddress));
 }
 
 void Main::ShowMissingUpgradeFiles()
@@ -190,7 +195,7 @@ void Main::ShowMissingUpgradeFiles()
 
 void Main::cmdStartUpgrade_Click()
 {
-    if (mEnded || !ConfirmDataLoss())
+    if (!ConfirmDataLoss())
         return;
     SetUpgradeState(0);
     mSystemFilesInstalled = false;
@@ -215,8 +220,6 @@ void Main::cmdStartUpgrade_Click()
 
 void Main::cmdNext_Click()
 {
-    if (mEnded)
-        return;
     Log_Add("\r\n>>cmdNext_Click");
     logStateLine();
     switch (mUpgradeState) {
@@ -240,10 +243,10 @@ void Main::cmdNext_Click()
         startRun();
         break;
     case 999999:
-        Log_Add("\r\n===== End of state machine =====");
+        Log_Add(StateMachineLog::kEndOfStateMachine);
         break;
     default:
-        Log_Add("\r\n*** Unknown UPGRD_STAT_" + QByteArray::number(mUpgradeState));
+        Log_Add(StateMachineLog::unknownState(mUpgradeState));
         break;
     }
     Log_Add("\r\n<<cmdNext_Click");
@@ -257,7 +260,10 @@ void Main::nextOnIpPage()
     }
     cmdNext->setEnabled(false);
     mIpAddress = mOctets->texts().join('.');
-    const bool answered = mEnvironment.probe ? mEnvironment.probe(mIpAddress) : ProbeInstrument(mIpAddress);
+    bool answered = false;
+    // A click made during the probe's seconds must not act on the page that follows it.
+    mInput->holdDuring(
+        [&] { answered = mEnvironment.probe ? mEnvironment.probe(mIpAddress) : ProbeInstrument(mIpAddress); });
     if (answered) {
         frmParamters->setEnabled(false);
         setAddressEntryEnabled(false);
@@ -286,8 +292,6 @@ void Main::nextOnIpPage()
 
 void Main::cmdPrevious_Click()
 {
-    if (mEnded)
-        return;
     Log_Add("\r\n>>cmdPrevious_Click");
     logStateLine();
     switch (mUpgradeState) {

@@ -6,11 +6,13 @@
 #include "LogSink.h"
 #include "UpgradeFolder.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
 
 class Dialogs;
+class InputGate;
 class OctetEntry;
 class QGroupBox;
 class QLabel;
@@ -48,6 +50,9 @@ public:
     void Fail(FailureRoutine routine, const QString &address = QString());
     void CompleteUpgrade();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void buildControls();
     void ResetWizard();
@@ -66,6 +71,7 @@ private:
     void cmdPrevious_Click();
     void cmdBrowseUpgradeFiles_Click();
     void cmdAbout_Click();
+    void cmdExit_Click();
     void nextOnIpPage();
     void startRun();
     void ConfigureTelnetSession();
@@ -74,6 +80,8 @@ private:
     void ucTelnetInterface_OpenSuccess();
     void ucTelnetInterface_Timeout();
     void ucTelnetInterface_Error(int number, const QString &description);
+    void tmrLogIn_Timer();
+    void endRun();
     void endProgram(int status);
 
     Environment mEnvironment;
@@ -108,5 +116,8 @@ private:
     QLineEdit *txtPassword = nullptr;
     QPlainTextEdit *txtTerminal = nullptr;
     ucTelnet *ucTelnetInterface = nullptr;
+    // From OpenConnection until the shell prompt.
+    QTimer tmrLogIn;
     OctetEntry *mOctets = nullptr;
+    InputGate *mInput = nullptr;
 };

@@ -1,8 +1,6 @@
-// The controls of the wizard window, placed where the original form placed them: positions are in
-// twips, 15 to a logical pixel.
+// The controls of the wizard window, their positions, captions and fonts.
 #include "Main.h"
-#include "WizardTexts.h"
-#include "ucTelnet.h"
+#include "Twips.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -14,19 +12,8 @@
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
-int pixels(int twips)
-{
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
-template <typename W> W *place(W *widget, const char *name, int left, int top, int width, int height)
-{
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
-    return widget;
-}
+using Twips::pixels;
+using Twips::place;
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, int left)
 {
@@ -57,19 +44,25 @@ QLineEdit *hiddenBox(QWidget *parent, const char *name, const QString &text, int
 void Main::buildControls()
 {
     setFixedSize(pixels(8310), pixels(7965));
+    // The controls sit on a client area that carries the style sheet: a sheet on the window itself
+    // would reach the About window and the message boxes too, as they are its children.
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    client->setGeometry(rect());
     // Frame captions sit on the frame's top line, so that the controls placed 16 pixels below the
-    // frame's top clear them.
-    // With a style sheet in place, the fonts are given there too.
-    setStyleSheet(QStringLiteral("* { font: 8pt \"MS Sans Serif\"; }"
-                                 "QLabel#lblInstructions { font: 9.75pt \"Arial\"; }"
-                                 "QLabel#Label2 { font: bold 9.75pt \"MS Sans Serif\"; }"
-                                 "QLineEdit#txtLogin, QLineEdit#txtPassword, QPlainTextEdit#txtTerminal"
-                                 " { font: 8.25pt \"Lucida Console\"; }"
-                                 "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-                                 "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px;"
-                                 " background-color: palette(window); }"));
+    // frame's top clear them. With a style sheet in place, the fonts are given there too: a sheet
+    // gives the controls inside a frame the application's font otherwise.
+    client->setStyleSheet(
+        QStringLiteral("* { font: 8pt \"MS Sans Serif\"; }"
+                       "QLabel#lblInstructions { font: 9.75pt \"Arial\"; }"
+                       "QLabel#Label2 { font: bold 9.75pt \"MS Sans Serif\"; }"
+                       "QLineEdit#txtLogin, QLineEdit#txtPassword, QPlainTextEdit#txtTerminal"
+                       " { font: 8.25pt \"Lucida Console\"; }"
+                       "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px;"
+                       " background-color: palette(window); }"));
 
-    lblInstructions = place(new QLabel(this), "lblInstructions", 120, 120, 8055, 4455);
+    lblInstructions = place(new QLabel(client), "lblInstructions", 120, 120, 8055, 4455);
     lblInstructions->setAutoFillBackground(true);
     QPalette white = lblInstructions->palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -80,13 +73,13 @@ void Main::buildControls()
     lblInstructions->setTextFormat(Qt::PlainText);
 
     lblProgBarTitle =
-        place(new QLabel(QStringLiteral("lblProgBar text"), this), "lblProgBarTitle", 1800, 4680, 5415, 255);
+        place(new QLabel(QStringLiteral("lblProgBar text"), client), "lblProgBarTitle", 1800, 4680, 5415, 255);
     lblProgBarTitle->setAlignment(Qt::AlignCenter);
-    pbMainProgress = place(new QProgressBar(this), "pbMainProgress", 120, 5040, 8055, 375);
+    pbMainProgress = place(new QProgressBar(client), "pbMainProgress", 120, 5040, 8055, 375);
     pbMainProgress->setTextVisible(false);
 
     frmParamters =
-        place(new QGroupBox(QStringLiteral("Upgrade Parameters"), this), "frmParamters", 120, 5520, 8055, 1815);
+        place(new QGroupBox(QStringLiteral("Upgrade Parameters"), client), "frmParamters", 120, 5520, 8055, 1815);
     frmSourceDirectory = place(new QGroupBox(QStringLiteral("Upgrade Files Directory/Folder"), frmParamters),
                                "frmSourceDirectory", 120, 240, 7695, 735);
     txtUpgradeSourceDir = place(new QLineEdit(frmSourceDirectory), "txtUpgradeSourceDir", 120, 240, 6495, 375);
@@ -106,19 +99,22 @@ void Main::buildControls()
         auto *dot = place(new QLabel(QStringLiteral("."), frmQD8400Ip), "Label2", kDotLefts[i], 240, 255, 255);
         dot->setAlignment(Qt::AlignCenter);
     }
-    imgTick = place(new QLabel(frmQD8400Ip), "imgTick", 3360, 240, 240, 255);
+    // Right of the fourth box (the offsets of both frames added), but on the client area itself: the
+    // address frame is disabled once the address has answered, and a child of a disabled frame is
+    // drawn greyed.
+    imgTick = place(new QLabel(client), "imgTick", 120 + 120 + 3360, 5520 + 1080 + 240, 240, 255);
     imgTick->setPixmap(tickPixmap());
 
-    cmdAbout = button(this, "cmdAbout", QStringLiteral("About..."), 1080);
-    cmdStartUpgrade = button(this, "cmdStartUpgrade", QStringLiteral("Start Upgrade"), 2280);
-    cmdCancel = button(this, "cmdCancel", QStringLiteral("Cancel"), 3480);
-    cmdPrevious = button(this, "cmdPrevious", QStringLiteral("<< Previous"), 4680);
-    cmdNext = button(this, "cmdNext", QStringLiteral("Next >>"), 5880);
-    cmdExit = button(this, "cmdExit", QStringLiteral("Exit"), 7080);
+    cmdAbout = button(client, "cmdAbout", QStringLiteral("About..."), 1080);
+    cmdStartUpgrade = button(client, "cmdStartUpgrade", QStringLiteral("Start Upgrade"), 2280);
+    cmdCancel = button(client, "cmdCancel", QStringLiteral("Cancel"), 3480);
+    cmdPrevious = button(client, "cmdPrevious", QStringLiteral("<< Previous"), 4680);
+    cmdNext = button(client, "cmdNext", QStringLiteral("Next >>"), 5880);
+    cmdExit = button(client, "cmdExit", QStringLiteral("Exit"), 7080);
 
-    txtLogin = hiddenBox(this, "txtLogin", QStringLiteral("root"), 1080);
-    txtPassword = hiddenBox(this, "txtPassword", QStringLiteral("k8r2Mq5"), 2640);
-    txtTerminal = place(new QPlainTextEdit(this), "txtTerminal", 480, 840, 3135, 1215);
+    txtLogin = hiddenBox(client, "txtLogin", QStringLiteral("root"), 1080);
+    txtPassword = hiddenBox(client, "txtPassword", QStringLiteral("k8r2Mq5"), 2640);
+    txtTerminal = place(new QPlainTextEdit(client), "txtTerminal", 480, 840, 3135, 1215);
     txtTerminal->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtTerminal->hide();
 

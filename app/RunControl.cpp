@@ -1,10 +1,13 @@
 // The run around the upgrade: starting the connection from the last page, the progress bar, the
-// wait that keeps events flowing, the Telnet time-out and error handlers, and how the program ends.
+// wait that keeps events flowing, the Telnet time-out and error handlers, the time limit of the
+// log-in, Exit and the window's close, and how the program ends.
 #include "Dialogs.h"
+#include "InputGate.h"
 #include "Main.h"
 #include "WizardTexts.h"
 #include "ucTelnet.h"
 
+#include <QCloseEvent>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +52,7 @@ void Main::startRun()
     if (ucTelnetInterface->OpenConnection()) {
         cmdPrevious->setEnabled(false);
         cmdExit->setEnabled(false);
+        tmrLogIn.start();
         AdvanceProgress(1);
     }
 }
@@ -90,16 +94,13 @@ void Main::WaitWithEvents(int milliseconds)
 
 void Main::ucTelnetInterface_OpenSuccess()
 {
-    if (mEnded)
-        return;
+    tmrLogIn.stop();
     SetUpgradeState(1022);
     ucTelnetInterface->SendCommand(QStringLiteral("cd /mnt/nand1"), 60);
 }
 
 void Main::ucTelnetInterface_Timeout()
 {
-    if (mEnded)
-        return;
     Log_Add("\r\n>>ucTelnetInterface_Timeout");
     logStateLine();
     Fail(FailureRoutine::AbortTimeout);
@@ -107,23 +108,54 @@ void Main::ucTelnetInterface_Timeout()
 
 void Main::ucTelnetInterface_Error(int number, const QString &description)
 {
-    if (mEnded)
-        return;
     Log_Add("\r\n>>ucTelnetInterface_Error(" + QByteArray::number(number) + ',' + description.toUtf8() + ')');
     logStateLine();
     Fail(mUpgradeState == 81 ? FailureRoutine::AbortConnectFailed : FailureRoutine::AbortNetworkError);
+}
+
+void Main::tmrLogIn_Timer()
+{
+    // A device that accepts the connection but never shows "login: ", or that asks for the log-in
+    // again and again, would otherwise hold the operator here with Exit disabled.
+    Log_Add("\r\n>>tmrLogIn_Timer");
+    logStateLine();
+    Log_Add("\r\n* No shell prompt within 60 seconds of OpenConnection");
+    Fail(FailureRoutine::AbortConnectFailed);
+}
+
+void Main::cmdExit_Click()
+{
+    Log_Add("\r\n>>cmdExit_Click");
+    endProgram(0);
+}
+
+void Main::closeEvent(QCloseEvent *event)
+{
+    // The window never just closes: that would end every wait at once and let the run go on
+    // without them. Closing it is Exit, and is refused while Exit is.
+    event->ignore();
+    if (mEnded)
+        return;
+    if (cmdExit->isEnabled())
+        cmdExit_Click();
+    else
+        Log_Add("\r\n* Close refused: Exit is disabled");
 }
 
 void Main::Fail(FailureRoutine routine, const QString &address)
 {
     if (mEnded)
         return;
+    endRun();
     mDialogs->show(failureMessage(routine, address));
     endProgram(1);
 }
 
 void Main::CompleteUpgrade()
 {
+    if (mEnded)
+        return;
+    endRun();
     setInstructions(WizardTexts::kCompleted);
     WaitWithEvents(1000);
     cmdExit->setEnabled(true);
@@ -132,11 +164,23 @@ void Main::CompleteUpgrade()
     endProgram(0);
 }
 
+void Main::endRun()
+{
+    // The first moment of a failure, of the success or of Exit: from here on no event of the Telnet
+    // control, no timer and no input of the operator moves anything, and nothing more is sent to
+    // the instrument, even while the last message box is open.
+    if (mEnded)
+        return;
+    mEnded = true;
+    tmrLogIn.stop();
+    mInput->holdForGood();
+    ucTelnetInterface->disconnect(this);
+    ucTelnetInterface->Disconnect();
+}
+
 void Main::endProgram(int status)
 {
-    // From here on nothing more is sent to the instrument.
-    mEnded = true;
-    ucTelnetInterface->Disconnect();
+    endRun();
     if (mEnvironment.endProgram) {
         mEnvironment.endProgram(status);
         return;

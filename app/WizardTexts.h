@@ -6,8 +6,12 @@
 namespace WizardTexts {
 
 inline const QString kProgramTitle = QStringLiteral("QD8400Upgrade");
-inline const QString kWindowCaption = QStringLiteral("QD8400 Firmware Upgrade Utility v1.5.0");
+// QD8400UPGRADE_VERSION is the project's version, given by the build.
+inline const QString kVersion = QStringLiteral(QD8400UPGRADE_VERSION);
+inline const QString kWindowCaption = QStringLiteral("QD8400 Firmware Upgrade Utility v") + kVersion;
 inline const QString kMessageTitle = QStringLiteral("QD8400 Firmware Upgrade");
+// The title of every failure message and of the invalid-address message.
+inline const QString kAbortTitle = QStringLiteral("Upgrade Abort");
 
 inline const QString kStartPage = QStringLiteral(
     "This application installs a QD8400 firmware upgrade\r\n\r\nPlease read the readme.txt file\r\nin the "
@@ -67,7 +71,6 @@ inline const QString kDataLossWarning = QStringLiteral(
     "c) use FTP access to copy them\r\nbefore continuing with the upgrage.");
 inline const QString kNoNetwork =
     QStringLiteral("No network connection found to IP Address\r\nPlease check IP Address or seek IT support");
-inline const QString kInvalidAddressTitle = QStringLiteral("Upgrade Abort");
 inline const QString kInvalidAddress =
     QStringLiteral("The specified IP address is not valid.\r\nPlease enter a valid IP address.");
 inline const QString kMissingFilesTitle = QStringLiteral("Missing Firmware Upgrade Files");

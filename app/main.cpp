@@ -1,4 +1,5 @@
 #include "Main.h"
+#include "WizardTexts.h"
 
 #include <QApplication>
 #include <QFont>
@@ -6,8 +7,8 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("QD8400Upgrade"));
-    QApplication::setApplicationVersion(QStringLiteral("1.5.0"));
+    QApplication::setApplicationName(WizardTexts::kProgramTitle);
+    QApplication::setApplicationVersion(WizardTexts::kVersion);
     // The window's fonts by the names it was designed with, drawn with their metric-compatible
     // free counterparts.
     QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));

@@ -32,3 +32,15 @@ public:
     QList<QPair<QString, QString>> folderRequests;
     std::function<void(const Message &)> onShow;
 };
+
+// A message as one text, for comparing with a whole expected message: "title | icon | buttons"
+// (the default button marked *), a line break, then the text.
+inline QString describe(const Dialogs::Message &message)
+{
+    static const char *const icons[] = {"none", "information", "exclamation", "critical"};
+    static const char *const buttons[] = {"Ok", "Cancel", "Abort", "Retry", "Ignore"};
+    QString text = message.title + " | " + icons[static_cast<int>(message.icon)] + " |";
+    for (const Dialogs::Button button : message.buttons)
+        text += QString(" ") + buttons[static_cast<int>(button)] + (button == message.defaultButton ? "*" : "");
+    return text + "\n" + message.text;
+}

@@ -6,11 +6,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,14 +19,17 @@
 
 inline const QStringList kRequiredUpgradeFiles{"bzimage", "qd8400.rfs", "update.tar", "qd8nand.tar", "qd8nand3.tar"};
 
-// Writes the named files (a few bytes each) into a folder.
-inline void writeFiles(const QString &folder, const QStringList &names, const QByteArray &content = "data")
+// Makes the named entries in a folder: a file of a few bytes, an empty file for a name ending in
+// "=", a folder for one ending in "/".
+inline void writeFiles(const QString &folder, const QStringList &names)
 {
     QDir().mkpath(folder);
     for (const QString &name : names) {
-        QFile file(QDir(folder).filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
+        QFile file(QDir(folder).filePath(name.chopped(name.endsWith('=') || name.endsWith('/'))));
+        if (name.endsWith('/'))
+            QDir().mkpath(file.fileName());
+        else if (file.open(QIODevice::WriteOnly))
+            file.write(name.endsWith('=') ? "" : "data");
     }
 }
 
@@ -39,6 +42,7 @@ struct WizardFixture
     std::optional<int> endedWith;
     QStringList probed;
     bool probeAnswers = true;
+    std::function<void()> duringProbe; // runs while the window holds the operator's input
     Environment environment;
     std::unique_ptr<Main> window;
 
@@ -48,6 +52,8 @@ struct WizardFixture
         environment.dialogs = &dialogs;
         environment.probe = [this](const QString &address) {
             probed << address;
+            if (duringProbe)
+                duringProbe();
             return probeAnswers;
         };
         environment.endProgram = [this](int status) { endedWith = status; };
@@ -64,22 +70,11 @@ struct WizardFixture
     }
 
     QString folder() const { return dir.filePath("upgrade"); }
-
-    template <typename W = QWidget> W *control(const QString &name) const
-    {
-        W *widget = window->findChild<W *>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
-    }
+    template <typename W = QWidget> W *control(const QString &name) const { return window->findChild<W *>(name); }
     QPushButton *button(const char *name) const { return control<QPushButton>(name); }
     QLineEdit *octet(int i) const { return control<QLineEdit>(QString("txtIpOctet%1").arg(i)); }
     QString instructions() const { return control<QLabel>("lblInstructions")->text(); }
-
     void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
-
-    // Enabled and visible, as the operator sees it.
-    bool usable(const char *name) const { return button(name)->isEnabled() && button(name)->isVisible(); }
 
     void typeAddress(const QStringList &octets) const
     {
@@ -87,19 +82,23 @@ struct WizardFixture
             octet(i)->setText(octets[i]);
     }
 
-    QByteArray log() const
+    // The log's entries one after the other, without their stamps and blank lines.
+    QByteArray trace() const
     {
         QFile file(environment.logPath);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        file.open(QIODevice::ReadOnly);
+        static const QRegularExpression stamp("(\r\n)?\r\nI\\|\\d{8}-\\d{6}\\|");
+        return QString::fromLatin1(file.readAll()).remove(stamp).toLatin1();
     }
 
     // From the start page to the log-in check page (state 71), the address answering the probe.
-    void walkToLoginPage(const QStringList &octets = {"192", "168", "0", "5"})
+    void walkToLoginPage(const QStringList &octets = {"127", "0", "0", "1"})
     {
         click("cmdStartUpgrade");
         click("cmdNext");
         typeAddress(octets);
         click("cmdNext");
         click("cmdNext");
+        dialogs.shown.clear(); // the data-loss warning
     }
 };
