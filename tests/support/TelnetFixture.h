@@ -34,10 +34,9 @@ struct TelnetFixture
     // Connected and logged in at once: the first arrival is the shell prompt.
     bool openSession()
     {
-        if (!connect())
-            return false;
+        const bool connected = connect();
         feed("bash-2.04# ");
-        return telnet.state() == 2;
+        return connected && telnet.state() == 2;
     }
 
     // Feeds bytes straight into the decoder, as one arrival.
