@@ -325,7 +325,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return f.endedWith.has_value(); }, 5000));
         QCOMPARE(*f.endedWith, 1);
         QVERIFY(f.dialogs.shown.last().text.startsWith("The attempt to connect to the QD8400 has failed.\r\n"));
-        QVERIFY(f.log().contains("\r\n>>ucTelnetInterface_Error(0,"));
+        QVERIFY(f.log().contains("\r\n>>ucTelnetInterface_Error(111,Connection refused)"));
         QVERIFY(f.log().contains("\r\nmUpgradeState=(81)\r\n"));
         QCOMPARE(f.control<QLabel>("lblProgBarTitle")->text(),
                  QString("%1% tasks complete").arg(qRound(200.0 / maximum)));
