@@ -58,9 +58,7 @@ QString LogFile::defaultFallbackPath()
 
 bool LogFile::stillAtItsPath() const
 {
-    struct stat named
-    {
-    };
+    struct stat named = {};
     return ::stat(mActiveName.constData(), &named) == 0 && named.st_dev == mDevice && named.st_ino == mInode;
 }
 
@@ -76,9 +74,7 @@ bool LogFile::ensureOpen()
             QDir().mkpath(QFileInfo(path).absolutePath());
         const QByteArray name = QFile::encodeName(path);
         const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        struct stat opened
-        {
-        };
+        struct stat opened = {};
         if (fd < 0 || ::fstat(fd, &opened) != 0) {
             if (fd >= 0)
                 ::close(fd);

@@ -14,19 +14,10 @@ using namespace TelnetConstants;
 
 namespace {
 
-// The number the Error event carries (see ucTelnet.h): Qt derives these kinds from one errno each.
+// The number the Error event carries (see ucTelnet.h).
 int errorNumber(QAbstractSocket::SocketError error)
 {
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return ECONNREFUSED;
-    case QAbstractSocket::AddressInUseError:
-        return EADDRINUSE;
-    case QAbstractSocket::SocketAddressNotAvailableError:
-        return EADDRNOTAVAIL;
-    default:
-        return 10000 + static_cast<int>(error);
-    }
+    return error == QAbstractSocket::ConnectionRefusedError ? ECONNREFUSED : 10000 + static_cast<int>(error);
 }
 
 // A log-in prompt counts only at the end of what has arrived, with nothing but blanks after it:

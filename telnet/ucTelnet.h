@@ -66,10 +66,11 @@ signals:
     void OpenSuccess();
     void CommandPerformed();
     void Timeout();
-    // Number: the operating system's error number where the socket's error stands for one
-    // (ECONNREFUSED, 111, for a refused connection; EADDRINUSE, EADDRNOTAVAIL), else 10000 plus
-    // Qt's QAbstractSocket::SocketError value (10002 host not found, 10007 network error, which Qt
-    // reports alike for an unreachable host or network and a connection time-out; 9999 unknown).
+    // Number: the operating system's error number where the socket's error stands for one, that is
+    // ECONNREFUSED (111) for a refused connection. Qt folds the others together (one NetworkError
+    // for an unreachable host or network and a connection time-out alike), so for them it is 10000
+    // plus Qt's QAbstractSocket::SocketError value: 10002 host not found, 10007 network error,
+    // 9999 unknown.
     void Error(int Number, const QString &Description);
 
 private:
