@@ -1,5 +1,5 @@
-// Cost of one log entry: the LogFile (one descriptor kept open, one write per entry) against
-// opening and closing the file for every entry.
+// Cost of one log entry: the LogFile (one descriptor kept open and checked against the path, one
+// write per entry) against opening and closing the file for every entry.
 #include "LogFile.h"
 
 #include <QElapsedTimer>

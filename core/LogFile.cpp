@@ -8,17 +8,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr char kLogName[] = "logfile.txt";
 constexpr char kLineEnd[] = "\r\n";
-
-int openForAppend(const QString &path)
-{
-    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-}
 
 bool writeAll(int fd, const char *data, size_t size)
 {
@@ -44,8 +40,7 @@ LogFile::LogFile(QString primaryPath, QString fallbackPath, Clock clock)
 
 LogFile::~LogFile()
 {
-    if (mFd >= 0)
-        ::close(mFd);
+    closeFile();
 }
 
 QString LogFile::defaultPath()
@@ -61,27 +56,51 @@ QString LogFile::defaultFallbackPath()
     return QDir(state).filePath(QStringLiteral("qd8400upgrade/") + QLatin1String(kLogName));
 }
 
+bool LogFile::stillAtItsPath() const
+{
+    struct stat named = {};
+    return ::stat(mActiveName.constData(), &named) == 0 && named.st_dev == mDevice && named.st_ino == mInode;
+}
+
 bool LogFile::ensureOpen()
 {
-    if (mFd >= 0)
+    if (mFd >= 0 && stillAtItsPath())
         return true;
-    if (mOpenFailed)
-        return false;
-    mFd = openForAppend(mPrimaryPath);
-    mActivePath = mPrimaryPath;
-    if (mFd < 0 && !mFallbackPath.isEmpty()) {
-        QDir().mkpath(QFileInfo(mFallbackPath).absolutePath());
-        mFd = openForAppend(mFallbackPath);
-        mActivePath = mFallbackPath;
+    closeFile();
+    for (const QString &path : {mPrimaryPath, mFallbackPath}) {
+        if (path.isEmpty())
+            continue;
+        if (path == mFallbackPath)
+            QDir().mkpath(QFileInfo(path).absolutePath());
+        const QByteArray name = QFile::encodeName(path);
+        const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        struct stat opened = {};
+        if (fd < 0 || ::fstat(fd, &opened) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            continue;
+        }
+        mFd = fd;
+        mActiveName = name;
+        mDevice = opened.st_dev;
+        mInode = opened.st_ino;
+        mOpenFailureReported = false;
+        return true;
     }
-    if (mFd < 0) {
-        mOpenFailed = true;
-        mActivePath.clear();
+    if (!mOpenFailureReported) {
+        mOpenFailureReported = true;
         std::fprintf(stderr, "QD8400Upgrade: cannot open the log file %s or %s: %s\n", qPrintable(mPrimaryPath),
                      qPrintable(mFallbackPath), std::strerror(errno));
-        return false;
     }
-    return true;
+    return false;
+}
+
+void LogFile::closeFile()
+{
+    if (mFd >= 0)
+        ::close(mFd);
+    mFd = -1;
+    mActiveName.clear();
 }
 
 void LogFile::refreshStamp(std::time_t now)
@@ -108,7 +127,7 @@ void LogFile::Log_Add(QByteArrayView text)
     mEntry.append(kLineEnd, 2);
     if (!writeAll(mFd, mEntry.data(), mEntry.size()) && !mWriteFailureReported) {
         mWriteFailureReported = true;
-        std::fprintf(stderr, "QD8400Upgrade: cannot write to the log file %s: %s\n", qPrintable(mActivePath),
+        std::fprintf(stderr, "QD8400Upgrade: cannot write to the log file %s: %s\n", mActiveName.constData(),
                      std::strerror(errno));
     }
 }

@@ -2,15 +2,19 @@
 
 #include "LogSink.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <ctime>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 
 // logfile.txt: an append-only record of every run. Each entry is an empty line end, the stamp
 // "I|yyyymmdd-hhmmss|", the text and a closing CR LF, handed to the operating system in one
-// write before Log_Add returns. The file is opened once for appending and never truncated.
+// write before Log_Add returns. The file is kept open for appending between entries and never
+// truncated. Before each entry the file at the path is checked to be the one still open: if it was
+// deleted, renamed or never opened, the entry opens (and creates) the file at the path again.
 class LogFile final : public LogSink
 {
 public:
@@ -25,22 +29,23 @@ public:
 
     void Log_Add(QByteArrayView text) override;
 
-    // The file the entries go to, once the first entry has been written; empty if none could be opened.
-    QString activePath() const { return mActivePath; }
-
     static QString defaultPath();
     static QString defaultFallbackPath();
 
 private:
+    bool stillAtItsPath() const;
     bool ensureOpen();
+    void closeFile();
     void refreshStamp(std::time_t now);
 
     QString mPrimaryPath;
     QString mFallbackPath;
     Clock mClock;
-    QString mActivePath;
+    QByteArray mActiveName;
     int mFd = -1;
-    bool mOpenFailed = false;
+    dev_t mDevice = 0;
+    ino_t mInode = 0;
+    bool mOpenFailureReported = false;
     bool mWriteFailureReported = false;
     std::time_t mStampTime = -1;
     std::string mStamp;

@@ -22,8 +22,6 @@ public:
     bool Value(qint16 iOffset, uint8_t &pValue) const;
     bool Remove(qint16 iCount);
     bool Compact();
-    // The read index recomputed from the write index and the count.
-    int Out() const { return Pos(mRxIn + kSize, -mRxCount); }
     static int Pos(int lBase, int lOffset) { return (lBase + lOffset) % kSize; }
 
     int count() const { return mRxCount; }

@@ -1,24 +1,64 @@
 #include "ucTelnet.h"
 
+#include "BlockingCall.h"
 #include "LogSink.h"
 #include "TelnetConstants.h"
 
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <cerrno>
+#include <utility>
 
 using namespace TelnetConstants;
+
+namespace {
+
+// The number the Error event carries (see ucTelnet.h).
+int errorNumber(QAbstractSocket::SocketError error)
+{
+    return error == QAbstractSocket::ConnectionRefusedError ? ECONNREFUSED : 10000 + static_cast<int>(error);
+}
+
+// A log-in prompt counts only at the end of what has arrived, with nothing but blanks after it:
+// "Last login: Sun Dec  6 12:28" after the password is no prompt.
+bool endsWithPrompt(const QByteArray &received, QByteArrayView prompt)
+{
+    const qsizetype at = received.lastIndexOf(prompt);
+    return at >= 0 && std::all_of(received.begin() + at + prompt.size(), received.end(),
+                                  [](char c) { return c == ' ' || c == '\t'; });
+}
+
+} // namespace
 
 ucTelnet::ucTelnet(LogSink &log, QObject *parent) : QObject(parent), mLog(log), mRxBuffer(log)
 {
     tmrGuard.setInterval(1000);
-    connect(&tmrGuard, &QTimer::timeout, this, &ucTelnet::guardTick);
-    connect(&wskConnection, &QTcpSocket::connected, this, &ucTelnet::wskConnection_Connect);
-    connect(&wskConnection, &QTcpSocket::readyRead, this, &ucTelnet::readPending);
-    connect(&wskConnection, &QTcpSocket::disconnected, this, &ucTelnet::wskConnection_Close);
-    connect(&wskConnection, &QTcpSocket::errorOccurred, this, &ucTelnet::wskConnection_Error);
-    connect(&wskConnection, &QTcpSocket::bytesWritten, this,
-            [this](qint64 written) { wskConnection_SendProgress(written, wskConnection.bytesToWrite()); });
+    connect(&tmrGuard, &QTimer::timeout, this, [this] {
+        if (std::exchange(mGuardTickHeld, true))
+            return;
+        handleOrHold([this] {
+            mGuardTickHeld = false;
+            guardTick();
+        });
+    });
+    connect(&wskConnection, &QTcpSocket::connected, this,
+            [this] { handleOrHold([this] { wskConnection_Connect(); }); });
+    connect(&wskConnection, &QTcpSocket::readyRead, this, [this] { handleOrHold([this] { readPending(); }); });
+    connect(&wskConnection, &QTcpSocket::disconnected, this,
+            [this] { handleOrHold([this] { wskConnection_Close(); }); });
+    connect(&wskConnection, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // The server closing the connection is reported by the Close handler, not as an error.
+        if (error != QAbstractSocket::RemoteHostClosedError)
+            handleOrHold([this, number = errorNumber(error), description = wskConnection.errorString()] {
+                wskConnection_Error(number, description);
+            });
+    });
+    connect(&wskConnection, &QTcpSocket::bytesWritten, this, [this](qint64 written) {
+        handleOrHold([this, written, remaining = wskConnection.bytesToWrite()] {
+            wskConnection_SendProgress(written, remaining);
+        });
+    });
 }
 
 ucTelnet::~ucTelnet()
@@ -37,6 +77,8 @@ bool ucTelnet::OpenConnection()
     mState = TL_STAT_IDLE;
     clearCaptured();
     mRxBuffer.Init();
+    mHeld.clear();
+    mGuardTickHeld = false;
     if (wskConnection.state() != QAbstractSocket::UnconnectedState) {
         const QSignalBlocker quiet(wskConnection);
         wskConnection.abort();
@@ -132,9 +174,9 @@ void ucTelnet::examineLogInText()
         mState = TL_STAT_OPENED;
         mbLoggedIn = true;
         emit OpenSuccess();
-    } else if (msCaptured.contains("login: ")) {
+    } else if (endsWithPrompt(msCaptured, "login: ")) {
         SendUserName(0);
-    } else if (msCaptured.contains("Password: ")) {
+    } else if (endsWithPrompt(msCaptured, "Password: ")) {
         SendPassword(0);
     } else {
         mLog.Log_Add("\r\n* " + QByteArray::number(mState));
@@ -181,6 +223,38 @@ void ucTelnet::guardTick()
     }
 }
 
+void ucTelnet::handleOrHold(std::function<void()> handler)
+{
+    if (!blockingCallRunning() && mHeld.empty()) {
+        handler();
+        return;
+    }
+    mHeld.push_back(std::move(handler));
+    postCatchUp();
+}
+
+void ucTelnet::postCatchUp()
+{
+    if (!std::exchange(mCatchUpPosted, true))
+        afterBlockingCalls(this, [this] { catchUp(); });
+}
+
+void ucTelnet::catchUp()
+{
+    mCatchUpPosted = false;
+    if (blockingCallRunning()) {
+        postCatchUp();
+        return;
+    }
+    // A handler may wait with events or run a blocking call of its own; what arrives meanwhile
+    // queues up behind the events still held.
+    while (!mHeld.empty()) {
+        const std::function<void()> handler = std::move(mHeld.front());
+        mHeld.pop_front();
+        handler();
+    }
+}
+
 void ucTelnet::readPending()
 {
     // Take no more than the ring can hold, decode it, and go on until the socket has nothing
@@ -216,14 +290,9 @@ void ucTelnet::wskConnection_Close()
     mLog.Log_Add("\r\n<<wskConnection_Close");
 }
 
-void ucTelnet::wskConnection_Error(QAbstractSocket::SocketError error)
+void ucTelnet::wskConnection_Error(int number, const QString &description)
 {
-    // The server closing the connection is reported by the Close handler, not as an error.
-    if (error == QAbstractSocket::RemoteHostClosedError)
-        return;
-    const int number = static_cast<int>(error);
-    const QString description = wskConnection.errorString();
-    mLog.Log_Add("\r\n>>wskConnection_Error(" + QByteArray::number(number) + ',' + description.toLatin1() + ',' +
+    mLog.Log_Add("\r\n>>wskConnection_Error(" + QByteArray::number(number) + ',' + description.toUtf8() + ',' +
                  QByteArray::number(number) + ",wskConnection,,0,False)");
     emit Error(number, description);
     mLog.Log_Add("\r\n<<wskConnection_Error");

@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
 
 class LogSink;
@@ -16,6 +17,11 @@ class LogSink;
 // "login: " and "Password: ", then runs one command at a time. Each command's output is captured
 // until the shell prompt appears in it; a guard timer turns a command that never comes back into
 // Timeout. Everything it does is traced through the host's LogSink.
+//
+// While a blocking call runs (an FTP transfer), the control handles none of its socket and timer
+// events: they wait, in the order they happened, and are handled once the call has returned; of the
+// guard's ticks during that time one is handled. The bytes that arrived meanwhile are decoded when
+// their turn comes, before a Close or Error that followed them.
 class ucTelnet : public QObject
 {
     Q_OBJECT
@@ -60,6 +66,11 @@ signals:
     void OpenSuccess();
     void CommandPerformed();
     void Timeout();
+    // Number: the operating system's error number where the socket's error stands for one, that is
+    // ECONNREFUSED (111) for a refused connection. Qt folds the others together (one NetworkError
+    // for an unreachable host or network and a connection time-out alike), so for them it is 10000
+    // plus Qt's QAbstractSocket::SocketError value: 10002 host not found, 10007 network error,
+    // 9999 unknown.
     void Error(int Number, const QString &Description);
 
 private:
@@ -89,11 +100,14 @@ private:
     void Send_IacDont(uint8_t option);
     void sendIac(uint8_t verb, uint8_t option);
 
+    void handleOrHold(std::function<void()> handler);
+    void postCatchUp();
+    void catchUp();
     void readPending();
     void wskConnection_Connect();
     void wskConnection_DataArrival(const QByteArray &data);
     void wskConnection_Close();
-    void wskConnection_Error(QAbstractSocket::SocketError error);
+    void wskConnection_Error(int number, const QString &description);
     void wskConnection_SendProgress(qint64 bytesSent, qint64 bytesRemaining);
     void wskConnection_SendComplete();
 
@@ -116,4 +130,8 @@ private:
     QByteArray msPrompt;
     qsizetype mPromptScannedUpTo = 0;
     bool mPromptSeen = false;
+    // Events held while a blocking call runs.
+    std::deque<std::function<void()>> mHeld;
+    bool mCatchUpPosted = false;
+    bool mGuardTickHeld = false;
 };

@@ -17,8 +17,6 @@ public:
 
     bool waitForClient(int milliseconds = 5000)
     {
-        if (!mClient && mServer.waitForNewConnection(0))
-            mClient = mServer.nextPendingConnection();
         if (!mClient && QTest::qWaitFor([&] { return mServer.hasPendingConnections(); }, milliseconds))
             mClient = mServer.nextPendingConnection();
         return mClient != nullptr;
@@ -33,23 +31,15 @@ public:
     // Waits until the control has sent at least `size` bytes in all.
     bool waitForReceived(qsizetype size, int milliseconds = 5000)
     {
-        return QTest::qWaitFor(
-            [&] {
-                mReceived += mClient->readAll();
-                return mReceived.size() >= size;
-            },
-            milliseconds);
+        return QTest::qWaitFor([&] { return received(0).size() >= size; }, milliseconds);
     }
 
     // Everything received so far (after letting pending events run briefly).
     QByteArray received(int settleMilliseconds = 20)
     {
         QTest::qWait(settleMilliseconds);
-        mReceived += mClient->readAll();
-        return mReceived;
+        return mReceived += mClient->readAll();
     }
-
-    void takeReceived() { mReceived.clear(); }
 
     void close() { mClient->close(); }
 

@@ -6,8 +6,6 @@
 
 #include <QTest>
 
-#include <memory>
-
 // A control connected to a scripted peer on loopback, its trace kept in memory.
 struct TelnetFixture
 {
@@ -16,13 +14,13 @@ struct TelnetFixture
     ucTelnet telnet{log};
     QByteArray terminal;
 
-    explicit TelnetFixture(const QString &prompt = "bash-2.04#")
+    TelnetFixture()
     {
         telnet.setRemoteHost("127.0.0.1");
         telnet.setRemotePort(peer.port());
         telnet.setUserName("root");
         telnet.setPassword("k8r2Mq5");
-        telnet.setPrompt(prompt);
+        telnet.setPrompt("bash-2.04#");
         telnet.setTerminalView([this](QByteArrayView text) { terminal.append(text); });
     }
 
@@ -31,6 +29,14 @@ struct TelnetFixture
         telnet.OpenConnection();
         return peer.waitForClient() &&
                QTest::qWaitFor([&] { return log.contains("\r\n<<wskConnection_Connect"); }, 5000);
+    }
+
+    // Connected and logged in at once: the first arrival is the shell prompt.
+    bool openSession()
+    {
+        const bool connected = connect();
+        feed("bash-2.04# ");
+        return connected && telnet.state() == 2;
     }
 
     // Feeds bytes straight into the decoder, as one arrival.
