@@ -223,7 +223,7 @@ private slots:
         QCOMPARE(upload ? client.ftp.bPutFile(local("big", QByteArray(32 << 20, 'x')), "f") : client.ftp.Disconnect(),
                  !upload);
         QCOMPARE(refused, 3);
-        QCOMPARE(client.log.count("\r\n[Error=12110:The FTP session is busy with another operation.]"), 3);
+        QCOMPARE(client.log.entries.count("\r\n[Error=12110:The FTP session is busy with another operation.]"), 3);
         QCOMPARE(client.ftp.Error().Number, upload ? 28 : 0);
     }
 
