@@ -44,7 +44,12 @@ ucTelnet::ucTelnet(LogSink &log, QObject *parent) : QObject(parent), mLog(log), 
     });
     connect(&wskConnection, &QTcpSocket::connected, this,
             [this] { handleOrHold([this] { wskConnection_Connect(); }); });
-    connect(&wskConnection, &QTcpSocket::readyRead, this, [this] { handleOrHold([this] { readPending(); }); });
+    // Received bytes are decoded from the event loop, not inside the socket's readyRead: a
+    // handler that waits with events (the engine's steps do) then still hears of bytes that
+    // arrive meanwhile, which the socket would not announce to a readyRead handler still running.
+    connect(
+        &wskConnection, &QTcpSocket::readyRead, this, [this] { handleOrHold([this] { readPending(); }); },
+        Qt::QueuedConnection);
     connect(&wskConnection, &QTcpSocket::disconnected, this,
             [this] { handleOrHold([this] { wskConnection_Close(); }); });
     connect(&wskConnection, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
