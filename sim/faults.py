@@ -42,6 +42,7 @@ MODES = {  # name: (argument, what the mode does)
     "ftp-refuse-upload": ("=NAME:CODE:TEXT", "the FTP server answers the upload of NAME with this reply"),
     "ftp-break-upload": ("=NAME", "the FTP server breaks off NAME's upload, storing half of its first block"),
     "ftp-stall-upload": ("=NAME:BYTES", "the FTP server stops reading NAME's upload after BYTES"),
+    "ftp-rate-upload": ("=NAME:BYTES", "the FTP server reads NAME's upload at BYTES bytes a second, like a slow link"),
 }
 
 

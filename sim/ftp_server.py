@@ -26,10 +26,11 @@ class Faults:
         self.refuse_upload = {}  # name -> "553 reason"
         self.break_upload = set()  # data connection closed on the first block, half of it stored
         self.stall_upload = {}  # name -> bytes read before the server stops reading
+        self.rate = {}  # name -> bytes a second at which its upload is read, like a slow link and flash
 
     @classmethod
-    def parse(cls, refusals=(), breaks=(), stalls=()):
-        """From the arguments NAME:CODE:TEXT, NAME and NAME:BYTES."""
+    def parse(cls, refusals=(), breaks=(), stalls=(), rates=()):
+        """From the arguments NAME:CODE:TEXT, NAME, NAME:BYTES and NAME:BYTES."""
         faults = cls()
         for text in refusals:
             name, code, reason = text.split(":", 2)
@@ -38,6 +39,9 @@ class Faults:
         for text in stalls:
             name, count = text.split(":", 1)
             faults.stall_upload[name] = int(count)
+        for text in rates:
+            name, rate = text.split(":", 1)
+            faults.rate[name] = int(rate)
         return faults
 
 
@@ -49,15 +53,31 @@ def make_handler(faults, passive_ports, announce=_announce):
     class StallableDTP(DTPHandler):
         stall_after = None
         break_upload = False
+        rate = 0
+
+        def __init__(self, sock, cmd_channel):
+            DTPHandler.__init__(self, sock, cmd_channel)
+            if self.rate:
+                self.ac_in_buffer_size = max(1, self.rate // 10)
 
         def handle_read(self):
             if self.break_upload:
                 self._break()
                 return
+            before = self.tot_bytes_received
             DTPHandler.handle_read(self)
             if self.stall_after is not None and self.tot_bytes_received >= self.stall_after:
                 # Stop reading for good, like a device whose storage hangs: the socket stays open.
                 self.del_channel()
+            elif self.rate and not self._closed and self.tot_bytes_received > before:
+                # A slow link and flash: the next block is read once this one has had its time.
+                self.del_channel()
+                self.ioloop.call_later((self.tot_bytes_received - before) / self.rate, self._resume,
+                                       _errback=self.handle_error)
+
+        def _resume(self):
+            if not self._closed:
+                self.add_channel(events=self.ioloop.READ)
 
         handle_read_event = handle_read
 
@@ -80,6 +100,7 @@ def make_handler(faults, passive_ports, announce=_announce):
                 return None
             StallableDTP.stall_after = faults.stall_upload.get(name)
             StallableDTP.break_upload = name in faults.break_upload
+            StallableDTP.rate = faults.rate.get(name, 0)
             return FTPHandler.ftp_STOR(self, file, mode)
 
         def on_login(self, username):
@@ -117,6 +138,8 @@ def add_fault_arguments(parser):
                         help="break off NAME's upload on its first block, storing half of that block")
     parser.add_argument("--ftp-stall-upload", action="append", default=[], metavar="NAME:BYTES",
                         help="stop reading NAME's upload after BYTES bytes")
+    parser.add_argument("--ftp-rate-upload", action="append", default=[], metavar="NAME:BYTES",
+                        help="read NAME's upload at BYTES bytes a second")
 
 
 def port_range(text):
@@ -139,7 +162,8 @@ def main(argv=None):
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
     server = make_server(args.address, args.port, os.path.abspath(args.root), args.user, args.password,
-                         Faults.parse(args.ftp_refuse_upload, args.ftp_break_upload, args.ftp_stall_upload),
+                         Faults.parse(args.ftp_refuse_upload, args.ftp_break_upload, args.ftp_stall_upload,
+                                      args.ftp_rate_upload),
                          port_range(args.passive_ports))
     _announce("READY ftp=%d" % server.address[1])
     try:

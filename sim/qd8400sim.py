@@ -97,7 +97,7 @@ class Simulator:
         if not faults.on("no-ftp"):
             password = "refused-" + PASSWORD if faults.on("ftp-refuse-login") else instrument.password
             ftp_faults = FtpFaults.parse(*(faults.arguments("ftp-%s-upload" % kind)
-                                           for kind in ("refuse", "break", "stall")))
+                                           for kind in ("refuse", "break", "stall", "rate")))
             self.ftp = make_ftp_server(address, ftp_port, root, USER, password, ftp_faults, passive_ports,
                                        lambda line: self.events("FTP " + line))
             threading.Thread(target=self.ftp.serve_forever, kwargs={"handle_exit": False}, daemon=True).start()

@@ -200,6 +200,13 @@ class Wire(Case):
                 stored = os.path.getsize(os.path.join(sim.instrument, folder[1:], name))
                 self.assertLess(stored, os.path.getsize(os.path.join(sim.upgrade, name)) // 2 + 1)
 
+    def test_uploads_at_the_rate_given(self):
+        sim = self.simulator(["ftp-rate-upload=update.tar:8192"])
+        started = time.monotonic()
+        sim.put("update.tar", "/mnt/nand1")
+        self.assertGreater(time.monotonic() - started, 10240 / 8192 * 0.7)
+        self.assertEqual(state.report(sim.instrument, sim.upgrade)["installed"]["bzimage"], "old")
+
     def test_shell_details(self):
         client = self.client(self.simulator())
         for line, output in [("mkdir /mnt/nor", "mkdir: cannot create directory `/mnt/nor': File exists"),
