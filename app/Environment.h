@@ -19,12 +19,13 @@ struct Environment
     // Ends the process with an exit status; null: at once, without returning.
     std::function<void(int status)> endProgram;
     quint16 telnetPort = 23;
+    quint16 ftpPort = 21;
     // Scales every wait and the Telnet guard's tick (1 in the program, small in tests).
     double timeScale = 1.0;
     // The log file and the folder used when the program's folder is not writable; empty: the defaults.
     QString logPath;
     QString logFallbackPath;
-    // The clock that stamps log entries; null: the system clock.
+    // The clock that stamps log entries and sets the instrument's date; null: the system clock.
     std::function<std::time_t()> clock;
     // The folder the folder box starts at; empty: the program's own folder.
     QString programFolder;

@@ -8,6 +8,7 @@
 #include "NetworkProbe.h"
 #include "OctetEntry.h"
 #include "StateMachineLog.h"
+#include "UpgradeEngine.h"
 #include "WizardTexts.h"
 #include "ucTelnet.h"
 
@@ -56,7 +57,9 @@ Main::Main(Environment environment, QWidget *parent)
         end.insertText(QString::fromLatin1(text));
     });
     ucTelnetInterface->setGuardTickMs(std::max(1, static_cast<int>(1000 * mEnvironment.timeScale)));
+    mEngine = std::make_unique<UpgradeEngine>(*this, *ucTelnetInterface, mEnvironment.ftpPort);
     connect(ucTelnetInterface, &ucTelnet::OpenSuccess, this, &Main::ucTelnetInterface_OpenSuccess);
+    connect(ucTelnetInterface, &ucTelnet::CommandPerformed, this, &Main::ucTelnetInterface_CommandPerformed);
     connect(ucTelnetInterface, &ucTelnet::Timeout, this, &Main::ucTelnetInterface_Timeout);
     connect(ucTelnetInterface, &ucTelnet::Error, this, &Main::ucTelnetInterface_Error);
     tmrLogIn.setSingleShot(true);
@@ -74,8 +77,9 @@ Main::Main(Environment environment, QWidget *parent)
     setWindowTitle(WizardTexts::kWindowCaption);
     txtUpgradeSourceDir->setText(mEnvironment.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                                       : mEnvironment.programFolder);
-    setInstructions(WizardTexts::kStartPage);
+    SetCaption(WizardTexts::kStartPage);
     lblProgBarTitle->hide();
+    lblTransfer->hide();
     imgTick->hide();
     ResetWizard();
     ucTelnetInterface->RxBuffer_Init();
@@ -83,7 +87,8 @@ Main::Main(Environment environment, QWidget *parent)
 
 Main::~Main()
 {
-    // The control logs through this window: it goes first.
+    // The engine and the control log through this window: they go first.
+    mEngine.reset();
     delete ucTelnetInterface;
 }
 
@@ -100,10 +105,10 @@ void Main::SetUpgradeState(int n)
 
 void Main::logStateLine()
 {
-    Log_Add("\r\nmUpgradeState=(" + QByteArray::number(mUpgradeState) + ')');
+    Log_Add(StateMachineLog::stateLine(mUpgradeState));
 }
 
-void Main::setInstructions(const QString &text)
+void Main::SetCaption(const QString &text)
 {
     lblInstructions->setText(text);
 }
@@ -141,7 +146,7 @@ void Main::ResetWizard()
     txtUpgradeSourceDir->setEnabled(false);
     cmdBrowseUpgradeFiles->setEnabled(false);
     setAddressEntryEnabled(false);
-    setInstructions(WizardTexts::kStartPage);
+    SetCaption(WizardTexts::kStartPage);
     checkFolder();
     ucTelnetInterface->Disconnect();
 }
@@ -154,7 +159,7 @@ void Main::ShowFolderPage()
     setAddressEntryEnabled(false);
     imgTick->hide();
     SetUpgradeState(11);
-    setInstructions(WizardTexts::kFolderPage);
+    SetCaption(WizardTexts::kFolderPage);
     frmParamters->setEnabled(true);
     frmSourceDirectory->setEnabled(true);
     cmdBrowseUpgradeFiles->setEnabled(true);
@@ -167,7 +172,7 @@ void Main::ShowIpAddressPage()
     frmSourceDirectory->setEnabled(false);
     cmdBrowseUpgradeFiles->setEnabled(false);
     SetUpgradeState(21);
-    setInstructions(WizardTexts::kIpPage);
+    SetCaption(WizardTexts::kIpPage);
     frmParamters->setEnabled(true);
     setAddressEntryEnabled(true);
     mOctets->focusBox(0);
@@ -207,7 +212,7 @@ void Main::cmdStartUpgrade_Click()
     cmdNext->setEnabled(false);
     cmdPrevious->setEnabled(false);
     cmdExit->setEnabled(true);
-    setInstructions(WizardTexts::kFolderPage);
+    SetCaption(WizardTexts::kFolderPage);
     frmParamters->setEnabled(true);
     frmSourceDirectory->setEnabled(true);
     cmdBrowseUpgradeFiles->setEnabled(true);
@@ -236,7 +241,7 @@ void Main::cmdNext_Click()
         nextOnIpPage();
         break;
     case 41:
-        setInstructions(WizardTexts::loginPage(mIpAddress));
+        SetCaption(WizardTexts::loginPage(mIpAddress));
         SetUpgradeState(71);
         break;
     case 71:
@@ -269,7 +274,7 @@ void Main::nextOnIpPage()
         setAddressEntryEnabled(false);
         imgTick->show();
         SetUpgradeState(41);
-        setInstructions(WizardTexts::kRebootPage);
+        SetCaption(WizardTexts::kRebootPage);
     } else {
         imgTick->hide();
         const Dialogs::Button choice =
@@ -284,7 +289,7 @@ void Main::nextOnIpPage()
         }
         if (choice == Dialogs::Button::Ignore) {
             SetUpgradeState(41);
-            setInstructions(WizardTexts::kRebootPage);
+            SetCaption(WizardTexts::kRebootPage);
         }
     }
     cmdNext->setEnabled(true);
@@ -306,7 +311,7 @@ void Main::cmdPrevious_Click()
         break;
     case 71:
         SetUpgradeState(41);
-        setInstructions(WizardTexts::kRebootPage);
+        SetCaption(WizardTexts::kRebootPage);
         break;
     default:
         break;

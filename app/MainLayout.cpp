@@ -77,6 +77,8 @@ void Main::buildControls()
     lblProgBarTitle->setAlignment(Qt::AlignCenter);
     pbMainProgress = place(new QProgressBar(client), "pbMainProgress", 120, 5040, 8055, 375);
     pbMainProgress->setTextVisible(false);
+    // How far a file transfer has got, on the caption's line at its left.
+    lblTransfer = place(new QLabel(client), "lblTransfer", 120, 4680, 3000, 255);
 
     frmParamters =
         place(new QGroupBox(QStringLiteral("Upgrade Parameters"), client), "frmParamters", 120, 5520, 8055, 1815);

@@ -4,6 +4,8 @@
 #include "Dialogs.h"
 #include "InputGate.h"
 #include "Main.h"
+#include "Script.h"
+#include "UpgradeEngine.h"
 #include "WizardTexts.h"
 #include "ucTelnet.h"
 
@@ -43,7 +45,7 @@ void Main::startRun()
     pbMainProgress->show();
     lblProgBarTitle->show();
     SetUpgradeState(81);
-    setInstructions(WizardTexts::kConnecting);
+    SetCaption(WizardTexts::kConnecting);
     AdvanceProgress(1);
     WaitWithEvents(1000);
     if (mEnded)
@@ -61,7 +63,7 @@ void Main::ConfigureTelnetSession()
 {
     ucTelnetInterface->setRemoteHost(mIpAddress);
     ucTelnetInterface->setRemotePort(mEnvironment.telnetPort);
-    ucTelnetInterface->setPrompt(QStringLiteral("bash-2.04#"));
+    ucTelnetInterface->setPrompt(Script::kPrompt);
     ucTelnetInterface->setUserName(txtLogin->text());
     ucTelnetInterface->setPassword(txtPassword->text());
 }
@@ -82,6 +84,12 @@ void Main::AdvanceProgress(qint16 tasks)
     showProgressCaption("% tasks complete");
 }
 
+void Main::FillProgress()
+{
+    pbMainProgress->setValue(mProgressMax);
+    showProgressCaption("% complete");
+}
+
 void Main::WaitWithEvents(int milliseconds)
 {
     // Sleeps in the event loop until the time is up: window, socket and timer events go on being
@@ -95,8 +103,14 @@ void Main::WaitWithEvents(int milliseconds)
 void Main::ucTelnetInterface_OpenSuccess()
 {
     tmrLogIn.stop();
-    SetUpgradeState(1022);
-    ucTelnetInterface->SendCommand(QStringLiteral("cd /mnt/nand1"), 60);
+    mEngine->OpenSuccess();
+}
+
+void Main::ucTelnetInterface_CommandPerformed()
+{
+    mEngine->CommandPerformed();
+    if (mEndStatus)
+        endProgram(*mEndStatus);
 }
 
 void Main::ucTelnetInterface_Timeout()
@@ -136,19 +150,38 @@ void Main::closeEvent(QCloseEvent *event)
     event->ignore();
     if (mEnded)
         return;
-    if (cmdExit->isEnabled())
+    if (cmdExit->isEnabled()) {
         cmdExit_Click();
-    else
+    } else if (mHalted) {
+        // The script has stopped without a message: nothing is in flight, and the operator must be
+        // able to leave. The upgrade did not complete.
+        Log_Add("\r\n* Window closed after the upgrade script stopped");
+        endProgram(1);
+    } else {
         Log_Add("\r\n* Close refused: Exit is disabled");
+    }
 }
 
 void Main::Fail(FailureRoutine routine, const QString &address)
 {
     if (mEnded)
         return;
+    Abort(routine, address);
+    endProgram(1);
+}
+
+void Main::Abort(FailureRoutine routine, const QString &address)
+{
+    if (mEnded)
+        return;
     endRun();
     mDialogs->show(failureMessage(routine, address));
-    endProgram(1);
+    mEndStatus = 1;
+}
+
+void Main::Halted()
+{
+    mHalted = true;
 }
 
 void Main::CompleteUpgrade()
@@ -156,12 +189,39 @@ void Main::CompleteUpgrade()
     if (mEnded)
         return;
     endRun();
-    setInstructions(WizardTexts::kCompleted);
+    SetCaption(WizardTexts::kCompleted);
     WaitWithEvents(1000);
     cmdExit->setEnabled(true);
     ResetWizard();
     mDialogs->show(Dialogs::notice(Dialogs::Icon::Information, WizardTexts::kMessageTitle, WizardTexts::kSuccess));
     endProgram(0);
+}
+
+void Main::ShowTransfer(const QString &file, qint64 sent, qint64 total)
+{
+    lblTransfer->setVisible(!file.isEmpty());
+    if (file.isEmpty())
+        return;
+    // The unit of the total for both figures: MiB with one decimal, or whole KiB for small files.
+    const bool mebibytes = total >= (1 << 20);
+    const double unit = mebibytes ? 1 << 20 : 1 << 10;
+    const int decimals = mebibytes ? 1 : 0;
+    lblTransfer->setText(QStringLiteral("%1: %2 of %3 %4")
+                             .arg(file)
+                             .arg(sent / unit, 0, 'f', decimals)
+                             .arg(total / unit, 0, 'f', decimals)
+                             .arg(mebibytes ? "MiB" : "KiB"));
+}
+
+UpgradeInputs Main::Inputs() const
+{
+    return {txtUpgradeSourceDir->text(), txtLogin->text(),      txtPassword->text(), mIpAddress,
+            mFiles.mAutoexecFound,       mFiles.mProdImageFound};
+}
+
+std::time_t Main::Now() const
+{
+    return mEnvironment.clock ? mEnvironment.clock() : std::time(nullptr);
 }
 
 void Main::endRun()

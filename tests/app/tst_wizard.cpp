@@ -81,7 +81,7 @@ enum Trigger
 // the folder and the address can be changed; then the instruction text.
 QString page(const WizardFixture &f)
 {
-    QString text = QString::number(f.window->upgradeState()) + ' ';
+    QString text = QString::number(f.window->UpgradeState()) + ' ';
     for (const char *name : {"cmdStartUpgrade", "cmdAbout", "cmdPrevious", "cmdNext", "cmdExit"})
         text += !f.button(name)->isVisible() ? 'H' : f.button(name)->isEnabled() ? 'E' : 'D';
     for (QWidget *box : {f.control<QWidget>("cmdBrowseUpgradeFiles"), static_cast<QWidget *>(f.octet(0))})
@@ -274,7 +274,7 @@ private slots:
         QCOMPARE(f.button("cmdNext")->isEnabled(), found.mUpgradeFilesFound);
         f.button("cmdNext")->setEnabled(true); // Next does nothing without the files
         f.click("cmdNext");
-        QCOMPARE(f.window->upgradeState(), found.mUpgradeFilesFound ? 21 : 11);
+        QCOMPARE(f.window->UpgradeState(), found.mUpgradeFilesFound ? 21 : 11);
     }
 
     void runStartsAndSendsTheFirstCommand_data()
@@ -448,10 +448,10 @@ private slots:
         f.typeAddress({"10", "1", "2", "3"});
         f.click("cmdNext");
         QTest::qWait(20);
-        QCOMPARE(f.window->upgradeState(), 41);
+        QCOMPARE(f.window->UpgradeState(), 41);
         QTest::mouseDClick(f.window->windowHandle(), Qt::LeftButton, {}, next->mapTo(f.window.get(), at.toPoint()));
         QTest::qWait(20);
-        QCOMPARE(f.window->upgradeState(), 71);
+        QCOMPARE(f.window->UpgradeState(), 71);
     }
 
     // Closing the window is Exit, and is refused while Exit is disabled.

@@ -1,0 +1,94 @@
+#include "UpgradeEngine.h"
+
+#include "Script.h"
+#include "StateMachineLog.h"
+#include "Step.h"
+#include "UpgradeHost.h"
+#include "cFtp.h"
+#include "ucTelnet.h"
+
+UpgradeEngine::UpgradeEngine(UpgradeHost &host, ucTelnet &telnet, quint16 ftpPort)
+    : mHost(host), mTelnet(telnet), mFtpPort(ftpPort)
+{
+}
+
+UpgradeEngine::~UpgradeEngine() = default;
+
+void UpgradeEngine::OpenSuccess()
+{
+    mHost.SetUpgradeState(Script::kStart);
+    sendCommand(QLatin1String(Script::firstCommand()), 60);
+}
+
+void UpgradeEngine::CommandPerformed()
+{
+    mHost.Log_Add("\r\n>>ucTelnetInterface_CommandPerformed");
+    const int state = mHost.UpgradeState();
+    mHost.Log_Add(StateMachineLog::stateLine(state));
+    if (state == 0 || state == 1011) {
+        // Nothing is waiting for a command here.
+    } else if (state == Script::kBusy) {
+        mHost.Log_Add(StateMachineLog::kEndOfStateMachine);
+    } else if (const Script::Row *row = Script::find(state)) {
+        run(*row);
+    } else {
+        mHost.Log_Add(StateMachineLog::unknownState(state));
+    }
+    mHost.Log_Add("\r\n<<ucTelnetInterface_CommandPerformed");
+}
+
+void UpgradeEngine::run(const Script::Row &row)
+{
+    const Step step(*this, row);
+    if (row.before.text && !step.show(row.before))
+        return;
+    ++mVisits[row.state];
+    // From here until the step names its successor, an event that arrives during one of its waits
+    // finds the busy marker and changes nothing.
+    mHost.SetUpgradeState(Script::kBusy);
+    mOutput.Clear();
+    mOutput.OutputRead(mTelnet.Captured());
+    if (row.progress)
+        mHost.AdvanceProgress(row.progress);
+    for (const Script::Check check : row.checks)
+        if (check && !check(step))
+            return;
+    for (const Script::Transfer *transfer : row.transfers)
+        if (transfer && !step.transfer(*transfer))
+            return;
+    const int way = row.choose ? row.choose(step) : 0;
+    if (way == Script::kEnded)
+        return;
+    const Script::Way &chosen = row.ways[static_cast<size_t>(way)];
+    if (step.show(chosen.caption)) {
+        step.send(QLatin1String(chosen.command), chosen.next, chosen.timeout);
+        if (row.settle)
+            step.pause(row.settle);
+    }
+}
+
+void UpgradeEngine::sendCommand(const QString &command, qint32 seconds)
+{
+    if (mHost.RunEnded())
+        return;
+    mSent = command;
+    ++mSends;
+    mTelnet.SendCommand(command, seconds);
+}
+
+cFtp *UpgradeEngine::ftpSession()
+{
+    if (mFtp)
+        return mFtp.get();
+    const UpgradeInputs inputs = mHost.Inputs();
+    mFtp = std::make_unique<cFtp>(mHost);
+    mFtp->setPort(mFtpPort);
+    mFtp->sUserID = inputs.login;
+    mFtp->sPassword = inputs.password;
+    mFtp->sServerName = inputs.address;
+    if (!mFtp->Connect()) {
+        mFtp.reset();
+        return nullptr;
+    }
+    return mFtp.get();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "colTerminalOutput.h"
+
+#include <QHash>
+#include <QString>
+
+#include <memory>
+
+class UpgradeHost;
+class Step;
+class cFtp;
+class ucTelnet;
+namespace Script {
+struct Row;
+}
+
+// The upgrade state machine. The Telnet control is its clock: each CommandPerformed runs the step
+// of the current state, which examines the output of the command sent last and sends the next one,
+// transfers a file first, or ends the upgrade. It talks to the window only through UpgradeHost.
+class UpgradeEngine
+{
+public:
+    UpgradeEngine(UpgradeHost &host, ucTelnet &telnet, quint16 ftpPort);
+    ~UpgradeEngine();
+    UpgradeEngine(const UpgradeEngine &) = delete;
+    UpgradeEngine &operator=(const UpgradeEngine &) = delete;
+
+    // The log-in is through: the first command.
+    void OpenSuccess();
+    void CommandPerformed();
+
+private:
+    friend class Step;
+
+    void run(const Script::Row &row);
+    void sendCommand(const QString &command, qint32 seconds);
+    // The FTP session of every transfer, made and connected by the first.
+    cFtp *ftpSession();
+
+    UpgradeHost &mHost;
+    ucTelnet &mTelnet;
+    quint16 mFtpPort;
+    colTerminalOutput mOutput;
+    std::unique_ptr<cFtp> mFtp;
+    // The command sent last, and how many have been sent.
+    QString mSent;
+    int mSends = 0;
+    // A step has halted the script: nothing more is sent.
+    bool mHalted = false;
+    QHash<int, int> mVisits;
+};
