@@ -64,6 +64,10 @@ int main(int argc, char *argv[])
     for (int routine = 0; routine <= static_cast<int>(FailureRoutine::AbortFirewallBlocked); ++routine)
         dialogs.show(failureMessage(static_cast<FailureRoutine>(routine), "192.168.0.5"));
     click("cmdNext", "connecting");
+    // A transfer under way: how far the file has got, beside the progress bar.
+    window.AdvanceProgress(50);
+    window.ShowTransfer("qd8400.rfs", 7 << 20, 12 << 20);
+    save(&window, "transfer");
     fmAbout about(dialogs, {}, &window);
     save(&about, "about");
     return 0;

@@ -4,6 +4,7 @@
 #include "ScriptedDialogs.h"
 #include "ucTelnet.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -38,6 +39,7 @@ inline void writeFiles(const QString &folder, const QStringList &names)
 struct WizardFixture
 {
     QTemporaryDir dir;
+    QString mFolder;
     ScriptedDialogs dialogs;
     std::optional<int> endedWith;
     QStringList probed;
@@ -46,9 +48,13 @@ struct WizardFixture
     Environment environment;
     std::unique_ptr<Main> window;
 
-    explicit WizardFixture(const QStringList &files = kRequiredUpgradeFiles, quint16 telnetPort = 1)
+    // The upgrade folder holds the files named, or is the one given (then the files are ignored).
+    explicit WizardFixture(const QStringList &files = kRequiredUpgradeFiles, quint16 telnetPort = 1,
+                           quint16 ftpPort = 1, const QString &upgradeFolder = {}, double timeScale = 0.01)
+        : mFolder(upgradeFolder.isEmpty() ? dir.filePath("upgrade") : upgradeFolder)
     {
-        writeFiles(folder(), files);
+        if (upgradeFolder.isEmpty())
+            writeFiles(folder(), files);
         environment.dialogs = &dialogs;
         environment.probe = [this](const QString &address) {
             probed << address;
@@ -60,7 +66,10 @@ struct WizardFixture
         environment.programFolder = folder();
         environment.logPath = dir.filePath("logfile.txt");
         environment.telnetPort = telnetPort;
-        environment.timeScale = 0.01;
+        environment.ftpPort = ftpPort;
+        environment.timeScale = timeScale;
+        // The PC's clock stands at 1 March 2027 09:05 local time.
+        environment.clock = [] { return QDateTime(QDate(2027, 3, 1), QTime(9, 5)).toSecsSinceEpoch(); };
         environment.systemInfoPrograms = {"no-such-system-information-program"};
         window = std::make_unique<Main>(environment);
         window->show();
@@ -69,7 +78,7 @@ struct WizardFixture
             qWarning("the wizard window did not become active");
     }
 
-    QString folder() const { return dir.filePath("upgrade"); }
+    QString folder() const { return mFolder; }
     template <typename W = QWidget> W *control(const QString &name) const { return window->findChild<W *>(name); }
     QPushButton *button(const char *name) const { return control<QPushButton>(name); }
     QLineEdit *octet(int i) const { return control<QLineEdit>(QString("txtIpOctet%1").arg(i)); }

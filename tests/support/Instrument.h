@@ -1,0 +1,79 @@
+#pragma once
+
+#include "ServerProcess.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// Runs one of the simulator's helper programs to its end and returns what it printed.
+inline QByteArray runSimTool(const QString &script, const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start("/usr/bin/python3", QStringList{QD_SOURCE_DIR "/sim/" + script} + arguments);
+    if (!tool.waitForFinished(30000) || tool.exitCode() != 0)
+        qWarning("%s failed: %s", qPrintable(script), tool.readAllStandardError().constData());
+    return tool.readAllStandardOutput();
+}
+
+// The simulated QD8400 on free loopback ports: a never-upgraded instrument and an upgrade folder
+// made by the fixtures (with their options), then the simulator in the given modes. The test reads
+// back the commands it received and what the run left on it.
+class Instrument
+{
+public:
+    explicit Instrument(const QStringList &modes = {}, const QStringList &fixtureOptions = {})
+        : mMade(make(mDir, fixtureOptions)), mSimulator("qd8400sim.py", arguments(mDir, modes))
+    {
+    }
+
+    QString upgradeFolder() const { return mDir.filePath("upgrade"); }
+    quint16 telnetPort() { return static_cast<quint16>(mSimulator.port("telnet")); }
+    quint16 ftpPort() { return static_cast<quint16>(mSimulator.port("ftp")); }
+
+    // Every command line received, one after the other.
+    QStringList commands() const
+    {
+        QFile transcript(mDir.filePath("transcript"));
+        transcript.open(QIODevice::ReadOnly);
+        return QString::fromLatin1(transcript.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+    // What the run left behind (sim/state.py).
+    QJsonObject state() const
+    {
+        return QJsonDocument::fromJson(
+                   runSimTool("state.py", {"--instrument", mDir.filePath("instrument"), "--upgrade", upgradeFolder()}))
+            .object();
+    }
+
+    ServerProcess &simulator() { return mSimulator; }
+
+private:
+    static bool make(const QTemporaryDir &dir, const QStringList &options)
+    {
+        runSimTool("fixtures.py",
+                   QStringList{"--instrument", dir.filePath("instrument"), "--upgrade", dir.filePath("upgrade")} +
+                       options);
+        return true;
+    }
+
+    static QStringList arguments(const QTemporaryDir &dir, const QStringList &modes)
+    {
+        QStringList list{"--address",     "127.0.0.1",
+                         "--telnet-port", "0",
+                         "--ftp-port",    "0",
+                         "--root",        dir.filePath("instrument"),
+                         "--transcript",  dir.filePath("transcript"),
+                         "--option-wait", "2"};
+        for (const QString &mode : modes)
+            list << "--mode" << mode;
+        return list;
+    }
+
+    QTemporaryDir mDir;
+    bool mMade;
+    ServerProcess mSimulator;
+};
