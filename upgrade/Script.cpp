@@ -268,35 +268,34 @@ Verdict compared(const Step &s)
     return s.line(2).contains(QLatin1String("differ"), Qt::CaseInsensitive) ? Verdict::Differ : Verdict::Neither;
 }
 
-// Ways: 0 identical, 1 differ; anything else halts.
-int identicalOrDiffer(const Step &s)
+// Ways: 0 identical, 1 differ. Anything else halts the script, or where the kernels are compared
+// ends it with a message.
+int identicalOrDiffer(const Step &s, bool haltOtherwise = true)
 {
-    switch (compared(s)) {
-    case Verdict::Identical:
-        return 0;
-    case Verdict::Differ:
-        return 1;
-    case Verdict::Neither:
-        break;
-    }
-    s.halt(unexpected(s));
+    const Verdict verdict = compared(s);
+    if (verdict != Verdict::Neither)
+        return verdict == Verdict::Identical ? 0 : 1;
+    haltOtherwise ? s.halt(unexpected(s)) : s.fail(AbortCommandFailed, {unexpected(s)});
     return kEnded;
+}
+
+// Identical files skip steps whose progress is added at once.
+int identicalOrDifferSkipping(const Step &s, qint16 skippedTasks)
+{
+    const int way = identicalOrDiffer(s);
+    if (way == 0)
+        s.host().AdvanceProgress(skippedTasks);
+    return way;
 }
 
 int startupFilesCompared(const Step &s)
 {
-    const int way = identicalOrDiffer(s);
-    if (way == 0)
-        s.host().AdvanceProgress(1);
-    return way;
+    return identicalOrDifferSkipping(s, 1);
 }
 
 int prodImagesCompared(const Step &s)
 {
-    const int way = identicalOrDiffer(s);
-    if (way == 0)
-        s.host().AdvanceProgress(2);
-    return way;
+    return identicalOrDifferSkipping(s, 2);
 }
 
 // A flash that keeps storing a different image would otherwise be written for ever.
@@ -316,16 +315,7 @@ int installedProdImageVerified(const Step &s)
 
 int kernelsCompared(const Step &s)
 {
-    switch (compared(s)) {
-    case Verdict::Identical:
-        return 0;
-    case Verdict::Differ:
-        return 1;
-    case Verdict::Neither:
-        break;
-    }
-    s.fail(AbortCommandFailed, {unexpected(s)});
-    return kEnded;
+    return identicalOrDiffer(s, false);
 }
 
 int rootFileSystemsCompared(const Step &s)

@@ -136,6 +136,17 @@ struct Run
     }
 };
 
+// The columns of the endings' rows: the simulator's modes and fixtures, the routine whose message
+// ends the run (or kHalt), a block of the log, and the last command the instrument received.
+void endingColumns()
+{
+    QTest::addColumn<QStringList>("modes");
+    QTest::addColumn<QStringList>("fixtures");
+    QTest::addColumn<int>("routine");
+    QTest::addColumn<QByteArray>("logged");
+    QTest::addColumn<QString>("lastCommand");
+}
+
 void addEnding(const char *name, const QStringList &modes, int routine, const QByteArray &logged,
                const QString &lastCommand, const QStringList &fixtures = {})
 {
@@ -260,11 +271,7 @@ private slots:
     // order, and nothing sent after the command that the failing step examined.
     void preparationEndings_data()
     {
-        QTest::addColumn<QStringList>("modes");
-        QTest::addColumn<QStringList>("fixtures");
-        QTest::addColumn<int>("routine");
-        QTest::addColumn<QByteArray>("logged");
-        QTest::addColumn<QString>("lastCommand");
+        endingColumns();
         const auto tight = [](const QByteArray &line, const QByteArray &failed) {
             return "\r\n* [ST=999999][bash-2.04#]<>[" + line + "]\r\n* [ST=999999][Failed" + failed + "]\r\n";
         };
@@ -353,11 +360,7 @@ private slots:
 
     void installationEndings_data()
     {
-        QTest::addColumn<QStringList>("modes");
-        QTest::addColumn<QStringList>("fixtures");
-        QTest::addColumn<int>("routine");
-        QTest::addColumn<QByteArray>("logged");
-        QTest::addColumn<QString>("lastCommand");
+        endingColumns();
         const QString cmpKernel = "/mnt/nand1/cmp /mnt/nand1/bzimage /mnt/nand2/upgrnew/bzimage";
         addEnding("5011 rm message", {"rm-messages=/mnt/nand2/upgrback/*"}, int(AbortCommandNotAcknowledged),
                   "\r\n* [ST=999999][bash-2.04#]<>[rm: cannot remove `/mnt/nand2/upgrback/*': No such file or "
