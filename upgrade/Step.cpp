@@ -8,6 +8,7 @@
 #include "ucTelnet.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -149,9 +150,11 @@ bool Step::transfer(const Script::Transfer &transfer) const
         ftp->SetCurrentDirectory(QLatin1String(transfer.folder));
     ftp->lTransferType = transfer.type;
     const QString file = QLatin1String(transfer.file);
+    const QString source = QDir(window.Inputs().folder).filePath(file);
+    window.ShowTransfer(file, 0, QFileInfo(source).size());
     const QMetaObject::Connection progress = QObject::connect(
         ftp, &cFtp::PutProgress, [&](qint64 sent, qint64 total) { window.ShowTransfer(file, sent, total); });
-    const bool arrived = ftp->bPutFile(QDir(window.Inputs().folder).filePath(file), QLatin1String(transfer.target));
+    const bool arrived = ftp->bPutFile(source, QLatin1String(transfer.target));
     QObject::disconnect(progress);
     window.ShowTransfer(QString(), 0, 0);
     if (transfer.settle && !pause(transfer.settle))

@@ -218,9 +218,9 @@ private slots:
         row("kernel identical, split prompt", {"split-prompt=5"}, {"--same-kernel"}, "apKr", "new new new new");
         row("root file system identical, unpacking slower than 60 s", {"slow=tar -xf /mnt/ramdisk2/qd8nand.tar:5"},
             {"--same-rootfs"}, "apkR", "new new new new");
-        // A prompt arriving while a step waits changes nothing.
+        // A prompt arriving while a step waits (before the reboot) changes nothing.
         row("maintenance image different once, a late prompt",
-            {"prod-differs-once", "last-login", "late=ps aux:\\r\\n:10"}, {}, "apkr1", "new new new new",
+            {"prod-differs-once", "last-login", "late=chgrp 100 default:\\r\\n:200"}, {}, "apkr1", "new new new new",
             "\r\n>>ucTelnetInterface_CommandPerformed\r\nmUpgradeState=(999999)\r\n===== End of state machine "
             "=====\r\n<<ucTelnetInterface_CommandPerformed\r\n");
         // A prompt arriving while update.tar is on its way runs state 4041, which unpacks it; the

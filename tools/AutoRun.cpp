@@ -1,0 +1,130 @@
+#include "AutoRun.h"
+
+#include "Dialogs.h"
+#include "Main.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <ctime>
+
+namespace {
+
+double cpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Every message answered with its default button, and told.
+class DefaultAnswers final : public Dialogs
+{
+public:
+    explicit DefaultAnswers(const std::function<void(const QString &)> &told) : mTold(told) {}
+    Button show(const Message &message) override
+    {
+        if (mTold)
+            mTold(message.title + ": " + QString(message.text).replace("\r\n", " "));
+        return message.defaultButton;
+    }
+    QString chooseFolder(const QString &, const QString &) override { return {}; }
+
+private:
+    std::function<void(const QString &)> mTold;
+};
+
+// The window, measuring its waits and transfers.
+class MeasuredMain final : public Main
+{
+public:
+    MeasuredMain(Environment environment, AutoRun::Figures &figures) : Main(std::move(environment)), mFigures(figures)
+    {
+    }
+
+    void WaitWithEvents(int milliseconds) override
+    {
+        if (mDepth++ == 0) {
+            mFigures.prescribedWaitSeconds += milliseconds / 1000.0;
+            QElapsedTimer wall;
+            wall.start();
+            const double cpu = cpuSeconds();
+            Main::WaitWithEvents(milliseconds);
+            mFigures.cpuSecondsWhileWaiting += cpuSeconds() - cpu;
+            mFigures.waitingSeconds += wall.nsecsElapsed() / 1e9;
+        } else {
+            Main::WaitWithEvents(milliseconds);
+        }
+        --mDepth;
+    }
+
+    void ShowTransfer(const QString &file, qint64 sent, qint64 total) override
+    {
+        if (!file.isEmpty() && !mTransfer.isValid())
+            mTransfer.start();
+        if (file.isEmpty() && mTransfer.isValid()) {
+            mFigures.transferSeconds += mTransfer.nsecsElapsed() / 1e9;
+            mTransfer.invalidate();
+        }
+        Main::ShowTransfer(file, sent, total);
+    }
+
+private:
+    AutoRun::Figures &mFigures;
+    int mDepth = 0;
+    QElapsedTimer mTransfer;
+};
+
+} // namespace
+
+AutoRun::Figures AutoRun::run() const
+{
+    Figures figures;
+    DefaultAnswers dialogs(onMessage);
+    QEventLoop ended;
+    Environment environment;
+    environment.dialogs = &dialogs;
+    environment.endProgram = [&](int status) {
+        figures.exitStatus = status;
+        ended.quit();
+    };
+    environment.programFolder = folder;
+    environment.telnetPort = telnetPort;
+    environment.ftpPort = ftpPort;
+    environment.timeScale = timeScale;
+    environment.logPath = logPath;
+    QElapsedTimer total;
+    total.start();
+    MeasuredMain window(environment, figures);
+    window.show();
+    const auto click = [&](const char *name) { window.findChild<QPushButton *>(name)->click(); };
+    QTimer watch;
+    QString caption;
+    QString progress;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const QString nowCaption = window.findChild<QLabel *>("lblInstructions")->text().section("\r\n", 0, 0);
+        const QLabel *progressCaption = window.findChild<QLabel *>("lblProgBarTitle");
+        const QString nowProgress = progressCaption->isVisible() ? progressCaption->text() : QString();
+        if ((nowCaption != caption || nowProgress != progress) && onChange)
+            onChange(nowCaption, nowProgress);
+        caption = nowCaption;
+        progress = nowProgress;
+    });
+    watch.start(50);
+    click("cmdStartUpgrade");
+    click("cmdNext");
+    const QStringList octets = address.split('.');
+    for (int i = 0; i < 4; ++i)
+        window.findChild<QLineEdit *>(QStringLiteral("txtIpOctet%1").arg(i))->setText(octets.value(i));
+    click("cmdNext");
+    click("cmdNext");
+    QTimer::singleShot(0, [&] { click("cmdNext"); });
+    ended.exec();
+    figures.totalSeconds = total.nsecsElapsed() / 1e9;
+    return figures;
+}
