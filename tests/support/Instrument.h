@@ -49,8 +49,6 @@ public:
             .object();
     }
 
-    ServerProcess &simulator() { return mSimulator; }
-
 private:
     static bool make(const QTemporaryDir &dir, const QStringList &options)
     {

@@ -42,11 +42,6 @@ public:
                                               [&](const QByteArray &line) { return line.startsWith(prefix); }));
     }
 
-    bool waitForAnnounced(const QByteArray &prefix, int milliseconds = 5000)
-    {
-        return QTest::qWaitFor([&] { return announced(prefix) > 0; }, milliseconds);
-    }
-
 private:
     QProcess mProcess;
     QList<QByteArray> mLines;

@@ -2,6 +2,7 @@
 // person to look at: take_screenshots OUTPUT_FOLDER UPGRADE_FOLDER
 #include "AboutDialog.h"
 #include "Main.h"
+#include "Script.h"
 #include "ScriptedDialogs.h"
 
 #include <QApplication>
@@ -66,6 +67,7 @@ int main(int argc, char *argv[])
     click("cmdNext", "connecting");
     // A transfer under way: how far the file has got, beside the progress bar.
     window.AdvanceProgress(50);
+    window.SetCaption(Script::captionText({"Transferring new root file system file", Script::Suffix::Note4}));
     window.ShowTransfer("qd8400.rfs", 7 << 20, 12 << 20);
     save(&window, "transfer");
     fmAbout about(dialogs, {}, &window);
