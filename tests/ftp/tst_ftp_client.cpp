@@ -168,7 +168,7 @@ private slots:
             "missing folder", "ftp",
             [](cFtp &ftp, const QString &folder) { return ftp.bGetFile("remote.bin", folder + "/absent/x"); },
             "2: No such file or directory: <dir>/absent/x", "\r\n[Error=2:No such file or directory: <dir>/absent/x]");
-        for (const char *name : {"..", "new/", ""})
+        for (const char *name : {"..", ".", "new/..", "new/", ""})
             row(name, "ftp", put(name), QString("123: The name is not a file name: ") + name,
                 QString("\r\n[Error=123:The name is not a file name: ") + name + ']');
     }

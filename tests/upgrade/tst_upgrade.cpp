@@ -176,8 +176,6 @@ class TestUpgrade : public QObject
     Q_OBJECT
 
 private slots:
-    // The script's table itself: every successor is a step or a transfer's state, and every step
-    // can be reached from the first.
     // The frame around every step, for the states that have none: entry, state and exit lines, and
     // between them only the busy marker's or the unknown state's line; nothing changes or is sent.
     void frame_data()
@@ -203,6 +201,8 @@ private slots:
         QCOMPARE(f.window->UpgradeState(), state);
     }
 
+    // The script's table itself: every successor is a step or a transfer's state, and every step
+    // can be reached from the first.
     void scriptTable()
     {
         std::set<int> states;
@@ -237,8 +237,8 @@ private slots:
             QTest::newRow(name) << modes << fixtures << scenario << installed << logged;
         };
         row("both optional files", {}, {}, "apkr", "new new new new");
-        row("neither, rm messages, trickle",
-            {"rm-messages=bzimage2", "rm-messages=cmp", "rm-messages=update*", "trickle=64:1"},
+        row("neither, rm messages, trickle and split prompt",
+            {"rm-messages=bzimage2", "rm-messages=cmp", "rm-messages=update*", "trickle=64:1", "split-prompt"},
             {"--no-autoexec", "--no-prod"}, "APkr", "old new new old");
         row("kernel identical, split prompt", {"split-prompt=5"}, {"--same-kernel"}, "apKr", "new new new new");
         // The kernel's comparison has 120 s and the unpacking 300 s, not 60 (3 s at this scale).
@@ -410,6 +410,12 @@ private slots:
         addEnding("5721 transfer broken", {"ftp-break-upload=autoexec.bat"}, int(AbortFileSystemTransferFailed),
                   "\r\n* Transfer of autoexec.bat failed\r\n",
                   "ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat");
+        // Output after the listing's prompt, arriving while the file is on its way over a slow link,
+        // runs the transfer's own state once the transfer has returned.
+        addEnding("5731 a prompt during the transfer",
+                  {"late=ls -alQ --full-time /mnt/nor:\\r\\n:100", "ftp-rate-upload=autoexec.bat:30"},
+                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [-rw-r--r--",
+                  "ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat");
         addEnding("5741 odd comparison", {"cmp-odd=autoexec.bat"}, kHalt,
                   "\r\nbash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/autoexec.bat)\r\n* bash-2.04# <> (cmp: EOF on "
                   "/mnt/nand2/upgrnew/autoexec.bat)\r\n",
@@ -425,6 +431,14 @@ private slots:
         addEnding("6041 kernel transfer broken", {"ftp-break-upload=bzimage"}, int(AbortKernelTransferFailed),
                   "\r\n* Transfer of bzimage failed\r\n",
                   "ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs");
+        addEnding("7011 a line during the kernel's transfer",
+                  {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:x\\r\\n:1000", "ftp-rate-upload=bzimage:500000"},
+                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [bash-2.04# x]\r\n",
+                  "ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs");
+        addEnding("7021 a prompt during the root file system's transfer",
+                  {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:\\r\\n:1000", "ftp-rate-upload=qd8400.rfs:2097152"},
+                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [-rw-r--r--",
+                  "ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs");
         addEnding("7031 odd comparison", {"cmp-odd=bzimage"}, int(AbortCommandFailed),
                   "\r\nbash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/bzimage)\r\n* bash-2.04# <> (cmp: EOF on "
                   "/mnt/nand2/upgrnew/bzimage)\r\n",
@@ -435,6 +449,9 @@ private slots:
         addEnding("7121 copy failed", {lineThenPrompt("cp /mnt/nand2/upgrnew/qd8400.rfs", "cp: write error")}, kHalt,
                   "\r\n* bash-2.04# <> (cp: write error)\r\n",
                   "cp /mnt/nand2/upgrnew/qd8400.rfs /mnt/nand1/qd8400.rfs");
+        addEnding("5071 system archive transfer refused",
+                  {"ftp-refuse-upload=qd8nand.tar:452:Insufficient storage space."}, int(AbortSystemFileTransferFailed),
+                  "\r\n* Transfer of qd8nand.tar failed\r\n", "cd /mnt/nand2");
         addEnding("5071 application archive transfer broken", {"ftp-break-upload=qd8nand3.tar"},
                   int(AbortApplicationTransferFailed), "\r\n* Transfer of qd8nand3.tar failed\r\n", "cd /mnt/nand2");
         addEnding("9021 disk full", {"tar-disk-full=qd8nand.tar"}, int(AbortCommandFailed),
