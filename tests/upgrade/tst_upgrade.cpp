@@ -422,6 +422,13 @@ private slots:
                   "/mnt/nand1/cmp /mnt/nor/autoexec.bat /mnt/nand2/upgrnew/autoexec.bat");
         addEnding("5521 backup size", {"backup-size-differs=qd8prod.rfs"}, int(AbortKernelBackupFailed), {},
                   "ls -alQ --full-time /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrback/qd8prod.rfs");
+        addEnding("5561 odd comparison", {"cmp-odd=qd8prod.rfs"}, kHalt,
+                  "\r\n* bash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/qd8prod.rfs)\r\n",
+                  "/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs");
+        addEnding("5565 odd comparison",
+                  {"reply=/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs#2:cmp: EOF on /mnt/nand1/qd8prod.rfs\\r\\nbash-2.04# "},
+                  kHalt, "\r\n* bash-2.04# <> (cmp: EOF on /mnt/nand1/qd8prod.rfs)\r\n",
+                  "/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs");
         addEnding("5565 the flash keeps storing another image", {"prod-differs-always"}, int(AbortCommandFailed),
                   "\r\n* [ST=999999][qd8prod.rfs still differs after 3 installations]\r\n",
                   "/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs");
