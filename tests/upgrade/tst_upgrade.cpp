@@ -388,7 +388,10 @@ private slots:
     void installationEndings_data()
     {
         endingColumns();
-        const QString cmpKernel = "/mnt/nand1/cmp /mnt/nand1/bzimage /mnt/nand2/upgrnew/bzimage";
+        // The commands that several endings examine last.
+        const QString listStartupFiles = "ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat";
+        const QString compareProdImages = "/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs";
+        const QString listRootFileSystems = "ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs";
         addEnding("5011 rm message", {"rm-messages=/mnt/nand2/upgrback/*"}, int(AbortCommandNotAcknowledged),
                   "\r\n* [ST=999999][bash-2.04#]<>[rm: cannot remove `/mnt/nand2/upgrback/*': No such file or "
                   "directory]\r\n* [ST=999999][Failed remove /mnt/nand2/upgrback/*]\r\n",
@@ -403,19 +406,16 @@ private slots:
         addEnding("1341 second pass rmdir error", {lineThenPrompt("rmdir /mnt/nand2/upgrnew#2", "rmdir: odd")}, kHalt,
                   "\r\n* bash-2.04# <> (rmdir: odd)\r\n", "rmdir /mnt/nand2/upgrnew");
         addEnding("5721 three listing lines", {"reply=ls -alQ --full-time /mnt/nor:a\\r\\nb\\r\\nc\\r\\nbash-2.04# "},
-                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [c]\r\n",
-                  "ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat");
+                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [c]\r\n", listStartupFiles);
         addEnding("5721 backup size", {"backup-size-differs=autoexec.bat"}, int(AbortKernelBackupFailed), {},
-                  "ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat");
+                  listStartupFiles);
         addEnding("5721 transfer broken", {"ftp-break-upload=autoexec.bat"}, int(AbortFileSystemTransferFailed),
-                  "\r\n* Transfer of autoexec.bat failed\r\n",
-                  "ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat");
+                  "\r\n* Transfer of autoexec.bat failed\r\n", listStartupFiles);
         // Output after the listing's prompt, arriving while the file is on its way over a slow link,
         // runs the transfer's own state once the transfer has returned.
         addEnding("5731 a prompt during the transfer",
                   {"late=ls -alQ --full-time /mnt/nor:\\r\\n:100", "ftp-rate-upload=autoexec.bat:30"},
-                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [-rw-r--r--",
-                  "ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat");
+                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [-rw-r--r--", listStartupFiles);
         addEnding("5741 odd comparison", {"cmp-odd=autoexec.bat"}, kHalt,
                   "\r\nbash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/autoexec.bat)\r\n* bash-2.04# <> (cmp: EOF on "
                   "/mnt/nand2/upgrnew/autoexec.bat)\r\n",
@@ -423,33 +423,26 @@ private slots:
         addEnding("5521 backup size", {"backup-size-differs=qd8prod.rfs"}, int(AbortKernelBackupFailed), {},
                   "ls -alQ --full-time /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrback/qd8prod.rfs");
         addEnding("5561 odd comparison", {"cmp-odd=qd8prod.rfs"}, kHalt,
-                  "\r\n* bash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/qd8prod.rfs)\r\n",
-                  "/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs");
+                  "\r\n* bash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/qd8prod.rfs)\r\n", compareProdImages);
         addEnding("5565 odd comparison",
                   {"reply=/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs#2:cmp: EOF on /mnt/nand1/qd8prod.rfs\\r\\nbash-2.04# "},
-                  kHalt, "\r\n* bash-2.04# <> (cmp: EOF on /mnt/nand1/qd8prod.rfs)\r\n",
-                  "/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs");
+                  kHalt, "\r\n* bash-2.04# <> (cmp: EOF on /mnt/nand1/qd8prod.rfs)\r\n", compareProdImages);
         addEnding("5565 the flash keeps storing another image", {"prod-differs-always"}, int(AbortCommandFailed),
-                  "\r\n* [ST=999999][qd8prod.rfs still differs after 3 installations]\r\n",
-                  "/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs");
+                  "\r\n* [ST=999999][qd8prod.rfs still differs after 3 installations]\r\n", compareProdImages);
         addEnding("6041 root file system backup size", {"backup-size-differs=qd8400.rfs"},
-                  int(AbortFileSystemBackupFailed), {},
-                  "ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs");
+                  int(AbortFileSystemBackupFailed), {}, listRootFileSystems);
         addEnding("6041 kernel transfer broken", {"ftp-break-upload=bzimage"}, int(AbortKernelTransferFailed),
-                  "\r\n* Transfer of bzimage failed\r\n",
-                  "ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs");
+                  "\r\n* Transfer of bzimage failed\r\n", listRootFileSystems);
         addEnding("7011 a line during the kernel's transfer",
                   {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:x\\r\\n:1000", "ftp-rate-upload=bzimage:500000"},
-                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [bash-2.04# x]\r\n",
-                  "ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs");
+                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [bash-2.04# x]\r\n", listRootFileSystems);
         addEnding("7021 a prompt during the root file system's transfer",
                   {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:\\r\\n:1000", "ftp-rate-upload=qd8400.rfs:2097152"},
-                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [-rw-r--r--",
-                  "ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs");
+                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [-rw-r--r--", listRootFileSystems);
         addEnding("7031 odd comparison", {"cmp-odd=bzimage"}, int(AbortCommandFailed),
                   "\r\nbash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/bzimage)\r\n* bash-2.04# <> (cmp: EOF on "
                   "/mnt/nand2/upgrnew/bzimage)\r\n",
-                  cmpKernel);
+                  "/mnt/nand1/cmp /mnt/nand1/bzimage /mnt/nand2/upgrnew/bzimage");
         addEnding("7081 odd comparison", {"cmp-odd=qd8400.rfs"}, kHalt,
                   "\r\n* bash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/qd8400.rfs)\r\n",
                   "/mnt/nand1/cmp /mnt/nand1/qd8400.rfs /mnt/nand2/upgrnew/qd8400.rfs");
