@@ -96,6 +96,7 @@ bool ucTelnet::OpenConnection()
 bool ucTelnet::SendCommand(const QString &sCommand, qint32 lSeconds)
 {
     mLog.Log_Add("\r\n>>SendCommand(" + sCommand.toLatin1() + ')');
+    mCommandSeconds = lSeconds;
     sendLine(sCommand.toLatin1(), lSeconds);
     mLog.Log_Add("\r\n<<SendCommand=(True)");
     return true;

@@ -60,6 +60,8 @@ public:
     void setGuardTickMs(int milliseconds) { tmrGuard.setInterval(milliseconds); }
 
     int state() const { return mState; }
+    // The time-out in seconds given with the command sent last.
+    qint32 commandSeconds() const { return mCommandSeconds; }
     const RxBuffer &rxBuffer() const { return mRxBuffer; }
 
 signals:
@@ -125,6 +127,7 @@ private:
     bool mbLoggedIn = false;
     bool mClosedLocally = false;
     qint32 mGuardSeconds = 0;
+    qint32 mCommandSeconds = 0;
     QByteArray msUserName;
     QByteArray msPassword;
     QByteArray msPrompt;

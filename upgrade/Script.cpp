@@ -366,7 +366,7 @@ int setDate(const Step &s)
 // A command completed while the kernel was on its way: the root file system's transfer comes next.
 int duringKernelTransfer(const Step &s)
 {
-    s.host().SetUpgradeState(s.row().ways[0].next);
+    s.expect(s.row().ways[0].next);
     return kEnded;
 }
 

@@ -20,4 +20,17 @@ inline QByteArray unknownState(int state)
     return "\r\n*** Unknown UPGRD_STAT_" + QByteArray::number(state);
 }
 
+// A step's state whose command has not gone out yet: what arrived belongs to the command before.
+inline QByteArray notExamined(int state)
+{
+    return "\r\n* Not examined: the command of state " + QByteArray::number(state) + " has not been sent yet";
+}
+
+// A step stops after one of its waits because a step run meanwhile has sent the next command.
+inline QByteArray overtaken(int state, QByteArrayView sent)
+{
+    return "\r\n* State " + QByteArray::number(state) + " stops here: a step run during its wait has sent " +
+           sent.toByteArray();
+}
+
 } // namespace StateMachineLog

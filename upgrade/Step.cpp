@@ -1,6 +1,7 @@
 #include "Step.h"
 
 #include "Script.h"
+#include "StateMachineLog.h"
 #include "UpgradeEngine.h"
 #include "UpgradeHost.h"
 #include "cFileList.h"
@@ -108,8 +109,7 @@ bool Step::abort(FailureRoutine routine) const
 bool Step::halt(const QString &logged) const
 {
     log(logged);
-    mEngine.mHalted = true;
-    host().Halted();
+    mEngine.halt();
     return false;
 }
 
@@ -130,7 +130,17 @@ bool Step::pause(int milliseconds) const
     if (host().RunEnded())
         return false;
     host().WaitWithEvents(milliseconds);
-    return !host().RunEnded();
+    return ownsTheRun();
+}
+
+bool Step::ownsTheRun() const
+{
+    if (host().RunEnded() || mEngine.mHalted)
+        return false;
+    if (mEngine.mSends == mSendsBefore)
+        return true;
+    host().Log_Add(StateMachineLog::overtaken(mRow.state, mEngine.mSent.toUtf8()));
+    return false;
 }
 
 bool Step::transfer(const Script::Transfer &transfer) const
@@ -138,8 +148,7 @@ bool Step::transfer(const Script::Transfer &transfer) const
     if (!show(transfer.caption))
         return false;
     UpgradeHost &window = host();
-    // A command that completes while the file is on its way finds this state.
-    window.SetUpgradeState(transfer.state);
+    mEngine.expect(transfer.state);
     cFtp *ftp = mEngine.ftpSession();
     if (!ftp) {
         window.Abort(FailureRoutine::AbortFirewallBlocked);
@@ -170,29 +179,25 @@ bool Step::transfer(const Script::Transfer &transfer) const
     log("Transfer of " + file + " succeeded");
     if (transfer.progress)
         window.AdvanceProgress(transfer.progress);
-    return true;
+    // The transfer was a wait too, though the Telnet session holds still during it.
+    return ownsTheRun();
 }
 
-bool Step::maySend(const QString &command) const
+bool Step::send(const QString &command, int next, qint32 seconds) const
 {
     if (host().RunEnded() || mEngine.mHalted)
         return false;
-    if (mEngine.mSends == mSendsBefore)
-        return true;
-    log("* " + command + " not sent: a step run meanwhile has sent its own command");
-    return false;
-}
-
-void Step::send(const QString &command, int next, qint32 seconds) const
-{
-    if (!maySend(command))
-        return;
     host().SetUpgradeState(next);
     mEngine.sendCommand(command, seconds);
+    return true;
 }
 
 void Step::sendCommand(const QString &command, qint32 seconds) const
 {
-    if (maySend(command))
-        mEngine.sendCommand(command, seconds);
+    mEngine.sendCommand(command, seconds);
+}
+
+void Step::expect(int state) const
+{
+    mEngine.expect(state);
 }

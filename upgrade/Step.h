@@ -51,21 +51,25 @@ public:
     // The unexpected output logged and nothing sent: the script stops where it is.
     bool halt(const QString &logged) const;
 
-    // Each of these returns false when the run has ended meanwhile (a time-out, an error, Exit).
+    // Each of these returns false when the run has ended meanwhile (a time-out, an error, Exit)
+    // or a step run during the wait has sent a command.
     bool show(const Script::Caption &caption) const;
     bool show(const QString &caption, bool wait) const;
     bool pause(int milliseconds) const;
     // A file from the upgrade folder to the instrument, with its caption and its state.
     bool transfer(const Script::Transfer &transfer) const;
 
-    // The successor stored, then its command sent.
-    void send(const QString &command, int next, qint32 seconds = 60) const;
+    // The successor stored, then its command sent; false when the run has ended or halted.
+    bool send(const QString &command, int next, qint32 seconds = 60) const;
+    // The command alone, its successor stored already.
     void sendCommand(const QString &command, qint32 seconds) const;
+    // The state that examines what arrives next, with no command of its own sent.
+    void expect(int state) const;
 
 private:
-    // False once the run has ended or halted, or once a step run during one of this step's waits
-    // has sent a command of its own (a transfer state's step), which this one must not repeat.
-    bool maySend(const QString &command) const;
+    // After any wait: false once the run has ended or halted, or once a step run during the wait
+    // has sent a command (logged), after which this step does nothing more.
+    bool ownsTheRun() const;
 
     UpgradeEngine &mEngine;
     const Script::Row &mRow;

@@ -7,6 +7,8 @@
 #include "cFtp.h"
 #include "ucTelnet.h"
 
+#include <utility>
+
 UpgradeEngine::UpgradeEngine(UpgradeHost &host, ucTelnet &telnet, quint16 ftpPort)
     : mHost(host), mTelnet(telnet), mFtpPort(ftpPort)
 {
@@ -30,7 +32,10 @@ void UpgradeEngine::CommandPerformed()
     } else if (state == Script::kBusy) {
         mHost.Log_Add(StateMachineLog::kEndOfStateMachine);
     } else if (const Script::Row *row = Script::find(state)) {
-        run(*row);
+        if (state == mExpected)
+            run(*row);
+        else
+            mHost.Log_Add(StateMachineLog::notExamined(state));
     } else {
         mHost.Log_Add(StateMachineLog::unknownState(state));
     }
@@ -38,6 +43,18 @@ void UpgradeEngine::CommandPerformed()
 }
 
 void UpgradeEngine::run(const Script::Row &row)
+{
+    ++mDepth;
+    runStep(row);
+    --mDepth;
+    // A step halted inside another's wait, and no step went on from there: the script stops.
+    if (mDepth == 0 && std::exchange(mHaltPending, false) && !mHost.RunEnded()) {
+        mHalted = true;
+        mHost.Halted();
+    }
+}
+
+void UpgradeEngine::runStep(const Script::Row &row)
 {
     const Step step(*this, row);
     if (row.before.text && !step.show(row.before))
@@ -60,20 +77,36 @@ void UpgradeEngine::run(const Script::Row &row)
     if (way == Script::kEnded)
         return;
     const Script::Way &chosen = row.ways[static_cast<size_t>(way)];
-    if (step.show(chosen.caption)) {
-        step.send(QLatin1String(chosen.command), chosen.next, chosen.timeout);
-        if (row.settle)
-            step.pause(row.settle);
-    }
+    if (step.show(chosen.caption) && step.send(QLatin1String(chosen.command), chosen.next, chosen.timeout) &&
+        row.settle)
+        mHost.WaitWithEvents(row.settle);
+}
+
+void UpgradeEngine::expect(int state)
+{
+    mHost.SetUpgradeState(state);
+    mExpected = state;
 }
 
 void UpgradeEngine::sendCommand(const QString &command, qint32 seconds)
 {
-    if (mHost.RunEnded())
+    if (mHost.RunEnded() || mHalted)
         return;
+    mExpected = mHost.UpgradeState();
     mSent = command;
     ++mSends;
+    mHaltPending = false;
     mTelnet.SendCommand(command, seconds);
+}
+
+void UpgradeEngine::halt()
+{
+    if (mDepth > 1) {
+        mHaltPending = true;
+        return;
+    }
+    mHalted = true;
+    mHost.Halted();
 }
 
 cFtp *UpgradeEngine::ftpSession()

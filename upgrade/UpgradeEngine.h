@@ -34,7 +34,13 @@ private:
     friend class Step;
 
     void run(const Script::Row &row);
+    void runStep(const Script::Row &row);
+    // Stores the state that examines what arrives next: the successor of a command, or a
+    // transfer's state, which catches a command completing while the file is on its way.
+    void expect(int state);
     void sendCommand(const QString &command, qint32 seconds);
+    // The script stops where it is; inside another step's wait only that inner step ends.
+    void halt();
     // The FTP session of every transfer, made and connected by the first.
     cFtp *ftpSession();
 
@@ -46,6 +52,12 @@ private:
     // The command sent last, and how many have been sent.
     QString mSent;
     int mSends = 0;
+    // The state whose output is awaited: a step runs only on the output of its own command.
+    int mExpected = 0;
+    // How many steps are running, each inside the wait of the one before.
+    int mDepth = 0;
+    // A step inside another step's wait has halted: final unless a step still sends a command.
+    bool mHaltPending = false;
     // A step has halted the script: nothing more is sent.
     bool mHalted = false;
     QHash<int, int> mVisits;
