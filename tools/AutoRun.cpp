@@ -39,12 +39,15 @@ private:
     std::function<void(const QString &)> mTold;
 };
 
-// The window, measuring its waits and transfers.
+// The window, measuring its waits and transfers and telling each change of its captions and of its
+// transfer line as the change is made.
 class MeasuredMain final : public Main
 {
 public:
-    MeasuredMain(Environment environment, AutoRun::Figures &figures) : Main(std::move(environment)), mFigures(figures)
+    MeasuredMain(Environment environment, AutoRun::Figures &figures, const AutoRun &run)
+        : Main(std::move(environment)), mFigures(figures), mRun(run)
     {
+        tellCaptions();
     }
 
     void WaitWithEvents(int milliseconds) override
@@ -63,6 +66,24 @@ public:
         --mDepth;
     }
 
+    void SetCaption(const QString &text) override
+    {
+        Main::SetCaption(text);
+        tellCaptions();
+    }
+
+    void AdvanceProgress(qint16 tasks) override
+    {
+        Main::AdvanceProgress(tasks);
+        tellCaptions();
+    }
+
+    void FillProgress() override
+    {
+        Main::FillProgress();
+        tellCaptions();
+    }
+
     void ShowTransfer(const QString &file, qint64 sent, qint64 total) override
     {
         if (!file.isEmpty() && !mTransfer.isValid())
@@ -72,12 +93,33 @@ public:
             mTransfer.invalidate();
         }
         Main::ShowTransfer(file, sent, total);
+        const QLabel *label = findChild<QLabel *>("lblTransfer");
+        const QString shown = label->isHidden() ? QString() : label->text();
+        if (shown != mShownTransfer && mRun.onTransfer)
+            mRun.onTransfer(shown);
+        mShownTransfer = shown;
     }
 
 private:
+    // The first line of the step caption and the progress caption while it is shown.
+    void tellCaptions()
+    {
+        const QString caption = findChild<QLabel *>("lblInstructions")->text().section("\r\n", 0, 0);
+        const QLabel *progressCaption = findChild<QLabel *>("lblProgBarTitle");
+        const QString progress = progressCaption->isHidden() ? QString() : progressCaption->text();
+        if ((caption != mCaption || progress != mProgress) && mRun.onChange)
+            mRun.onChange(caption, progress);
+        mCaption = caption;
+        mProgress = progress;
+    }
+
     AutoRun::Figures &mFigures;
+    const AutoRun &mRun;
     int mDepth = 0;
     QElapsedTimer mTransfer;
+    QString mCaption;
+    QString mProgress;
+    QString mShownTransfer;
 };
 
 } // namespace
@@ -100,22 +142,9 @@ AutoRun::Figures AutoRun::run() const
     environment.logPath = logPath;
     QElapsedTimer total;
     total.start();
-    MeasuredMain window(environment, figures);
+    MeasuredMain window(environment, figures, *this);
     window.show();
     const auto click = [&](const char *name) { window.findChild<QPushButton *>(name)->click(); };
-    QTimer watch;
-    QString caption;
-    QString progress;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        const QString nowCaption = window.findChild<QLabel *>("lblInstructions")->text().section("\r\n", 0, 0);
-        const QLabel *progressCaption = window.findChild<QLabel *>("lblProgBarTitle");
-        const QString nowProgress = progressCaption->isVisible() ? progressCaption->text() : QString();
-        if ((nowCaption != caption || nowProgress != progress) && onChange)
-            onChange(nowCaption, nowProgress);
-        caption = nowCaption;
-        progress = nowProgress;
-    });
-    watch.start(50);
     click("cmdStartUpgrade");
     click("cmdNext");
     const QStringList octets = address.split('.');

@@ -26,8 +26,10 @@ struct AutoRun
         double cpuSecondsWhileWaiting = 0;
     };
 
-    // Told of every change of the step caption or of the progress caption, and of each message.
+    // Told of every change of the step caption or of the progress caption as it is made, of every
+    // change of the transfer line (empty once it is hidden), and of each message.
     std::function<void(const QString &caption, const QString &progress)> onChange;
+    std::function<void(const QString &transfer)> onTransfer;
     std::function<void(const QString &message)> onMessage;
 
     Figures run() const;
