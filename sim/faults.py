@@ -3,13 +3,21 @@
 A mode that names a command takes COMMAND[#N]: it applies to every command line that begins with
 COMMAND, or with #N only to the Nth such line of the session. Where a mode takes a TEXT, the text
 goes on the wire as written, with the escapes \\r, \\n, \\0, \\xHH and \\\\.
+
+late sends its TEXT and another prompt, announced as "LATE <command line>" just before, on one of two
+events. By default the prompt is followed, in the same segment, by an option request (DO TSPEED) that
+the client refuses once it has read the prompt; its answer (announced as "TELNET OPTIONS DO
+TSPEED=WONT", "=none" after --option-wait seconds without one) sends the text. With :upload=NAME the
+text goes out when the FTP upload of the file NAME (a base name) begins, before the server reads any
+of it, and not at all if no such upload begins while the session lasts.
 """
 
 MODES = {  # name: (argument, what the mode does)
     # How replies are delivered
     "trickle": ("[=BYTES:MS]", "every reply goes out BYTES bytes at a time, MS milliseconds apart (8:10)"),
     "split-prompt": ("[=MS]", "every prompt arrives in two segments, \"bash-2.\" and \"04# \", MS apart (50)"),
-    "late": ("=COMMAND:TEXT[:MS]", "MS after COMMAND's prompt (1500), TEXT and another prompt arrive"),
+    "late": ("=COMMAND:TEXT[:upload=NAME]", "after COMMAND's prompt, TEXT and another prompt arrive: once the client "
+             "has answered an option request sent after the prompt, or when NAME's upload begins"),
     "slow": ("=COMMAND:SECONDS", "the command's output follows its echo only after SECONDS"),
     "raw-bytes": ("=COMMAND", "the output begins with line noise: a data byte 255 and a lone CR (IAC IAC, CR NUL)"),
     "renegotiate": ("=COMMAND", "option requests (WILL SGA, WILL ECHO, DO NAWS) arrive in the middle of the output"),

@@ -49,7 +49,12 @@ def _announce(line):
     print(line, flush=True)
 
 
-def make_handler(faults, passive_ports, announce=_announce):
+def _nothing(name):
+    pass
+
+
+def make_handler(faults, passive_ports, announce=_announce, upload_begins=_nothing):
+    """upload_begins(base name) runs once an upload is accepted, before any of its data is read."""
     class StallableDTP(DTPHandler):
         stall_after = None
         break_upload = False
@@ -101,7 +106,10 @@ def make_handler(faults, passive_ports, announce=_announce):
             StallableDTP.stall_after = faults.stall_upload.get(name)
             StallableDTP.break_upload = name in faults.break_upload
             StallableDTP.rate = faults.rate.get(name, 0)
-            return FTPHandler.ftp_STOR(self, file, mode)
+            stored = FTPHandler.ftp_STOR(self, file, mode)
+            if stored:
+                upload_begins(name)  # on the server's only thread: no data is read until it returns
+            return stored
 
         def on_login(self, username):
             announce("LOGIN %s" % username)
@@ -121,10 +129,11 @@ def make_handler(faults, passive_ports, announce=_announce):
     return InstrumentFtpHandler
 
 
-def make_server(address, port, root, user, password, faults=None, passive_ports=None, announce=_announce):
+def make_server(address, port, root, user, password, faults=None, passive_ports=None, announce=_announce,
+                upload_begins=_nothing):
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, root, perm="elradfmwMT")
-    handler = make_handler(faults or Faults(), passive_ports, announce)
+    handler = make_handler(faults or Faults(), passive_ports, announce, upload_begins)
     handler.authorizer = authorizer
     server = FTPServer((address, port), handler, ioloop=IOLoop())
     server.max_cons = 16

@@ -8,7 +8,8 @@ The sandbox folder stands for the instrument's file systems.
 Runs in the foreground until stopped. Prints "READY telnet=<port> ftp=<port>" once both servers
 listen, then a line per event: "TELNET OPTIONS <request>=<answer> ..." (and "ERROR TELNET OPTIONS
 agreed to ..." when the client agreed to an option), "TELNET LOGIN root", "TELNET LOGIN-FAILED <user>",
-"CMD <command line>", "HANG", "DROP" or "RESET <line>", "REBOOT", "FTP LOGIN root", "FTP STORED <path>".
+"CMD <command line>", "LATE <command line>" (its late text goes out), "HANG", "DROP" or "RESET <line>",
+"REBOOT", "FTP LOGIN root", "FTP STORED <path>".
 DIR is filled with a healthy never-upgraded instrument if it is empty.
 """
 
@@ -29,6 +30,7 @@ from faults import MODES, Faults  # noqa: E402
 from ftp_server import Faults as FtpFaults  # noqa: E402
 from ftp_server import make_server as make_ftp_server  # noqa: E402
 from ftp_server import port_range  # noqa: E402
+from late import Uploads  # noqa: E402
 from sandbox import Sandbox  # noqa: E402
 from session import USER, Session  # noqa: E402
 from wire import Wire  # noqa: E402
@@ -60,6 +62,7 @@ class Instrument:
         self.faults = faults
         self.events = events
         self.option_wait = option_wait
+        self.uploads = Uploads()
         self.password = "not-" + PASSWORD if faults.on("wrong-password") else PASSWORD
 
     def serve_connection(self, connection):
@@ -99,7 +102,7 @@ class Simulator:
             ftp_faults = FtpFaults.parse(*(faults.arguments("ftp-%s-upload" % kind)
                                            for kind in ("refuse", "break", "stall", "rate")))
             self.ftp = make_ftp_server(address, ftp_port, root, USER, password, ftp_faults, passive_ports,
-                                       lambda line: self.events("FTP " + line))
+                                       lambda line: self.events("FTP " + line), instrument.uploads.begins)
             threading.Thread(target=self.ftp.serve_forever, kwargs={"handle_exit": False}, daemon=True).start()
         self.telnet_port = self.telnet.server_address[1]
         self.ftp_port = self.ftp.address[1] if self.ftp else 0
@@ -124,7 +127,8 @@ def main(argv=None):
     parser.add_argument("--transcript", help="file that receives every command line, one per line")
     parser.add_argument("--passive-ports", default="50000-50063", metavar="LOW-HIGH")
     parser.add_argument("--option-wait", type=float, default=OPTION_WAIT, metavar="SECONDS",
-                        help="how long the daemon waits for the answers to its first option requests")
+                        help="how long the daemon waits for the answers to its first option requests, and to\n"
+                             "the one before late text")
     args = parser.parse_args(argv)
 
     if not args.address.startswith("127."):

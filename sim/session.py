@@ -1,12 +1,13 @@
 """One Telnet connection to the instrument: the daemon's option requests, the log-in dialogue and
 the shell's replies, each delivered the way the modes say."""
 
-import threading
+import functools
 import time
 
 from faults import unescape
+from late import late_argument
 from shell import Shell
-from telnet import FIRST_REQUESTS, SECOND_REQUESTS, Negotiation, TelnetInput, nvt
+from telnet import FIRST_REQUESTS, PROMPT_READ_REQUESTS, SECOND_REQUESTS, Negotiation, TelnetInput, nvt
 
 USER = "root"
 HOSTNAME = "QD8400-0042"
@@ -40,6 +41,8 @@ class Session:
                 self._serve(shell)
         except (EOFError, OSError):
             pass
+        finally:
+            self.instrument.uploads.forget(self)
 
     def _greet(self):
         login = nvt(BANNER + HOSTNAME + " login: ")
@@ -121,12 +124,17 @@ class Session:
             if result.reboot and self.faults.argument("reboot") == "drop":
                 self.events("REBOOT")
                 return
+            late = self._late(line, shell)
+            ask = self.negotiation.request(PROMPT_READ_REQUESTS) if late else b""
             reply = self._rule("reply", line)
             if reply is None:
-                self.wire.send(self._output(line, result.lines), nvt(shell.prompt))
+                self.wire.send(self._output(line, result.lines), nvt(shell.prompt) + ask)
             else:
-                self.wire.send(written(reply))
-            self._schedule_late(line, shell)
+                self.wire.send(written(reply) + ask)
+            if late:
+                self.negotiation.wait(self.instrument.option_wait)
+                self.negotiation.report()
+                late()
             if result.reboot:
                 self.events("REBOOT")
                 if self.faults.argument("reboot") == "silent":
@@ -146,22 +154,23 @@ class Session:
             output = output[:at] + self.negotiation.request(SECOND_REQUESTS) + output[at:]
         return output
 
-    def _schedule_late(self, line, shell):
+    def _late(self, line, shell):
+        """What sends the late mode's text for this command line once the client has answered the
+        option request that follows the prompt; None when there is none, or when it waits for its
+        upload instead."""
         late = self._rule("late", line)
         if late is None:
-            return
-        text, _, milliseconds = late.rpartition(":") if late.rpartition(":")[2].isdigit() else (late, "", "")
-        data, prompt = written(text), nvt(shell.prompt)
+            return None
+        text, upload = late_argument(late)
+        arrive = functools.partial(self._late_arrival, line, written(text), nvt(shell.prompt))
+        if not upload:
+            return arrive
+        self.instrument.uploads.wait_for(upload, self, arrive)
+        return None
 
-        def arrive():
-            try:
-                self.wire.send(data, prompt)
-            except OSError:
-                pass
-
-        timer = threading.Timer(int(milliseconds or 1500) / 1000, arrive)
-        timer.daemon = True
-        timer.start()
+    def _late_arrival(self, line, data, prompt):
+        self.events("LATE %s" % line)  # first, so that a client that has the text finds the line
+        self.wire.send(data, prompt)
 
     def _ignore_the_client(self):
         while True:

@@ -12,6 +12,8 @@ OPTIONS = {1: "ECHO", 3: "SGA", 24: "TTYPE", 31: "NAWS", 32: "TSPEED", 35: "XDIS
 # A netkit telnetd first asks about the terminal, then offers echo and go-ahead suppression.
 FIRST_REQUESTS = [(DO, 24), (DO, 32), (DO, 35), (DO, 39)]
 SECOND_REQUESTS = [(WILL, 3), (WILL, 1), (DO, 31)]
+# Asked again right after a prompt that more text follows: the client answers once it has read the prompt.
+PROMPT_READ_REQUESTS = [(DO, 32)]
 
 
 def nvt(text):

@@ -50,13 +50,13 @@ class Simulator:
         self.server.stop()
         self.folder.cleanup()
 
-    def put(self, name, folder):
-        """Uploads an upgrade file as the upgrade does: the start-up file as text, the rest binary."""
+    def put(self, name, folder, sent=None):
+        """Uploads an upgrade file as the upgrade does (the start-up file as text); sent(block) follows each block."""
         with ftplib.FTP(timeout=3) as client, open(os.path.join(self.upgrade, name), "rb") as source:
             client.connect("127.0.0.1", self.ftp_port)
             client.login("root", PASSWORD)
             client.cwd(folder)
-            (client.storlines if name == "autoexec.bat" else client.storbinary)("STOR " + name, source)
+            (client.storlines if name == "autoexec.bat" else client.storbinary)("STOR " + name, source, callback=sent)
 
 
 class TelnetClient:
@@ -84,6 +84,10 @@ class TelnetClient:
                 self.pending = unit  # the rest comes with the next arrival
             else:
                 self.text += unit[:1].decode("latin-1")
+
+    def read_bytes(self, size):
+        while len(b"".join(data for _, data in self.arrivals)) < size:
+            self.receive()
 
     def read_until(self, marker):
         while marker not in self.text:

@@ -18,7 +18,7 @@ import state  # noqa: E402
 from faults import MODES  # noqa: E402
 
 P = "bash-2.04# "
-AFTER = P + "\\r\\neth0: link down\\r\\n"  # a console message after the prompt: the last line is not the prompt
+CONSOLE, LS = "\\r\\neth0: link down", "late=ls -alQ --full-time /mnt/"  # CONSOLE: the last line is not the prompt
 
 
 class Case(unittest.TestCase):
@@ -55,36 +55,32 @@ class Script(Case):
                                                                            {"qd8nand.tar": True, "qd8nand3.tar": True}))
                 self.assertEqual((after["reboots"], after["backups"]), (1, []))
 
-    # state, first failing check (None: it passes), modes: the rows of sim/README.md marked as tested
-    # that tests/upgrade does not reach with the upgrade itself
+    # state, first failing check (None: it passes), modes: sim/README.md's tested rows that tests/upgrade leaves out
     ENDINGS = [
-        ("1022", "P", ["not-qd8400=[bash-2.04#] "]), ("1022", "T", ["not-qd8400"]), ("1033", "CWD", ["wrong-cwd"]),
-        ("2011", "WORDS", ["not-maintenance=QDCom"]), ("2011", "WORDS", ["not-maintenance"]),
+        ("1022", "T", ["not-qd8400"]), ("1022", "P", ["not-qd8400=[bash-2.04#] "]), ("1033", "CWD", ["wrong-cwd"]),
+        ("2011", "WORDS", ["not-maintenance"]), ("2011", "WORDS", ["not-maintenance=QDCom"]),
+        ("2231", "L21", ["ramdisk-report-lines=20"]), ("4041", None, ["late=rm -f update*:\\r\\n:upload=update.tar"]),
         ("5011", None, ["rm-messages=bzimage2", "rm-messages=cmp", "rm-messages=update*"]),
-        ("4041", None, ["late=rm -f update*:\\r\\n:50"]), ("2231", "L21", ["ramdisk-report-lines=20"]),
         ("5011", "S", ["reply=rm -f /mnt/nand2/upgrback/*#2:rm: cannot remove `x': Is a directory\\r\\n" + P]),
-        ("1341", "S", ["rmdir-error=/mnt/nand2/upgrnew"]),
         ("1341", "S", ["reply=rmdir /mnt/nand2/upgrnew#2:rmdir: `/mnt/nand2/upgrnew': Directory not empty\\r\\n" + P]),
+        ("1341", "S", ["rmdir-error=/mnt/nand2/upgrnew"]), ("5731", "S", [LS + "nor:\\r\\n:upload=autoexec.bat"]),
         ("5711", "S", ["reply=cp /mnt/nor:cp: reading `/mnt/nor/autoexec.bat': Input/output error\\r\\n" + P]),
-        ("5731", "S", ["late=ls -alQ --full-time /mnt/nor:\\r\\n:50"]),
-        ("5731", "P", ["split-prompt", "late=ls -alQ --full-time /mnt/nor:\\r\\n:50"]),
-        ("5751", "S", ["rm-error=/mnt/nor/autoexec.bat"]), ("5591", "S", ["rm-error=/mnt/nand2/upgrnew/qd8prod.rfs"]),
-        ("5561", "V", ["cmp-odd=qd8prod.rfs"]),
-        ("5541", "P", ["split-prompt", "late=ls -alQ --full-time /mnt/nand1/qd8prod.rfs:\\r\\n:50"]),
-        ("5541", "S", ["late=ls -alQ --full-time /mnt/nand1/qd8prod.rfs:\\r\\n:50"]),
+        ("5731", "P", [LS + "nor:" + CONSOLE + ":upload=autoexec.bat"]), ("5751", "S", ["rm-error=/mnt/nor/autoexec.bat"]),
+        ("5591", "S", ["rm-error=/mnt/nand2/upgrnew/qd8prod.rfs"]), ("5561", "V", ["cmp-odd=qd8prod.rfs"]),
+        ("5541", "S", [LS + "nand1/qd8prod.rfs:\\r\\n:upload=qd8prod.rfs"]), ("7111", "S", ["rm-error=/mnt/nand1/qd8400.rfs"]),
+        ("5541", "P", [LS + "nand1/qd8prod.rfs:" + CONSOLE + ":upload=qd8prod.rfs"]),
         ("5565", "V", ["reply=/mnt/nand1/cmp /mnt/nand1/qd8prod.rfs#2:cmp: EOF on /mnt/nand1/qd8prod.rfs\\r\\n" + P]),
         ("5571", "S", ["rm-error=/mnt/nand1/qd8prod.rfs"]), ("6031", "SIZES", ["backup-size-differs=bzimage"]),
         ("6041", "L4", ["reply=ls -alQ --full-time /mnt/nand1/qd8400.rfs:" + P]),
         ("6041", ">bzimage", ["ftp-refuse-upload=bzimage:553:Could not create file."]),
-        ("6041", ">qd8400.rfs", ["ftp-break-upload=qd8400.rfs"]), ("7111", "S", ["rm-error=/mnt/nand1/qd8400.rfs"]),
-        ("7011", "L4", ["late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:x\\r\\n:50"]),
-        ("7011", None, ["late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:\\r\\n:50"]),
-        ("7021", "S", ["late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:\\r\\n:50"]),
-        ("5071", ">qd8nand3.tar", ["ftp-stall-upload=qd8nand3.tar:65536"]), ("5071", "P", ["reply=cd /mnt/nand2#1:" + AFTER]),
-        ("5071", ">qd8nand.tar", ["ftp-break-upload=qd8nand.tar"]),
+        ("6041", ">qd8400.rfs", ["ftp-break-upload=qd8400.rfs"]), ("5071", ">qd8nand.tar", ["ftp-break-upload=qd8nand.tar"]),
+        ("7011", "L4", [LS + "nand1/qd8400.rfs:x\\r\\n:upload=bzimage"]), ("9051", "FULL", ["tar-disk-full=qd8nand3.tar"]),
+        ("7011", None, [LS + "nand1/qd8400.rfs:\\r\\n:upload=bzimage"]), ("9031", "S", ["rm-messages=/mnt/nand2/qd8nand.tar"]),
+        ("7021", "S", [LS + "nand1/qd8400.rfs:\\r\\n:upload=qd8400.rfs"]),
+        ("5071", "P", ["reply=cd /mnt/nand2#1:" + P + CONSOLE + "\\r\\n"]),
+        ("5071", ">qd8nand3.tar", ["ftp-stall-upload=qd8nand3.tar:65536"]),
         ("9011", "S", ["reply=cd /mnt/nand2#2:bash: cd: /mnt/nand2: Input/output error\\r\\n" + P]),
-        ("9051", "FULL", ["tar-disk-full=qd8nand3.tar"]),
-        ("9031", "S", ["rm-messages=/mnt/nand2/qd8nand.tar"]), ("9061", "S", ["rm-messages=/mnt/nand3/qd8nand3.tar"]),
+        ("9061", "S", ["rm-messages=/mnt/nand3/qd8nand3.tar"]),
         ("10011", "P", ["reply=reboot:" + P + "\\r\\nINIT: Switching to runlevel: 6\\r\\n"]),
     ]
 
@@ -117,41 +113,41 @@ class Wire(Case):
                 before[0] = "TELNET OPTIONS " + before[0]
                 self.assertEqual(sim.events, before + ["TELNET LOGIN root", "CMD pwd"] + after + ["CMD cd /"])
 
-    def exchange(self, modes, line, size):
-        """The arrivals after line, up to size bytes."""
-        client = self.client(self.simulator(modes))
-        client.arrivals.clear()
-        client.socket.sendall(line.encode() + b"\r\n")
-        while len(b"".join(data for _, data in client.arrivals)) < size:
-            client.receive()
-        return client.arrivals
-
     def test_delivery(self):
         mount = b"mount\r\n/dev/nand2 on /mnt/nand2 type ext2 (rw)\r\n"
-        for modes, line, wire, pause_after, least_pause in [
-            (["trickle=5:100"], "pwd", b"pwd\r\n/\r\nbash-2.04# ", b"pwd\r\n/\r\nba", 0.08),
-            (["split-prompt=200"], "pwd", b"pwd\r\n/\r\nbash-2.04# ", b"/\r\nbash-2.", 0.15),
-            (["slow=pwd:0.5"], "pwd", b"pwd\r\n/\r\nbash-2.04# ", b"pwd\r\n", 0.4),
-            (["late=pwd:Done\\r\\n:300"], "pwd", b"pwd\r\n/\r\nbash-2.04# Done\r\nbash-2.04# ", b"bash-2.04# ", 0.25),
-            (["raw-bytes=pwd"], "pwd", b"pwd\r\n\xff\xff\r\x00/\r\nbash-2.04# ", None, 0),
-            (["reply=pwd:a\\rb\\0c\\xff"], "pwd", b"pwd\r\na\rb\x00c\xff", None, 0),
+        pwd, ask, done, late = b"pwd\r\n/\r\nbash-2.04# ", b"\xff\xfd\x20", b"Done\r\nbash-2.04# ", "late=pwd:Done\\r\\n"
+        for modes, line, wire, pause_after, least_pause, answer, upload, announced in [
+            (["trickle=5:100"], "pwd", pwd, b"pwd\r\n/\r\nba", 0.08, True, None, []),
+            (["split-prompt=200"], "pwd", pwd, b"/\r\nbash-2.", 0.15, True, None, []),
+            (["slow=pwd:0.5"], "pwd", pwd, b"pwd\r\n", 0.4, True, None, []),
+            ([late], "pwd", pwd + ask + done, ask, 0, True, None, ["TELNET OPTIONS DO TSPEED=WONT", "LATE pwd"]),
+            ([late], "pwd", pwd + ask + done, ask, 0.4, False, None, ["TELNET OPTIONS DO TSPEED=none", "LATE pwd"]),
+            ([late + ":upload=update.tar"], "pwd", pwd + done, pwd, 0, True, "update.tar", ["FTP LOGIN root", "LATE pwd"]),
+            (["raw-bytes=pwd"], "pwd", b"pwd\r\n\xff\xff\r\x00/\r\nbash-2.04# ", None, 0, True, None, []),
+            (["reply=pwd:a\\rb\\0c\\xff"], "pwd", b"pwd\r\na\rb\x00c\xff", None, 0, True, None, []),
             (["renegotiate=mount"], "mount", mount + b"\xff\xfb\x03\xff\xfb\x01\xff\xfd\x1f/dev/nand3 on /mnt/nand3 "
-                                                      b"type ext2 (rw)\r\nbash-2.04# ", None, 0)]:
-            with self.subTest(modes=modes):
-                arrivals = self.exchange(modes, line, len(wire))
-                self.assertEqual(b"".join(data for _, data in arrivals), wire)
+                                                      b"type ext2 (rw)\r\nbash-2.04# ", None, 0, True, None, [])]:
+            with self.subTest(modes=modes, answer=answer):
+                client = self.client(sim := self.simulator(modes, option_wait=0.5))
+                client.arrivals, client.text, client.answer = [], "", answer
+                client.socket.sendall(line.encode() + b"\r\n")
+                if upload:  # after the reply, the rest while the upload is under way
+                    client.read_until(PROMPT)
+                    sim.put(upload, "/mnt/nand1", lambda block: client.read_bytes(len(wire)))
+                client.read_bytes(len(wire))
+                events = [event for event in sim.events[sim.events.index("CMD " + line) + 1:] if "STORED" not in event]
+                self.assertEqual((b"".join(data for _, data in client.arrivals), events), (wire, announced))
                 if pause_after:
-                    ends = [len(b"".join(data for _, data in arrivals[:i + 1])) for i in range(len(arrivals))]
+                    ends = [len(b"".join(data for _, data in client.arrivals[:i + 1])) for i in range(len(client.arrivals))]
                     i = ends.index(wire.index(pause_after) + len(pause_after))
-                    self.assertGreaterEqual(arrivals[i + 1][0] - arrivals[i][0], least_pause)
+                    self.assertGreaterEqual(client.arrivals[i + 1][0] - client.arrivals[i][0], least_pause)
 
     def test_connection_endings(self):
         for mode, line, wire, ending in [
             ("reset=pwd", "pwd", b"", ConnectionResetError), ("drop=pwd", "pwd", b"", EOFError),
             ("hang=pwd", "pwd", b"pwd\r\n", socket.timeout), ("reboot", "reboot", b"reboot\r\nbash-2.04# ", EOFError),
-            ("reboot=drop", "reboot", b"reboot\r\n", EOFError),
-            ("reboot=silent", "reboot", b"reboot\r\nbash-2.04# ", socket.timeout),
-            ("reset=root", "root", b"", ConnectionResetError)]:
+            ("reboot=drop", "reboot", b"reboot\r\n", EOFError), ("reset=root", "root", b"", ConnectionResetError),
+            ("reboot=silent", "reboot", b"reboot\r\nbash-2.04# ", socket.timeout)]:
             with self.subTest(mode=mode):
                 sim = self.simulator([mode] if "=" in mode else [])
                 client = self.client(sim, log_in=line != "root", timeout=1)
