@@ -197,11 +197,12 @@ private slots:
         const auto row = [](const char *name, const char *octets, bool answers, Button answer, const QString &after) {
             QTest::newRow(name) << QString(octets) << answers << answer << after;
         };
-        row("valid", "10.0.0.1", true, Button::Ok, "41 HHEEEDD");
+        row("255 the last accepted", "10.0.0.255", true, Button::Ok, "41 HHEEEDD");
+        row("kept as typed: leading zero, blank", "10.05. 5.1", true, Button::Ok, "41 HHEEEDD");
         row("zeros but the last", "0.0.0.5", true, Button::Ok, "41 HHEEEDD");
         row("letters count as 0", "10.x.0.1", true, Button::Ok, "41 HHEEEDD");
         row("all zero", "0.0.0.0", true, Button::Ok, invalid);
-        row("above 255", "192.168.0.999", true, Button::Ok, invalid);
+        row("256 the first refused", "192.168.0.256", true, Button::Ok, invalid);
         row("empty box", "192..0.1", true, Button::Ok, invalid);
         row("blank box", "192. .0.1", true, Button::Ok, invalid);
         row("negative", "192.-1.0.1", true, Button::Ok, invalid);
