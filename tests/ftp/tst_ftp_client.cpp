@@ -158,8 +158,14 @@ private slots:
         row("wrong password", "ftp", connectWith([](cFtp &ftp) { ftp.sPassword = "wrong-secret"; }),
             "530: Authentication failed.", connect + "\r\n[Error=12003:Authentication failed.]");
         row("unconnected", "", unconnected, "-1: No File Opened.", "");
-        row("553", "553 Could not create file.", put("f"), "553: Could not create file.",
+        // The class of the last reply decides whose number the record holds: the reply's for 4xx and 5xx,
+        // the FTP layer's (here a time-out) for 1xx, 3xx and 2xx (the 227 before a reply without a number).
+        row("5xx", "553 Could not create file.", put("f"), "553: Could not create file.",
             "\r\n[Error=12003:Could not create file.]");
+        row("4xx", "452 Insufficient storage.", put("f"), "452: Insufficient storage.",
+            "\r\n[Error=12003:Insufficient storage.]");
+        row("3xx", "350 Go on", put("f"), "28: %", "\r\n[Error=28:%]");
+        row("1xx", "150 Go", put("f"), "28: %", "\r\n[Error=28:%]");
         row("bare 550", "550", put("f"), "550: ", "\r\n[Error=12003:]");
         row("no reply number", "5xx Denied\r\nDisk full", close, "28: %", "\r\n[Error=28:%]");
         row("read error", "ftp", put("f", 1, "/"), "21: Is a directory: <dir>/",

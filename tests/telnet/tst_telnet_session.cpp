@@ -1,5 +1,6 @@
 #include "ServerProcess.h"
 #include "TelnetFixture.h"
+#include "TimerCatch.h"
 #include "cFtp.h"
 
 #include <QSignalSpy>
@@ -105,7 +106,8 @@ private slots:
         QCOMPARE(f.telnet.rxBuffer().count(), 0);
     }
 
-    // The guard of a command of five 20 ms ticks, and what follows its sending.
+    // A command's guard ticked by the test, replacing the guard of the command before (one tick from
+    // its end): five seconds give nothing up to the fourth tick, Timeout on the fifth, then no more.
     void guard_data()
     {
         QTest::addColumn<int>("seconds");
@@ -114,6 +116,7 @@ private slots:
         QTest::newRow("five ticks") << 5 << QByteArray() << true;
         QTest::newRow("0 seconds never") << 0 << QByteArray() << false;
         QTest::newRow("Disconnect leaves it armed") << 5 << QByteArray("Disconnect") << true;
+        QTest::newRow("the prompt disarms it") << 5 << QByteArray("bash-2.04# ") << false;
     }
 
     void guard()
@@ -123,17 +126,21 @@ private slots:
         QFETCH(bool, timeout);
         TelnetFixture f;
         QVERIFY(f.openSession());
-        f.telnet.setGuardTickMs(20);
+        TimerCatch guard(3);
+        f.telnet.setGuardTickMs(3);
         QSignalSpy timeouts(&f.telnet, &ucTelnet::Timeout);
+        f.telnet.SendCommand("sleep 1", 2);
+        QVERIFY(QTest::qWaitFor([&] { return guard.timer; }));
+        guard.tick();
         f.telnet.SendCommand("sleep 9", seconds);
         if (then == "Disconnect")
             f.telnet.Disconnect();
         else
             f.feed(then);
-        QTest::qWait(60); // three ticks: too early in every case
-        QCOMPARE(timeouts.count(), 0);
-        QTest::qWait(540);
-        QCOMPARE(timeouts.count(), timeout ? 1 : 0);
+        for (int tick = 1; tick <= 6; ++tick) {
+            guard.tick();
+            QCOMPARE(timeouts.count(), timeout && tick >= 5 ? 1 : 0);
+        }
         QVERIFY(!f.log.contains("\r\n>>wskConnection_Close()"));
     }
 
@@ -188,7 +195,6 @@ private slots:
         const qsizetype decoded = log.indexOf("\r\n~>>Captured:" + output + "\r\n~<<Captured");
         QVERIFY(end < decoded && decoded < log.indexOf("\r\n>>wskConnection_Close()"));
         QVERIFY(f.terminal.endsWith(output));
-        QTest::qWait(100); // the prompt has disarmed the guard
         QCOMPARE(timeout.count(), 0);
     }
 };
