@@ -15,6 +15,7 @@
 #include <cstring>
 #include <curl/curl.h>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -26,14 +27,18 @@ CURL *easy(void *handle)
 constexpr long kUploadBufferSize = 512 * 1024;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
-// Text type on the wire has CR LF line ends; local text files have LF.
-void appendCrLfFromLf(QByteArray &out, const char *data, size_t size, bool &lastWasCr)
+// libcurl turns every LF of a text-type upload into CR LF on the wire, whether a CR comes before it
+// or not. A local text file's CR LF is therefore handed over as LF alone, so that every line ends in
+// one CR LF on the wire however the file was made. A CR at the end of data is held until the next
+// byte shows whether an LF follows.
+void appendLfForCrLf(QByteArray &out, const char *data, size_t size, bool &heldCr)
 {
     for (size_t i = 0; i < size; ++i) {
-        if (data[i] == '\n' && !lastWasCr)
+        if (heldCr && data[i] != '\n')
             out += '\r';
-        out += data[i];
-        lastWasCr = data[i] == '\r';
+        heldCr = data[i] == '\r';
+        if (!heldCr)
+            out += data[i];
     }
 }
 
@@ -47,7 +52,7 @@ struct FtpInterface::Transfer
     FILE *sourceFile = nullptr;
     const QByteArray *sourceMemory = nullptr;
     qsizetype sourceAt = 0;
-    bool lastWasCr = false;
+    bool heldCr = false;
     QByteArray converted;
     qsizetype convertedAt = 0;
     // The error number of a failed local read: the upload is aborted, never ended as if complete.
@@ -77,12 +82,19 @@ struct FtpInterface::Transfer
 
     size_t readConverted(char *buffer, size_t room)
     {
-        if (convertedAt == converted.size()) {
+        while (convertedAt == converted.size()) {
             char raw[16384];
-            const size_t n = readRaw(raw, std::min(sizeof raw, room / 2 + 1));
+            const size_t n = readRaw(raw, std::min(sizeof raw, room));
             converted.clear();
             convertedAt = 0;
-            appendCrLfFromLf(converted, raw, n, lastWasCr);
+            if (n == 0) {
+                // The end of the source: a CR held back goes out as it is, then nothing more.
+                if (std::exchange(heldCr, false))
+                    converted += '\r';
+                if (converted.isEmpty())
+                    return 0;
+            }
+            appendLfForCrLf(converted, raw, n, heldCr);
         }
         const size_t n = std::min<size_t>(room, static_cast<size_t>(converted.size() - convertedAt));
         std::memcpy(buffer, converted.constData() + convertedAt, n);
