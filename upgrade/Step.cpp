@@ -27,7 +27,10 @@ QString withoutBlanks(const QString &text)
 
 } // namespace
 
-Step::Step(UpgradeEngine &engine, const Script::Row &row) : mEngine(engine), mRow(row), mSendsBefore(engine.mSends) {}
+Step::Step(UpgradeEngine &engine, const Script::Row &row)
+    : mEngine(engine), mRow(row), mSendsBefore(engine.mSent.size())
+{
+}
 
 UpgradeHost &Step::host() const
 {
@@ -75,7 +78,7 @@ bool Step::listedSizesAgree() const
 
 const QString &Step::examined() const
 {
-    return mEngine.mSent;
+    return mEngine.mSent.constLast();
 }
 
 QString Step::st() const
@@ -137,9 +140,9 @@ bool Step::ownsTheRun() const
 {
     if (host().RunEnded() || mEngine.mHalted)
         return false;
-    if (mEngine.mSends == mSendsBefore)
+    if (mEngine.mSent.size() == mSendsBefore)
         return true;
-    host().Log_Add(StateMachineLog::overtaken(mRow.state, mEngine.mSent.toUtf8()));
+    host().Log_Add(StateMachineLog::overtaken(mRow.state, mEngine.mSent[mSendsBefore].toUtf8()));
     return false;
 }
 

@@ -73,5 +73,6 @@ private:
 
     UpgradeEngine &mEngine;
     const Script::Row &mRow;
-    const int mSendsBefore;
+    // How many commands had been sent when the step began.
+    const qsizetype mSendsBefore;
 };

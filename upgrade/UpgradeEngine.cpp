@@ -93,8 +93,7 @@ void UpgradeEngine::sendCommand(const QString &command, qint32 seconds)
     if (mHost.RunEnded() || mHalted)
         return;
     mExpected = mHost.UpgradeState();
-    mSent = command;
-    ++mSends;
+    mSent << command;
     mHaltPending = false;
     mTelnet.SendCommand(command, seconds);
 }

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -49,9 +50,8 @@ private:
     quint16 mFtpPort;
     colTerminalOutput mOutput;
     std::unique_ptr<cFtp> mFtp;
-    // The command sent last, and how many have been sent.
-    QString mSent;
-    int mSends = 0;
+    // Every command sent, in order.
+    QStringList mSent;
     // The state whose output is awaited: a step runs only on the output of its own command.
     int mExpected = 0;
     // How many steps are running, each inside the wait of the one before.
