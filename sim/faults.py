@@ -18,6 +18,8 @@ MODES = {  # name: (argument, what the mode does)
     "split-prompt": ("[=MS]", "every prompt arrives in two segments, \"bash-2.\" and \"04# \", MS apart (50)"),
     "late": ("=COMMAND:TEXT[:upload=NAME]", "after COMMAND's prompt, TEXT and another prompt arrive: once the client "
              "has answered an option request sent after the prompt, or when NAME's upload begins"),
+    "ask-again": ("=COMMAND[:COUNT]", "an option request follows COMMAND's prompt, and is asked again each time the client "
+                  "refuses it: COUNT times, or until the next command line arrives"),
     "slow": ("=COMMAND:SECONDS", "the command's output follows its echo only after SECONDS"),
     "raw-bytes": ("=COMMAND", "the output begins with line noise: a data byte 255 and a lone CR (IAC IAC, CR NUL)"),
     "renegotiate": ("=COMMAND", "option requests (WILL SGA, WILL ECHO, DO NAWS) arrive in the middle of the output"),

@@ -8,7 +8,7 @@ The sandbox folder stands for the instrument's file systems.
 Runs in the foreground until stopped. Prints "READY telnet=<port> ftp=<port>" once both servers
 listen, then a line per event: "TELNET OPTIONS <request>=<answer> ..." (and "ERROR TELNET OPTIONS
 agreed to ..." when the client agreed to an option), "TELNET LOGIN root", "TELNET LOGIN-FAILED <user>",
-"CMD <command line>", "LATE <command line>" (its late text goes out), "HANG", "DROP" or "RESET <line>",
+"CMD <command line>", "LATE <command line>" (its late text goes out), "ASK AGAIN <command line>", "HANG", "DROP" or "RESET <line>",
 "REBOOT", "FTP LOGIN root", "FTP STORED <path>".
 DIR is filled with a healthy never-upgraded instrument if it is empty.
 """

@@ -125,7 +125,8 @@ class Session:
                 self.events("REBOOT")
                 return
             late = self._late(line, shell)
-            ask = self.negotiation.request(PROMPT_READ_REQUESTS) if late else b""
+            ask_again = self._rule("ask-again", line)
+            ask = self.negotiation.request(PROMPT_READ_REQUESTS) if late or ask_again is not None else b""
             reply = self._rule("reply", line)
             if reply is None:
                 self.wire.send(self._output(line, result.lines), nvt(shell.prompt) + ask)
@@ -135,6 +136,8 @@ class Session:
                 self.negotiation.wait(self.instrument.option_wait)
                 self.negotiation.report()
                 late()
+            if ask_again is not None:
+                self._ask_again(line, int(ask_again) if ask_again else None)
             if result.reboot:
                 self.events("REBOOT")
                 if self.faults.argument("reboot") == "silent":
@@ -171,6 +174,21 @@ class Session:
     def _late_arrival(self, line, data, prompt):
         self.events("LATE %s" % line)  # first, so that a client that has the text finds the line
         self.wire.send(data, prompt)
+
+    def _ask_again(self, line, count):
+        """Once the client has answered the request that followed the prompt, asks about the option
+        again each time the client refuses it: count times or, without a count, until the next command
+        line arrives. Each request that arrives alone makes the client find the prompt once more."""
+        self.events("ASK AGAIN %s" % line)
+        asked = 0
+        while True:
+            self.negotiation.wait(self.instrument.option_wait, until_line=True)
+            answered = all(answer is not None for _, answer in self.negotiation.pending)
+            self.negotiation.pending = []
+            if not answered or asked == count or self.reader.has_line():
+                return
+            self.wire.send(self.negotiation.request(PROMPT_READ_REQUESTS))
+            asked += 1
 
     def _ignore_the_client(self):
         while True:

@@ -24,9 +24,11 @@ INSTALLED = {
 ARCHIVES = {"qd8nand.tar": "nand2", "qd8nand3.tar": "nand3"}
 
 
-def same_text(a, b):
-    with open(a, "rb") as x, open(b, "rb") as y:
-        return x.read().replace(b"\r\n", b"\n") == y.read().replace(b"\r\n", b"\n")
+def arrived_as_text(new, host):
+    """Whether the instrument holds exactly what a text transfer of the new file stores there: its
+    bytes with the PC's CR LF line ends turned into the instrument's LF."""
+    with open(new, "rb") as x, open(host, "rb") as y:
+        return x.read().replace(b"\r\n", b"\n") == y.read()
 
 
 def unpacked(archive, storage):
@@ -52,7 +54,7 @@ def report(instrument, upgrade):
         if not os.path.isfile(host):
             state["installed"][name] = "missing"
         elif os.path.isfile(new):
-            equal = same_text(new, host) if name == "autoexec.bat" else filecmp.cmp(new, host, shallow=False)
+            equal = arrived_as_text(new, host) if name == "autoexec.bat" else filecmp.cmp(new, host, shallow=False)
             state["installed"][name] = "new" if equal else "old"
         else:
             state["installed"][name] = "old"

@@ -68,6 +68,10 @@ class TelnetInput:
             self.answers.append((self.state, byte))
             self.state = "data"
 
+    def has_line(self):
+        """Whether a whole line from the client waits to be read."""
+        return 10 in self.text or 13 in self.text[:-1]
+
     def read_line(self):
         while True:
             for i, byte in enumerate(self.text):
@@ -108,11 +112,13 @@ class Negotiation:
                 waiting[1] = verb
         self.reader.answers.clear()
 
-    def wait(self, seconds):
-        """Waits until every request has its answer, or at most seconds."""
+    def wait(self, seconds, until_line=False):
+        """Waits until every request has its answer, or at most seconds (or, until_line, until a line
+        from the client arrives)."""
         deadline = time.monotonic() + seconds
         self._match_answers()
-        while any(answer is None for _, answer in self.pending) and time.monotonic() < deadline:
+        while (any(answer is None for _, answer in self.pending) and time.monotonic() < deadline
+               and not (until_line and self.reader.has_line())):
             self.reader.fill(max(0.0, deadline - time.monotonic()))
             self._match_answers()
 

@@ -123,6 +123,7 @@ class Wire(Case):
             ([late], "pwd", pwd + ask + done, ask, 0, True, None, ["TELNET OPTIONS DO TSPEED=WONT", "LATE pwd"]),
             ([late], "pwd", pwd + ask + done, ask, 0.4, False, None, ["TELNET OPTIONS DO TSPEED=none", "LATE pwd"]),
             ([late + ":upload=update.tar"], "pwd", pwd + done, pwd, 0, True, "update.tar", ["FTP LOGIN root", "LATE pwd"]),
+            (["ask-again=pwd:3"], "pwd", pwd + ask * 4, None, 0, True, None, ["ASK AGAIN pwd"]),
             (["raw-bytes=pwd"], "pwd", b"pwd\r\n\xff\xff\r\x00/\r\nbash-2.04# ", None, 0, True, None, []),
             (["reply=pwd:a\\rb\\0c\\xff"], "pwd", b"pwd\r\na\rb\x00c\xff", None, 0, True, None, []),
             (["renegotiate=mount"], "mount", mount + b"\xff\xfb\x03\xff\xfb\x01\xff\xfd\x1f/dev/nand3 on /mnt/nand3 "
