@@ -34,9 +34,9 @@ inline void writeFiles(const QString &folder, const QStringList &names)
     }
 }
 
-// The wizard window on the offscreen platform with scripted dialogs, a log of its own and an end
-// that is only recorded.
-struct WizardFixture
+// The wizard window (Main, or a test's subclass of it) on the offscreen platform with scripted
+// dialogs, a log of its own and an end that is only recorded.
+template <class Window> struct BasicWizardFixture
 {
     QTemporaryDir dir;
     QString mFolder;
@@ -46,11 +46,11 @@ struct WizardFixture
     bool probeAnswers = true;
     std::function<void()> duringProbe; // runs while the window holds the operator's input
     Environment environment;
-    std::unique_ptr<Main> window;
+    std::unique_ptr<Window> window;
 
     // The upgrade folder holds the files named, or is the one given (then the files are ignored).
-    explicit WizardFixture(const QStringList &files = kRequiredUpgradeFiles, quint16 telnetPort = 1,
-                           quint16 ftpPort = 1, const QString &upgradeFolder = {}, double timeScale = 0.01)
+    explicit BasicWizardFixture(const QStringList &files = kRequiredUpgradeFiles, quint16 telnetPort = 1,
+                                quint16 ftpPort = 1, const QString &upgradeFolder = {}, double timeScale = 0.01)
         : mFolder(upgradeFolder.isEmpty() ? dir.filePath("upgrade") : upgradeFolder)
     {
         if (upgradeFolder.isEmpty())
@@ -68,10 +68,10 @@ struct WizardFixture
         environment.telnetPort = telnetPort;
         environment.ftpPort = ftpPort;
         environment.timeScale = timeScale;
-        // The PC's clock stands at 1 March 2027 09:05 local time.
-        environment.clock = [] { return QDateTime(QDate(2027, 3, 1), QTime(9, 5)).toSecsSinceEpoch(); };
+        // The PC's clock stands at 23 November 2027 14:37 local time: every field of a date differs.
+        environment.clock = [] { return QDateTime(QDate(2027, 11, 23), QTime(14, 37)).toSecsSinceEpoch(); };
         environment.systemInfoPrograms = {"no-such-system-information-program"};
-        window = std::make_unique<Main>(environment);
+        window = std::make_unique<Window>(environment);
         window->show();
         window->activateWindow();
         if (!QTest::qWaitForWindowActive(window.get()))
@@ -79,7 +79,10 @@ struct WizardFixture
     }
 
     QString folder() const { return mFolder; }
-    template <typename W = QWidget> W *control(const QString &name) const { return window->findChild<W *>(name); }
+    template <typename W = QWidget> W *control(const QString &name) const
+    {
+        return window->template findChild<W *>(name);
+    }
     QPushButton *button(const char *name) const { return control<QPushButton>(name); }
     QLineEdit *octet(int i) const { return control<QLineEdit>(QString("txtIpOctet%1").arg(i)); }
     QString instructions() const { return control<QLabel>("lblInstructions")->text(); }
@@ -111,3 +114,5 @@ struct WizardFixture
         dialogs.shown.clear(); // the data-loss warning
     }
 };
+
+using WizardFixture = BasicWizardFixture<Main>;

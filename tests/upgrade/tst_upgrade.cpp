@@ -8,98 +8,219 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <cmath>
 #include <set>
 
 using enum FailureRoutine;
 
 namespace {
 
-// The script of a whole upgrade: "flags|state command", in order. A line with flags belongs to the
-// scenarios that have all of them: a the folder holds autoexec.bat, A it does not; p and P the
-// same for qd8prod.rfs; 1 the installed maintenance image comes out different once; k and K the
-// kernel differs or not, r and R the root file system. A state without a command is the one stored
-// while a transfer runs.
+// The script of a whole upgrade, in order: "flags|state command|items". A line with flags belongs
+// to the scenarios that have all of them: a the folder holds autoexec.bat, A it does not; p and P
+// the same for qd8prod.rfs; 1 the installed maintenance image comes out different once; k and K the
+// kernel differs or not, r and R the root file system; i the first step runs again inside its own
+// wait; l and h a command completes during the first transfer and its step sends the next command
+// (l) or halts (h), L not. A state without a command is the one stored while a transfer runs; a line
+// without a state only adds items.
+// The items are what the window shows and waits while that state is the last one stored (its step
+// above all), in order: +N the progress advances N tasks, wN a wait of N ms, tN the examined
+// command's time-out when it is not 60 s, full the bar filled, and any other item a caption, whose
+// {W}, {N2}, {N4} and {N10} stand for the warning and the notes. [flags] before an item limits it to
+// the scenarios with those flags.
 const QStringList kScript{
-    "|1022 cd /mnt/nand1",
-    "|1033 pwd",
-    "|2011 ps aux",
-    "|2021 date 030109052027", // the PC's clock: 1 March 2027 09:05
-    "|4031 rm -f bzimage2",
-    "|4021 rm -f cmp",
-    "|4011 rm -f update*",
-    "|4041",
-    "|4051 tar -xvf update.tar",
-    "|2211 umount /dev/ramdisk2",
-    "|2221 mknod --mode=777 /dev/ramdisk2 b 1 2",
-    "|2231 mke2fs -m 0 /dev/ramdisk2",
-    "|2241 mkdir /mnt/ramdisk2",
-    "|2251 mount /dev/ramdisk2 /mnt/ramdisk2",
-    "|2260 mkdir /mnt/nand4",
-    "|2261 mount /dev/nand4 /mnt/nand4",
-    "|2271 rm -r -f /mnt/nand4/bmxsys/dbg/* > /dev/null",
-    "|2281 rm -r -f /mnt/nand4/bmxsys/recovery/* > /dev/null",
-    "|2291 umount /dev/nand4",
-    "|3011 umount /dev/nand2",
-    "|30121 mke2fs -j /dev/nand2 30774",
-    "|30131 mount /dev/nand2",
-    "|3041 umount /dev/nand3",
-    "|3051 mke2fs -j /dev/nand3 16632",
-    "|3061 mount /dev/nand3",
-    "|5011 rm -f /mnt/nand2/upgrback/*",
-    "|5021 rmdir /mnt/nand2/upgrback",
-    "|5031 rm -f /mnt/nand2/upgrnew/*",
-    "|1341 rmdir /mnt/nand2/upgrnew",
-    "|5051 mkdir /mnt/nand2/upgrback",
-    "|5061 mkdir /mnt/nand2/upgrnew",
-    "a|5711 cp /mnt/nor/autoexec.bat /mnt/nand2/upgrback",
-    "a|5721 ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat",
-    "a|5731",
-    "a|5741 /mnt/nand1/cmp /mnt/nor/autoexec.bat /mnt/nand2/upgrnew/autoexec.bat",
-    "a|5751 rm -f /mnt/nor/autoexec.bat",
+    "||Connecting to QD8400. This may take up to 30 seconds.|+1|w1000|+1",
+    "|1022 cd /mnt/nand1|Identifying connected device|w1000|[i]Identifying connected device|[i]w1000|+1",
+    "|1033 pwd|+1|Checking maintenance mode.|w1000",
+    "|2011 ps aux|+1|Setting system date to 112314372027|w1000",
+    "|2021 date 112314372027|+1|Cleaning previous upgrade|w1000", // the PC's clock: 23 November 2027 14:37
+    "|4031 rm -f bzimage2|+1|Cleaning previous utilities|w1000",
+    "|4021 rm -f cmp|+1|Cleaning previous upgrade archives|w1000",
+    "|4011 rm -f update*|+1|Transferring upgrade archives|w1000",
+    "|4041|Extracting upgrade archives|w1000|[l]+1|[h]+1",
+    "|4051 tar -xvf update.tar|[L]w1000|[l]w10000|+1|Creating RAM disk node{W}|w1000",
+    "|2211 umount /dev/ramdisk2|+1|w1000",
+    "|2221 mknod --mode=777 /dev/ramdisk2 b 1 2|+1|w1000",
+    "|2231 mke2fs -m 0 /dev/ramdisk2|+1|w1000",
+    "|2241 mkdir /mnt/ramdisk2|+1|w1000",
+    "|2251 mount /dev/ramdisk2 /mnt/ramdisk2|+1|w1000",
+    "|2260 mkdir /mnt/nand4|+1|w1000",
+    "|2261 mount /dev/nand4 /mnt/nand4|+1|w1000",
+    "|2271 rm -r -f /mnt/nand4/bmxsys/dbg/* > /dev/null|+1|w1000",
+    "|2281 rm -r -f /mnt/nand4/bmxsys/recovery/* > /dev/null|+1|w1000",
+    "|2291 umount /dev/nand4|+1|Unmounting system file system{W}|w1000",
+    "|3011 umount /dev/nand2|+1|Reformatting system file system{W}|w1000",
+    "|30121 mke2fs -j /dev/nand2 30774|+5|Remounting system file system{W}|w1000",
+    "|30131 mount /dev/nand2|+1|Unmounting application file system{W}|w1000",
+    "|3041 umount /dev/nand3|+1|Reformatting application file system{W}|w1000",
+    "|3051 mke2fs -j /dev/nand3 16632|+5|Remounting application file system{W}|w1000",
+    "|3061 mount /dev/nand3|+1|Cleaning backup system files{W}|w1000",
+    "|5011 rm -f /mnt/nand2/upgrback/*|+1|Cleaning backup system directory{W}|w1000",
+    "|5021 rmdir /mnt/nand2/upgrback|+1|Cleaning existing temporary new system files{W}|w1000",
+    "|5031 rm -f /mnt/nand2/upgrnew/*|+1|Cleaning existing temporary new system files directory{W}|w1000",
+    "|1341 rmdir /mnt/nand2/upgrnew|+1|Making backup system directory{W}|w1000",
+    "|5051 mkdir /mnt/nand2/upgrback|+1|Making new temporary system directory.{W}|w1000",
+    "|5061 mkdir /mnt/nand2/upgrnew|+1|[a]Backing up startup file{W}|[a]w1000",
+    "a|5711 cp /mnt/nor/autoexec.bat /mnt/nand2/upgrback|+1",
+    "a|5721 ls -alQ --full-time /mnt/nor/autoexec.bat /mnt/nand2/upgrback/autoexec.bat|+1|"
+    "Transferring new startup file\r\n{W}|w1000",
+    "a|5731|w1000",
+    "a|5741 /mnt/nand1/cmp /mnt/nor/autoexec.bat /mnt/nand2/upgrnew/autoexec.bat|+1",
+    "a|5751 rm -f /mnt/nor/autoexec.bat|+1",
     "a|5761 cp /mnt/nand2/upgrnew/autoexec.bat /mnt/nor/autoexec.bat",
     "A|5761 ls > /dev/null",
-    "p|5511 cp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrback",
-    "p|5521 ls -alQ --full-time /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrback/qd8prod.rfs",
-    "p|5541",
-    "p|5561 /mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs",
-    "p|5571 rm -f /mnt/nand1/qd8prod.rfs",
-    "p|5581 cp /mnt/nand2/upgrnew/qd8prod.rfs /mnt/nand1/qd8prod.rfs",
-    "p|5565 /mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs",
-    "1|5571 rm -f /mnt/nand1/qd8prod.rfs",
-    "1|5581 cp /mnt/nand2/upgrnew/qd8prod.rfs /mnt/nand1/qd8prod.rfs",
-    "1|5565 /mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs",
+    "||+1|[p]Backing up Maintenance system file{W}|[p]w1000",
+    "p|5511 cp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrback|+1",
+    "p|5521 ls -alQ --full-time /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrback/qd8prod.rfs|+1|"
+    "Transferring new maintenance file system file{N4}|w1000",
+    "p|5541|+5|w1000",
+    "p|5561 /mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs|+3",
+    "p|5571 rm -f /mnt/nand1/qd8prod.rfs|+1",
+    "p|5581 cp /mnt/nand2/upgrnew/qd8prod.rfs /mnt/nand1/qd8prod.rfs|+1",
+    "p|5565 /mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs|+2",
+    "1|5571 rm -f /mnt/nand1/qd8prod.rfs|+1",
+    "1|5581 cp /mnt/nand2/upgrnew/qd8prod.rfs /mnt/nand1/qd8prod.rfs|+1",
+    "1|5565 /mnt/nand1/cmp /mnt/nand1/qd8prod.rfs /mnt/nand2/upgrnew/qd8prod.rfs|+2",
     "p|5591 rm -f /mnt/nand2/upgrnew/qd8prod.rfs",
     "P|5591 ls > /dev/null",
-    "|6011 cp /mnt/nand1/bzimage /mnt/nand2/upgrback",
-    "|6031 ls -alQ --full-time /mnt/nand1/bzimage /mnt/nand2/upgrback/bzimage",
-    "|6021 cp /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback",
-    "|6041 ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs",
-    "|7011",
-    "|7021",
-    "|7031 /mnt/nand1/cmp /mnt/nand1/bzimage /mnt/nand2/upgrnew/bzimage",
-    "k|7091 cp /mnt/nand2/upgrnew/bzimage /mnt/nand1/bzimage2",
-    "k|7101 mv /mnt/nand1/bzimage2 /mnt/nand1/bzimage",
-    "|7081 /mnt/nand1/cmp /mnt/nand1/qd8400.rfs /mnt/nand2/upgrnew/qd8400.rfs",
-    "r|7111 rm -f /mnt/nand1/qd8400.rfs",
-    "r|7121 cp /mnt/nand2/upgrnew/qd8400.rfs /mnt/nand1/qd8400.rfs",
-    "|5011 rm -f /mnt/nand2/upgrback/*",
-    "|5021 rmdir /mnt/nand2/upgrback",
-    "|5031 rm -f /mnt/nand2/upgrnew/*",
-    "|1341 rmdir /mnt/nand2/upgrnew",
-    "|5071 cd /mnt/nand2",
-    "|8011",
-    "|8022",
-    "|9011 cd /mnt/nand2",
-    "|9021 tar -xf /mnt/ramdisk2/qd8nand.tar",
-    "|9031 rm -f /mnt/nand2/qd8nand.tar",
-    "|9041 cd /mnt/nand3",
-    "|9051 tar -xf /mnt/ramdisk2/qd8nand3.tar",
-    "|9061 rm -f /mnt/nand3/qd8nand3.tar",
-    "|9071 chmod u+w *.bin",
-    "|9081 chmod u+w *.bmp",
-    "|9091 cd home",
-    "|9101 chgrp 100 default",
-    "|10011 reboot",
+    "||+1|Backing up kernel file{W}|w1000",
+    "|6011 cp /mnt/nand1/bzimage /mnt/nand2/upgrback|+1",
+    "|6031 ls -alQ --full-time /mnt/nand1/bzimage /mnt/nand2/upgrback/bzimage|+1|"
+    "Backing up root file system file{W}|w1000",
+    "|6021 cp /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback|+1",
+    "|6041 ls -alQ --full-time /mnt/nand1/qd8400.rfs /mnt/nand2/upgrback/qd8400.rfs|+1|"
+    "Transferring new kernel file{N4}|w1000",
+    "|7011|w10000|+3|Transferring new root file system file{N4}|w1000",
+    "|7021|+3|Content checking new kernel file{N2}|w1000",
+    "|7031 /mnt/nand1/cmp /mnt/nand1/bzimage /mnt/nand2/upgrnew/bzimage|t120|+1|"
+    "[K]Content checking new root file system file{N2}|[K]w1000|[k]Installing new kernel file{N2}|[k]w1000",
+    "k|7091 cp /mnt/nand2/upgrnew/bzimage /mnt/nand1/bzimage2|+1|Finalising installation of kernel file.{N2}|w1000",
+    "k|7101 mv /mnt/nand1/bzimage2 /mnt/nand1/bzimage|+1|Content checking new root file system file{N2}|w1000",
+    "|7081 /mnt/nand1/cmp /mnt/nand1/qd8400.rfs /mnt/nand2/upgrnew/qd8400.rfs|+1|"
+    "[R]Cleaning backup system files{W}|[R]w1000",
+    "r|7111 rm -f /mnt/nand1/qd8400.rfs|+1",
+    "r|7121 cp /mnt/nand2/upgrnew/qd8400.rfs /mnt/nand1/qd8400.rfs|+1|Cleaning backup system files{W}|w1000",
+    "|5011 rm -f /mnt/nand2/upgrback/*|+1|Cleaning backup system directory{W}|w1000",
+    "|5021 rmdir /mnt/nand2/upgrback|+1|Cleaning existing temporary new system files{W}|w1000",
+    "|5031 rm -f /mnt/nand2/upgrnew/*|+1|Cleaning existing temporary new system files directory{W}|w1000",
+    "|1341 rmdir /mnt/nand2/upgrnew|+1",
+    "|5071 cd /mnt/nand2|+1|Transferring new system files{N10}|w1000",
+    "|8011|+5|Transferring new application files{N10}|w1000",
+    "|8022|+5|Prepare system files installation|w1000",
+    "|9011 cd /mnt/nand2|+1|Installing system files\r\nThis can take up to 10 minutes\r\n{W}|w1000",
+    "|9021 tar -xf /mnt/ramdisk2/qd8nand.tar|t300|+15|Cleaning system install files{W}|w1000",
+    "|9031 rm -f /mnt/nand2/qd8nand.tar|+1|Preparing application files installation{W}|w1000",
+    "|9041 cd /mnt/nand3|+1|Installing application files{W}|w1000",
+    "|9051 tar -xf /mnt/ramdisk2/qd8nand3.tar|w10000|t300|+15|Cleaning application install files{W}|w1000",
+    "|9061 rm -f /mnt/nand3/qd8nand3.tar|+1|Altering permissions{W}|w1000",
+    "|9071 chmod u+w *.bin|+1|Altering permissions{W}|w1000",
+    "|9081 chmod u+w *.bmp|+1|Altering permissions{W}|w1000",
+    "|9091 cd home|+1|Altering permissions{W}|w1000",
+    "|9101 chgrp 100 default|+1|w10000|Rebooting QD8400|w10000",
+    "|10011 reboot|full|The QD8400 firmware has been up upgraded and the QD8400 rebooted.|w1000",
+};
+
+// What the operator sees of a whole upgrade in a scenario, and what reaches the instrument.
+struct ExpectedRun
+{
+    QStringList states;   // from kStart on, as statesIn() gives them
+    QStringList commands; // as the instrument receives them
+    QStringList seen;     // as RecordingMain records them
+};
+
+QString captionText(QString caption)
+{
+    const QString warning = "\r\n\r\nWARNING: Do not disconnect or reboot the QD8400 while file transfer and "
+                            "installation is being performed.";
+    const QString note = "\r\n\r\nNOTE: This may take up to approximately %1 minutes." + warning;
+    return caption.replace("{W}", warning)
+        .replace("{N2}", note.arg(2))
+        .replace("{N4}", note.arg(4))
+        .replace("{N10}", note.arg(10));
+}
+
+ExpectedRun expectedRun(const QString &scenario)
+{
+    const auto holds = [&](QStringView flags) {
+        return std::all_of(flags.begin(), flags.end(), [&](QChar flag) { return scenario.contains(flag); });
+    };
+    // The bar's maximum: 109 tasks, 5 more for the start-up file, 20 more for the maintenance image;
+    // a run with more tasks than that raises it.
+    int maximum = 109 + (scenario.contains('a') ? 5 : 0) + (scenario.contains('p') ? 20 : 0);
+    int tasks = 0;
+    QString progress = "0% complete";
+    ExpectedRun run;
+    for (const QString &line : kScript) {
+        const QStringList parts = line.split('|');
+        if (!holds(parts[0]))
+            continue;
+        if (!parts[1].isEmpty()) {
+            run.states << parts[1].section(' ', 0, 0);
+            if (parts[1].contains(' '))
+                run.commands << parts[1].section(' ', 1);
+        }
+        for (QString item : parts.mid(2)) {
+            if (item.startsWith('[')) {
+                if (!holds(item.mid(1, item.indexOf(']') - 1)))
+                    continue;
+                item = item.mid(item.indexOf(']') + 1);
+            }
+            const bool figure = item.size() > 1 && item[1].isDigit();
+            if (item.startsWith('+')) {
+                tasks += item.mid(1).toInt();
+                maximum = std::max(maximum, tasks);
+                progress = QString::number(std::lround(tasks * 100.0 / maximum)) + "% tasks complete";
+            } else if (figure && item.startsWith('w')) {
+                run.seen << "wait " + item.mid(1);
+            } else if (figure && item.startsWith('t')) {
+                run.seen << "timeout " + item.mid(1);
+            } else if (item == "full") {
+                progress = "100% complete";
+            } else {
+                run.seen << captionText(item) + " @ " + progress;
+            }
+        }
+    }
+    run.states << "0";
+    return run;
+}
+
+// The window, recording what the operator sees of the run: each caption with the progress shown
+// beside it, each wait as it begins, and each command's time-out other than 60 s as its step
+// examines it. A wait that returned before its scaled time is kept apart.
+class RecordingMain final : public Main
+{
+public:
+    explicit RecordingMain(Environment environment) : Main(environment), mTimeScale(environment.timeScale) {}
+
+    QStringList seen;
+    QStringList shortWaits;
+
+    void SetCaption(const QString &text) override
+    {
+        Main::SetCaption(text);
+        if (findChild<QProgressBar *>("pbMainProgress")->isVisible())
+            seen << text + " @ " + findChild<QLabel *>("lblProgBarTitle")->text();
+    }
+
+    void SetUpgradeState(int n) override
+    {
+        if (n == Script::kBusy && telnet().commandSeconds() != 60)
+            seen << "timeout " + QString::number(telnet().commandSeconds());
+        Main::SetUpgradeState(n);
+    }
+
+    void WaitWithEvents(int milliseconds) override
+    {
+        seen << "wait " + QString::number(milliseconds);
+        QElapsedTimer clock;
+        clock.start();
+        Main::WaitWithEvents(milliseconds);
+        if (clock.nsecsElapsed() < (milliseconds * mTimeScale - 1) * 1e6)
+            shortWaits << QString::number(milliseconds);
+    }
+
+private:
+    double mTimeScale;
 };
 
 // The states set from the first step on, each once, without the busy marker.
@@ -120,13 +241,14 @@ QStringList statesIn(const QByteArray &trace)
 struct Run
 {
     Instrument instrument;
-    WizardFixture f;
+    BasicWizardFixture<RecordingMain> f;
 
     Run(const QStringList &modes, const QStringList &fixtures, double timeScale)
         : instrument(modes, fixtures),
           f({}, instrument.telnetPort(), instrument.ftpPort(), instrument.upgradeFolder(), timeScale)
     {
         f.walkToLoginPage();
+        f.window->seen.clear();
         f.click("cmdNext");
     }
 
@@ -231,30 +353,40 @@ private slots:
         QTest::addColumn<QStringList>("fixtures");
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QString>("installed"); // autoexec.bat, bzimage, qd8400.rfs, qd8prod.rfs
-        QTest::addColumn<QByteArray>("logged");
+        QTest::addColumn<QByteArrayList>("logged");
         const auto row = [](const char *name, const QStringList &modes, const QStringList &fixtures,
-                            const QString &scenario, const QString &installed, const QByteArray &logged = {}) {
+                            const QString &scenario, const QString &installed, const QByteArrayList &logged = {}) {
             QTest::newRow(name) << modes << fixtures << scenario << installed << logged;
         };
-        row("both optional files", {}, {}, "apkr", "new new new new");
+        row("both optional files", {}, {}, "apkrL", "new new new new");
         row("neither, rm messages, trickle and split prompt",
             {"rm-messages=bzimage2", "rm-messages=cmp", "rm-messages=update*", "trickle=64:1", "split-prompt"},
-            {"--no-autoexec", "--no-prod"}, "APkr", "old new new old");
-        row("kernel identical, split prompt", {"split-prompt=5"}, {"--same-kernel"}, "apKr", "new new new new");
+            {"--no-autoexec", "--no-prod"}, "APkrL", "old new new old");
+        row("kernel identical, split prompt", {"split-prompt=5"}, {"--same-kernel"}, "apKrL", "new new new new");
         // The kernel's comparison has 120 s and the unpacking 300 s, not 60 (3 s at this scale).
         row("root file system identical, commands slower than 60 s",
             {"slow=tar -xf /mnt/ramdisk2/qd8nand.tar:5", "slow=/mnt/nand1/cmp /mnt/nand1/bzimage:4"}, {"--same-rootfs"},
-            "apkR", "new new new new");
-        // A prompt arriving while a step waits (before the reboot) changes nothing.
-        row("maintenance image different once, a late prompt",
-            {"prod-differs-once", "last-login", "late=chgrp 100 default:\\r\\n:200"}, {}, "apkr1", "new new new new",
-            "\r\n>>ucTelnetInterface_CommandPerformed\r\nmUpgradeState=(999999)\r\n===== End of state machine "
-            "=====\r\n<<ucTelnetInterface_CommandPerformed\r\n");
+            "apkRL", "new new new new");
+        // The prompt raised again while a step waits (before the reboot) changes nothing.
+        row("maintenance image different once, the prompt raised again",
+            {"prod-differs-once", "last-login", "ask-again=chgrp 100 default:1"}, {}, "apkr1L", "new new new new",
+            {"\r\n>>ucTelnetInterface_CommandPerformed\r\nmUpgradeState=(999999)\r\n===== End of state machine "
+             "=====\r\n<<ucTelnetInterface_CommandPerformed\r\n"});
         // A prompt arriving while update.tar is on its way runs state 4041, which unpacks it; the
         // step that made the transfer sends nothing more.
-        row("a late prompt during the first transfer",
-            {"late=rm -f update*:\\r\\n:100", "ftp-rate-upload=update.tar:4096"}, {}, "apkr", "new new new new",
-            "\r\n* tar -xvf update.tar not sent: a step run meanwhile has sent its own command\r\n");
+        row("a late prompt during the first transfer", {"late=rm -f update*:\\r\\n:upload=update.tar"}, {}, "apkrl",
+            "new new new new",
+            {"\r\n* State 4011 stops here: a step run during its wait has sent tar -xvf update.tar\r\n"});
+        // Steps run inside other steps' waits: the first step inside its own caption wait, which
+        // then stops; 4041 halting inside the wait that follows the first transfer, which goes on;
+        // arrivals during the wait before the application archive's unpacking, which examine
+        // nothing, so nothing is removed before it is unpacked.
+        row("steps inside other steps' waits",
+            {"ask-again=cd /mnt/nand1:1", "late=rm -f update*:Done:upload=update.tar", "ask-again=cd /mnt/nand3"}, {},
+            "apkrLhi", "new new new new",
+            {"\r\n* State 1022 stops here: a step run during its wait has sent pwd\r\n",
+             "\r\n* bash-2.04# <> (bash-2.04# Donebash-2.04# )\r\n",
+             "\r\nmUpgradeState=(9051)\r\n* Not examined: the command of state 9051 has not been sent yet\r\n"});
     }
 
     void wholeUpgrades()
@@ -263,25 +395,18 @@ private slots:
         QFETCH(QStringList, fixtures);
         QFETCH(QString, scenario);
         QFETCH(QString, installed);
-        QFETCH(QByteArray, logged);
+        QFETCH(QByteArrayList, logged);
         Run run(modes, fixtures, 0.05);
         QVERIFY(run.ended(240));
         QCOMPARE(run.f.endedWith, std::optional<int>(0));
         QCOMPARE(run.f.dialogs.shown.size(), 1);
         QCOMPARE(describe(run.f.dialogs.shown[0]), "QD8400 Firmware Upgrade | information | Ok*\nUpgrade completed "
                                                    "successfully\r\nPress OK to end program");
-        QStringList states;
-        QStringList commands;
-        for (const QString &line : kScript) {
-            const QString flags = line.section('|', 0, 0);
-            if (std::all_of(flags.begin(), flags.end(), [&](QChar flag) { return scenario.contains(flag); })) {
-                states << line.section('|', 1).section(' ', 0, 0);
-                if (line.contains(' '))
-                    commands << line.section(' ', 1);
-            }
-        }
-        QCOMPARE(statesIn(run.f.trace()), states << "0");
-        QCOMPARE(run.instrument.commands(), commands);
+        const ExpectedRun expected = expectedRun(scenario);
+        QCOMPARE(statesIn(run.f.trace()), expected.states);
+        QCOMPARE(run.instrument.commands(), expected.commands);
+        QCOMPARE(run.f.window->seen, expected.seen);
+        QCOMPARE(run.f.window->shortWaits, QStringList());
         const QJsonObject state = run.instrument.state();
         QStringList found;
         for (const char *file : {"autoexec.bat", "bzimage", "qd8400.rfs", "qd8prod.rfs"})
@@ -290,7 +415,8 @@ private slots:
         QCOMPARE(state["unpacked"].toObject(), QJsonObject({{"qd8nand.tar", true}, {"qd8nand3.tar", true}}));
         QCOMPARE(state["reboots"].toInt(), 1);
         QCOMPARE(run.f.control<QLabel>("lblProgBarTitle")->text(), QString("100% complete"));
-        QVERIFY(run.f.trace().contains(logged));
+        for (const QByteArray &text : logged)
+            QVERIFY2(run.f.trace().contains(text), text.constData());
         QVERIFY(!run.f.trace().contains("k8r2Mq5"));
     }
 
@@ -316,7 +442,7 @@ private slots:
         addEnding("2011 QDCom", {"not-maintenance=qdcomd"}, int(AbortNotMaintenanceMode),
                   "\r\n* [ST=999999][Output contains 'QDCom']\r\n", "ps aux");
         addEnding("2021 prompt", {promptThenLine("date ")}, int(AbortCommandNotAcknowledged), kNotPrompt,
-                  "date 030109052027");
+                  "date 112314372027");
         addEnding("4031 rm error", {"rm-error=bzimage2"}, int(AbortCommandNotAcknowledged),
                   "\r\n* [ST=999999][Failed remove bzimage2]\r\n", "rm -f bzimage2");
         addEnding("4021 rm error", {"rm-error=cmp"}, int(AbortCommandNotAcknowledged),
@@ -377,10 +503,6 @@ private slots:
         // The instrument closes as pwd arrives, before its shell has read it.
         addEnding("a dropped connection", {"drop=pwd"}, int(AbortTimeout),
                   "\r\n>>ucTelnetInterface_Timeout\r\nmUpgradeState=(1033)\r\n", "cd /mnt/nand1");
-        // The text arrives while update.tar is on its way over a slow link.
-        addEnding("4041 late output during the transfer",
-                  {"late=rm -f update*:Done:100", "ftp-rate-upload=update.tar:4096"}, kHalt,
-                  "\r\n* bash-2.04# <> (bash-2.04# Donebash-2.04# )\r\n", "rm -f update*");
     }
 
     void preparationEndings() { ending(); }
@@ -411,10 +533,9 @@ private slots:
                   listStartupFiles);
         addEnding("5721 transfer broken", {"ftp-break-upload=autoexec.bat"}, int(AbortFileSystemTransferFailed),
                   "\r\n* Transfer of autoexec.bat failed\r\n", listStartupFiles);
-        // Output after the listing's prompt, arriving while the file is on its way over a slow link,
-        // runs the transfer's own state once the transfer has returned.
-        addEnding("5731 a prompt during the transfer",
-                  {"late=ls -alQ --full-time /mnt/nor:\\r\\n:100", "ftp-rate-upload=autoexec.bat:30"},
+        // Output after the listing's prompt, arriving while the file is on its way, runs the
+        // transfer's own state once the transfer has returned.
+        addEnding("5731 a prompt during the transfer", {"late=ls -alQ --full-time /mnt/nor:\\r\\n:upload=autoexec.bat"},
                   int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [-rw-r--r--", listStartupFiles);
         addEnding("5741 odd comparison", {"cmp-odd=autoexec.bat"}, kHalt,
                   "\r\nbash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/autoexec.bat)\r\n* bash-2.04# <> (cmp: EOF on "
@@ -434,11 +555,11 @@ private slots:
         addEnding("6041 kernel transfer broken", {"ftp-break-upload=bzimage"}, int(AbortKernelTransferFailed),
                   "\r\n* Transfer of bzimage failed\r\n", listRootFileSystems);
         addEnding("7011 a line during the kernel's transfer",
-                  {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:x\\r\\n:1000", "ftp-rate-upload=bzimage:500000"},
-                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [bash-2.04# x]\r\n", listRootFileSystems);
+                  {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:x\\r\\n:upload=bzimage"}, int(AbortCommandFailed),
+                  "\r\n* [ST=999999][bash-2.04#] <> [bash-2.04# x]\r\n", listRootFileSystems);
         addEnding("7021 a prompt during the root file system's transfer",
-                  {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:\\r\\n:1000", "ftp-rate-upload=qd8400.rfs:2097152"},
-                  int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [-rw-r--r--", listRootFileSystems);
+                  {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:\\r\\n:upload=qd8400.rfs"}, int(AbortCommandFailed),
+                  "\r\n* [ST=999999][bash-2.04#] <> [-rw-r--r--", listRootFileSystems);
         addEnding("7031 odd comparison", {"cmp-odd=bzimage"}, int(AbortCommandFailed),
                   "\r\nbash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/bzimage)\r\n* bash-2.04# <> (cmp: EOF on "
                   "/mnt/nand2/upgrnew/bzimage)\r\n",
