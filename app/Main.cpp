@@ -7,6 +7,7 @@
 #include "InputGate.h"
 #include "NetworkProbe.h"
 #include "OctetEntry.h"
+#include "RunRules.h"
 #include "StateMachineLog.h"
 #include "UpgradeEngine.h"
 #include "WizardTexts.h"
@@ -63,7 +64,7 @@ Main::Main(Environment environment, QWidget *parent)
     connect(ucTelnetInterface, &ucTelnet::Timeout, this, &Main::ucTelnetInterface_Timeout);
     connect(ucTelnetInterface, &ucTelnet::Error, this, &Main::ucTelnetInterface_Error);
     tmrLogIn.setSingleShot(true);
-    tmrLogIn.setInterval(static_cast<int>(60000 * mEnvironment.timeScale));
+    tmrLogIn.setInterval(static_cast<int>(RunRules::kLogInLimitMs * mEnvironment.timeScale));
     connect(&tmrLogIn, &QTimer::timeout, this, &Main::tmrLogIn_Timer);
 
     connect(cmdStartUpgrade, &QPushButton::clicked, this, &Main::cmdStartUpgrade_Click);
@@ -140,7 +141,7 @@ void Main::ResetWizard()
     cmdExit->setEnabled(true);
     pbMainProgress->hide();
     pbMainProgress->setValue(0);
-    mProgressMax = 109;
+    mProgress.reset();
     frmParamters->setEnabled(false);
     frmSourceDirectory->setEnabled(false);
     txtUpgradeSourceDir->setEnabled(false);
