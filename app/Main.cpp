@@ -9,6 +9,7 @@
 #include "OctetEntry.h"
 #include "RunRules.h"
 #include "StateMachineLog.h"
+#include "TelnetSetup.h"
 #include "UpgradeEngine.h"
 #include "WizardTexts.h"
 #include "ucTelnet.h"
@@ -57,7 +58,7 @@ Main::Main(Environment environment, QWidget *parent)
         end.movePosition(QTextCursor::End);
         end.insertText(QString::fromLatin1(text));
     });
-    ucTelnetInterface->setGuardTickMs(std::max(1, static_cast<int>(1000 * mEnvironment.timeScale)));
+    TelnetSetup::scaleGuard(*ucTelnetInterface, mEnvironment.timeScale);
     mEngine = std::make_unique<UpgradeEngine>(*this, *ucTelnetInterface, mEnvironment.ftpPort);
     connect(ucTelnetInterface, &ucTelnet::OpenSuccess, this, &Main::ucTelnetInterface_OpenSuccess);
     connect(ucTelnetInterface, &ucTelnet::CommandPerformed, this, &Main::ucTelnetInterface_CommandPerformed);

@@ -5,7 +5,7 @@
 #include "InputGate.h"
 #include "Main.h"
 #include "RunRules.h"
-#include "Script.h"
+#include "TelnetSetup.h"
 #include "UpgradeEngine.h"
 #include "WizardTexts.h"
 #include "ucTelnet.h"
@@ -48,11 +48,7 @@ void Main::startRun()
 
 void Main::ConfigureTelnetSession()
 {
-    ucTelnetInterface->setRemoteHost(mIpAddress);
-    ucTelnetInterface->setRemotePort(mEnvironment.telnetPort);
-    ucTelnetInterface->setPrompt(Script::kPrompt);
-    ucTelnetInterface->setUserName(txtLogin->text());
-    ucTelnetInterface->setPassword(txtPassword->text());
+    TelnetSetup::configureLogIn(*ucTelnetInterface, Inputs(), mEnvironment.telnetPort);
 }
 
 void Main::showProgressCaption(const char *suffix)

@@ -6,6 +6,7 @@
 #include "RunTexts.h"
 #include "Script.h"
 #include "StateMachineLog.h"
+#include "TelnetSetup.h"
 #include "UpgradeEngine.h"
 #include "cFtp.h"
 #include "ucTelnet.h"
@@ -44,7 +45,7 @@ InstrumentRun::InstrumentRun(const Options &options)
       mEvents(mAddress), mLog(logPath(options), logPath(options))
 {
     mTelnet = new ucTelnet(*this, this);
-    mTelnet->setGuardTickMs(std::max(1, static_cast<int>(1000 * mOptions.timeScale)));
+    TelnetSetup::scaleGuard(*mTelnet, mOptions.timeScale);
     mEngine = std::make_unique<UpgradeEngine>(*this, *mTelnet, mOptions.ftpPort);
     connect(mTelnet, &ucTelnet::OpenSuccess, this, [this] {
         mLogIn.stop();
@@ -87,11 +88,7 @@ void InstrumentRun::start()
     SetCaption(RunTexts::kConnecting);
     AdvanceProgress(1);
     WaitWithEvents(1000);
-    mTelnet->setRemoteHost(mAddress);
-    mTelnet->setRemotePort(mOptions.telnetPort);
-    mTelnet->setPrompt(Script::kPrompt);
-    mTelnet->setUserName(RunTexts::kLogin);
-    mTelnet->setPassword(RunTexts::kPassword);
+    TelnetSetup::configureLogIn(*mTelnet, Inputs(), mOptions.telnetPort);
     if (mTelnet->OpenConnection()) {
         mLogIn.start();
         AdvanceProgress(1);
