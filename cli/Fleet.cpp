@@ -146,17 +146,25 @@ void Fleet::startNext()
     while (mNext < mInstruments.size() && mRunning < limit) {
         const qsizetype index = mNext++;
         ++mRunning;
-        auto process = std::make_unique<QProcess>();
+        mProcesses[static_cast<size_t>(index)] = std::make_unique<QProcess>();
+        QProcess *process = mProcesses[static_cast<size_t>(index)].get();
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        connect(process.get(), &QProcess::readyReadStandardOutput, this, [this, index] { readEvents(index); });
-        connect(process.get(), &QProcess::finished, this, [this, index](int exitCode, QProcess::ExitStatus exitStatus) {
+        connect(process, &QProcess::readyReadStandardOutput, this, [this, index] { readEvents(index); });
+        connect(process, &QProcess::finished, this, [this, index](int exitCode, QProcess::ExitStatus exitStatus) {
             finished(index, exitCode, exitStatus);
         });
+        // A process that never started sends no finished signal; it ends there, after this loop.
+        connect(
+            process, &QProcess::errorOccurred, this,
+            [this, index](QProcess::ProcessError error) {
+                if (error == QProcess::FailedToStart)
+                    finished(index, -1, QProcess::CrashExit);
+            },
+            Qt::QueuedConnection);
         mClocks[static_cast<size_t>(index)].start();
         process->start(QCoreApplication::applicationFilePath(),
                        mOptions.instrumentArguments(mInstruments[index].address, mLogFolder));
         process->closeWriteChannel();
-        mProcesses[static_cast<size_t>(index)] = std::move(process);
     }
 }
 
@@ -200,7 +208,7 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
         instrument.result = mOptions.command == Options::Command::Run ? "failed" : "not-ready";
         instrument.status = RunRules::kFailed;
         instrument.message = exitStatus == QProcess::CrashExit
-                                 ? QStringLiteral("its process crashed")
+                                 ? QStringLiteral("its process did not start or crashed")
                                  : QStringLiteral("its process ended without a result (status %1)").arg(exitCode);
         const QJsonObject event{{"event", "result"},           {"address", instrument.address},
                                 {"result", instrument.result}, {"status", instrument.status},
