@@ -7,7 +7,9 @@
 #include "InputGate.h"
 #include "NetworkProbe.h"
 #include "OctetEntry.h"
+#include "RunRules.h"
 #include "StateMachineLog.h"
+#include "TelnetSetup.h"
 #include "UpgradeEngine.h"
 #include "WizardTexts.h"
 #include "ucTelnet.h"
@@ -56,14 +58,14 @@ Main::Main(Environment environment, QWidget *parent)
         end.movePosition(QTextCursor::End);
         end.insertText(QString::fromLatin1(text));
     });
-    ucTelnetInterface->setGuardTickMs(std::max(1, static_cast<int>(1000 * mEnvironment.timeScale)));
+    TelnetSetup::scaleGuard(*ucTelnetInterface, mEnvironment.timeScale);
     mEngine = std::make_unique<UpgradeEngine>(*this, *ucTelnetInterface, mEnvironment.ftpPort);
     connect(ucTelnetInterface, &ucTelnet::OpenSuccess, this, &Main::ucTelnetInterface_OpenSuccess);
     connect(ucTelnetInterface, &ucTelnet::CommandPerformed, this, &Main::ucTelnetInterface_CommandPerformed);
     connect(ucTelnetInterface, &ucTelnet::Timeout, this, &Main::ucTelnetInterface_Timeout);
     connect(ucTelnetInterface, &ucTelnet::Error, this, &Main::ucTelnetInterface_Error);
     tmrLogIn.setSingleShot(true);
-    tmrLogIn.setInterval(static_cast<int>(60000 * mEnvironment.timeScale));
+    tmrLogIn.setInterval(static_cast<int>(RunRules::kLogInLimitMs * mEnvironment.timeScale));
     connect(&tmrLogIn, &QTimer::timeout, this, &Main::tmrLogIn_Timer);
 
     connect(cmdStartUpgrade, &QPushButton::clicked, this, &Main::cmdStartUpgrade_Click);
@@ -140,7 +142,7 @@ void Main::ResetWizard()
     cmdExit->setEnabled(true);
     pbMainProgress->hide();
     pbMainProgress->setValue(0);
-    mProgressMax = 109;
+    mProgress.reset();
     frmParamters->setEnabled(false);
     frmSourceDirectory->setEnabled(false);
     txtUpgradeSourceDir->setEnabled(false);

@@ -3,6 +3,7 @@
 #include "Environment.h"
 #include "FailureRoutines.h"
 #include "LogFile.h"
+#include "RunProgress.h"
 #include "UpgradeFolder.h"
 #include "UpgradeHost.h"
 
@@ -38,7 +39,7 @@ public:
     void Log_Add(QByteArrayView text) override;
 
     QString ipAddress() const { return mIpAddress; }
-    qint16 progressMax() const { return mProgressMax; }
+    qint16 progressMax() const { return mProgress.maximum(); }
     UpgradeFileFlags fileFlags() const { return mFiles; }
     ucTelnet &telnet() { return *ucTelnetInterface; }
 
@@ -104,7 +105,7 @@ private:
 
     int mUpgradeState = 0;
     QString mIpAddress;
-    qint16 mProgressMax = 109;
+    RunProgress mProgress;
     UpgradeFileFlags mFiles;
     bool mSystemFilesInstalled = false;
     bool mEnded = false;

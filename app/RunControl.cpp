@@ -4,7 +4,8 @@
 #include "Dialogs.h"
 #include "InputGate.h"
 #include "Main.h"
-#include "Script.h"
+#include "RunRules.h"
+#include "TelnetSetup.h"
 #include "UpgradeEngine.h"
 #include "WizardTexts.h"
 #include "ucTelnet.h"
@@ -17,34 +18,20 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-// value * 100 / maximum to the nearest whole number, halves to even.
-QString percentOf(int value, int maximum)
-{
-    return QString::number(static_cast<long>(std::nearbyint(value * 100.0 / maximum)));
-}
-
-} // namespace
 
 void Main::startRun()
 {
     cmdNext->setEnabled(false);
     pbMainProgress->setMinimum(0);
+    mProgress.start(mFiles.mAutoexecFound, mFiles.mProdImageFound);
     pbMainProgress->setValue(0);
-    if (mFiles.mAutoexecFound)
-        mProgressMax += 5;
-    if (mFiles.mProdImageFound)
-        mProgressMax += 20;
-    pbMainProgress->setMaximum(mProgressMax);
+    pbMainProgress->setMaximum(mProgress.maximum());
     showProgressCaption("% complete");
     pbMainProgress->show();
     lblProgBarTitle->show();
-    SetUpgradeState(81);
+    SetUpgradeState(RunRules::kConnecting);
     SetCaption(WizardTexts::kConnecting);
     AdvanceProgress(1);
     WaitWithEvents(1000);
@@ -61,32 +48,26 @@ void Main::startRun()
 
 void Main::ConfigureTelnetSession()
 {
-    ucTelnetInterface->setRemoteHost(mIpAddress);
-    ucTelnetInterface->setRemotePort(mEnvironment.telnetPort);
-    ucTelnetInterface->setPrompt(Script::kPrompt);
-    ucTelnetInterface->setUserName(txtLogin->text());
-    ucTelnetInterface->setPassword(txtPassword->text());
+    TelnetSetup::configureLogIn(*ucTelnetInterface, Inputs(), mEnvironment.telnetPort);
 }
 
 void Main::showProgressCaption(const char *suffix)
 {
-    lblProgBarTitle->setText(percentOf(pbMainProgress->value(), mProgressMax) + QLatin1String(suffix));
+    lblProgBarTitle->setText(mProgress.caption(suffix));
 }
 
 void Main::AdvanceProgress(qint16 tasks)
 {
-    const int next = pbMainProgress->value() + tasks;
-    if (next > mProgressMax) {
-        mProgressMax = static_cast<qint16>(next);
-        pbMainProgress->setMaximum(next);
-    }
-    pbMainProgress->setValue(next);
+    mProgress.advance(tasks);
+    pbMainProgress->setMaximum(mProgress.maximum());
+    pbMainProgress->setValue(mProgress.value());
     showProgressCaption("% tasks complete");
 }
 
 void Main::FillProgress()
 {
-    pbMainProgress->setValue(mProgressMax);
+    mProgress.fill();
+    pbMainProgress->setValue(mProgress.value());
     showProgressCaption("% complete");
 }
 
@@ -115,26 +96,26 @@ void Main::ucTelnetInterface_CommandPerformed()
 
 void Main::ucTelnetInterface_Timeout()
 {
-    Log_Add("\r\n>>ucTelnetInterface_Timeout");
+    Log_Add(RunRules::kTimeoutLine);
     logStateLine();
-    Fail(FailureRoutine::AbortTimeout);
+    Fail(RunRules::kTimeoutRoutine);
 }
 
 void Main::ucTelnetInterface_Error(int number, const QString &description)
 {
-    Log_Add("\r\n>>ucTelnetInterface_Error(" + QByteArray::number(number) + ',' + description.toUtf8() + ')');
+    Log_Add(RunRules::errorLine(number, description));
     logStateLine();
-    Fail(mUpgradeState == 81 ? FailureRoutine::AbortConnectFailed : FailureRoutine::AbortNetworkError);
+    Fail(RunRules::errorRoutine(mUpgradeState));
 }
 
 void Main::tmrLogIn_Timer()
 {
     // A device that accepts the connection but never shows "login: ", or that asks for the log-in
     // again and again, would otherwise hold the operator here with Exit disabled.
-    Log_Add("\r\n>>tmrLogIn_Timer");
+    Log_Add(RunRules::kLogInTimerLine);
     logStateLine();
-    Log_Add("\r\n* No shell prompt within 60 seconds of OpenConnection");
-    Fail(FailureRoutine::AbortConnectFailed);
+    Log_Add(RunRules::kLogInTimedOut);
+    Fail(RunRules::kLogInTimeoutRoutine);
 }
 
 void Main::cmdExit_Click()
@@ -167,7 +148,7 @@ void Main::Fail(FailureRoutine routine, const QString &address)
     if (mEnded)
         return;
     Abort(routine, address);
-    endProgram(1);
+    endProgram(RunRules::kFailed);
 }
 
 void Main::Abort(FailureRoutine routine, const QString &address)
@@ -176,7 +157,7 @@ void Main::Abort(FailureRoutine routine, const QString &address)
         return;
     endRun();
     mDialogs->show(failureMessage(routine, address));
-    mEndStatus = 1;
+    mEndStatus = RunRules::kFailed;
 }
 
 void Main::Halted()
@@ -194,7 +175,7 @@ void Main::CompleteUpgrade()
     cmdExit->setEnabled(true);
     ResetWizard();
     mDialogs->show(Dialogs::notice(Dialogs::Icon::Information, WizardTexts::kMessageTitle, WizardTexts::kSuccess));
-    endProgram(0);
+    endProgram(RunRules::kSucceeded);
 }
 
 void Main::ShowTransfer(const QString &file, qint64 sent, qint64 total)
@@ -202,15 +183,7 @@ void Main::ShowTransfer(const QString &file, qint64 sent, qint64 total)
     lblTransfer->setVisible(!file.isEmpty());
     if (file.isEmpty())
         return;
-    // The unit of the total for both figures: MiB with one decimal, or whole KiB for small files.
-    const bool mebibytes = total >= (1 << 20);
-    const double unit = mebibytes ? 1 << 20 : 1 << 10;
-    const int decimals = mebibytes ? 1 : 0;
-    lblTransfer->setText(QStringLiteral("%1: %2 of %3 %4")
-                             .arg(file)
-                             .arg(sent / unit, 0, 'f', decimals)
-                             .arg(total / unit, 0, 'f', decimals)
-                             .arg(mebibytes ? "MiB" : "KiB"));
+    lblTransfer->setText(RunProgress::transferText(file, sent, total));
 }
 
 UpgradeInputs Main::Inputs() const

@@ -1,17 +1,26 @@
 #pragma once
 
+#include "RunTexts.h"
+
 #include <QString>
 
 // The instruction texts of the wizard's pages and the captions and messages of the window.
 namespace WizardTexts {
 
+using RunTexts::kAbortTitle;
+using RunTexts::kCompleted;
+using RunTexts::kConnecting;
+using RunTexts::kDataLossWarning;
+using RunTexts::kInvalidAddress;
+using RunTexts::kMessageTitle;
+using RunTexts::kMissingFiles;
+using RunTexts::kNoNetwork;
+using RunTexts::kSuccess;
+
 inline const QString kProgramTitle = QStringLiteral("QD8400Upgrade");
 // QD8400UPGRADE_VERSION is the project's version, given by the build.
 inline const QString kVersion = QStringLiteral(QD8400UPGRADE_VERSION);
 inline const QString kWindowCaption = QStringLiteral("QD8400 Firmware Upgrade Utility v") + kVersion;
-inline const QString kMessageTitle = QStringLiteral("QD8400 Firmware Upgrade");
-// The title of every failure message and of the invalid-address message.
-inline const QString kAbortTitle = QStringLiteral("Upgrade Abort");
 
 inline const QString kStartPage = QStringLiteral(
     "This application installs a QD8400 firmware upgrade\r\n\r\nPlease read the readme.txt file\r\nin the "
@@ -61,22 +70,7 @@ inline QString loginPage(const QString &address)
                           "the QD8400 press the Next button");
 }
 
-inline const QString kConnecting = QStringLiteral("Connecting to QD8400. This may take up to 30 seconds.");
-inline const QString kCompleted = QStringLiteral("The QD8400 firmware has been up upgraded and the QD8400 rebooted.");
-
-inline const QString kDataLossWarning = QStringLiteral(
-    "The upgrade procedure may delete any datalog and user configuration\r\nfiles currently stored on the internal "
-    "Flash memory.\r\n\r\nIf you require any of the datalog and/or user configuration files\r\ncurrently stored on "
-    "the internal Flash memory please:\r\n    a) copy them to a floppy disk\r\n    b) copy them to a hard disk\r\n    "
-    "c) use FTP access to copy them\r\nbefore continuing with the upgrage.");
-inline const QString kNoNetwork =
-    QStringLiteral("No network connection found to IP Address\r\nPlease check IP Address or seek IT support");
-inline const QString kInvalidAddress =
-    QStringLiteral("The specified IP address is not valid.\r\nPlease enter a valid IP address.");
 inline const QString kMissingFilesTitle = QStringLiteral("Missing Firmware Upgrade Files");
-inline const QString kMissingFiles =
-    QStringLiteral("The specified directory does not contain all the necessary\r\nQD8400 firmware upgrade files.");
 inline const QString kBrowseTitle = QStringLiteral("Firmware Upgrade Files");
-inline const QString kSuccess = QStringLiteral("Upgrade completed successfully\r\nPress OK to end program");
 
 } // namespace WizardTexts

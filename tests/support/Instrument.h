@@ -18,20 +18,31 @@ inline QByteArray runSimTool(const QString &script, const QStringList &arguments
     return tool.readAllStandardOutput();
 }
 
+// Where the simulator listens: free ports (0) or given ones, on a loopback address.
+struct SimulatorPlace
+{
+    QString address = QStringLiteral("127.0.0.1");
+    int telnetPort = 0;
+    int ftpPort = 0;
+};
+
 // The simulated QD8400 on free loopback ports: a never-upgraded instrument and an upgrade folder
 // made by the fixtures (with their options), then the simulator in the given modes. The test reads
 // back the commands it received and what the run left on it.
 class Instrument
 {
 public:
-    explicit Instrument(const QStringList &modes = {}, const QStringList &fixtureOptions = {})
-        : mMade(make(mDir, fixtureOptions)), mSimulator("qd8400sim.py", arguments(mDir, modes))
+    explicit Instrument(const QStringList &modes = {}, const QStringList &fixtureOptions = {},
+                        const SimulatorPlace &place = {})
+        : mMade(make(mDir, fixtureOptions)), mSimulator("qd8400sim.py", arguments(mDir, modes, place))
     {
     }
 
     QString upgradeFolder() const { return mDir.filePath("upgrade"); }
     quint16 telnetPort() { return static_cast<quint16>(mSimulator.port("telnet")); }
     quint16 ftpPort() { return static_cast<quint16>(mSimulator.port("ftp")); }
+    // How many of the simulator's announced events begin with prefix ("TELNET ", "FTP LOGIN").
+    int announced(const QByteArray &prefix) { return mSimulator.announced(prefix); }
 
     // Every command line received, one after the other.
     QStringList commands() const
@@ -58,11 +69,11 @@ private:
         return true;
     }
 
-    static QStringList arguments(const QTemporaryDir &dir, const QStringList &modes)
+    static QStringList arguments(const QTemporaryDir &dir, const QStringList &modes, const SimulatorPlace &place)
     {
-        QStringList list{"--address",     "127.0.0.1",
-                         "--telnet-port", "0",
-                         "--ftp-port",    "0",
+        QStringList list{"--address",     place.address,
+                         "--telnet-port", QString::number(place.telnetPort),
+                         "--ftp-port",    QString::number(place.ftpPort),
                          "--root",        dir.filePath("instrument"),
                          "--transcript",  dir.filePath("transcript"),
                          "--option-wait", "2"};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "FleetDisplay.h"
+#include "Options.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QProcess>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+// The command line's own process: it confirms a run, starts one process of this program for each
+// instrument (at most --jobs at once), reads their events, draws them and sums them up. It sends
+// nothing to any instrument itself.
+class Fleet : public QObject
+{
+public:
+    explicit Fleet(Options options);
+    ~Fleet() override;
+
+    // The exit status: the highest of the instruments'.
+    int exec();
+
+private:
+    bool confirmed() const;
+    QString makeLogFolder() const;
+    void listFolder() const;
+    void startNext();
+    void readEvents(qsizetype index);
+    void finished(qsizetype index, int exitCode, QProcess::ExitStatus exitStatus);
+
+    Options mOptions;
+    QString mLogFolder;
+    QList<InstrumentStatus> mInstruments;
+    std::vector<std::unique_ptr<QProcess>> mProcesses;
+    std::vector<QElapsedTimer> mClocks;
+    qsizetype mNext = 0;
+    qsizetype mRunning = 0;
+    qsizetype mFinished = 0;
+    FleetDisplay mDisplay;
+    QTimer mRedraw;
+};

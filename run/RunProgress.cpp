@@ -1,0 +1,53 @@
+#include "RunProgress.h"
+
+#include <cmath>
+
+void RunProgress::reset()
+{
+    mValue = 0;
+    mMaximum = kTasks;
+}
+
+void RunProgress::start(bool autoexecFound, bool prodImageFound)
+{
+    reset();
+    if (autoexecFound)
+        mMaximum += kAutoexecTasks;
+    if (prodImageFound)
+        mMaximum += kProdImageTasks;
+}
+
+void RunProgress::advance(qint16 tasks)
+{
+    mValue += tasks;
+    if (mValue > mMaximum)
+        mMaximum = static_cast<qint16>(mValue);
+}
+
+void RunProgress::fill()
+{
+    mValue = mMaximum;
+}
+
+long RunProgress::percent() const
+{
+    return static_cast<long>(std::nearbyint(mValue * 100.0 / mMaximum));
+}
+
+QString RunProgress::caption(const char *suffix) const
+{
+    return QString::number(percent()) + QLatin1String(suffix);
+}
+
+QString RunProgress::transferText(const QString &file, qint64 sent, qint64 total)
+{
+    // The unit of the total for both figures: MiB with one decimal, or whole KiB for small files.
+    const bool mebibytes = total >= (1 << 20);
+    const double unit = mebibytes ? 1 << 20 : 1 << 10;
+    const int decimals = mebibytes ? 1 : 0;
+    return QStringLiteral("%1: %2 of %3 %4")
+        .arg(file)
+        .arg(sent / unit, 0, 'f', decimals)
+        .arg(total / unit, 0, 'f', decimals)
+        .arg(mebibytes ? "MiB" : "KiB");
+}

@@ -1,0 +1,234 @@
+// The command line qd8400-upgrade, run as a program against simulated instruments, each on its own
+// loopback address: the first on free ports, the others on the same ports.
+#include "Instrument.h"
+
+#include <QJsonArray>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr char kTimeScale[] = "0.05";
+
+struct Outcome
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+    QList<QJsonObject> events; // the lines of standard output that are JSON objects
+    int lines = 0;
+
+    QJsonObject result(const QString &address) const
+    {
+        for (const QJsonObject &event : events)
+            if (event["event"] == "result" && event["address"] == address)
+                return event;
+        return {};
+    }
+};
+
+Outcome runProgram(const QStringList &arguments)
+{
+    QProcess program;
+    program.start(QD_CLI, arguments);
+    program.closeWriteChannel();
+    program.waitForFinished(180000);
+    Outcome outcome{program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError(), {}, 0};
+    for (const QByteArray &line : outcome.out.split('\n')) {
+        outcome.lines += !line.isEmpty();
+        if (const QJsonDocument document = QJsonDocument::fromJson(line); document.isObject())
+            outcome.events << document.object();
+    }
+    return outcome;
+}
+
+// Simulated instruments at 127.0.<net>.1, .2, ... in the given modes, and a folder for the logs.
+class Fleet
+{
+public:
+    Fleet(int net, const QList<QStringList> &modes)
+    {
+        SimulatorPlace place;
+        for (qsizetype i = 0; i < modes.size(); ++i) {
+            place.address = QStringLiteral("127.0.%1.%2").arg(net).arg(i + 1);
+            mAddresses << place.address;
+            mInstruments.push_back(std::make_unique<Instrument>(modes[i], QStringList{}, place));
+            place.telnetPort = mInstruments.front()->telnetPort();
+            place.ftpPort = mInstruments.front()->ftpPort();
+        }
+    }
+
+    Instrument &operator[](qsizetype i) { return *mInstruments[static_cast<size_t>(i)]; }
+    QString address(qsizetype i) const { return mAddresses[i]; }
+    QString logs() const { return mLogs.path(); }
+
+    // The command for every instrument of the fleet, with the ports, the time scale and the logs.
+    QStringList arguments(const QString &command, const QStringList &more = {})
+    {
+        return QStringList{command, (*this)[0].upgradeFolder()} + mAddresses + more +
+               QStringList{"--telnet-port", QString::number((*this)[0].telnetPort()),
+                           "--ftp-port",    QString::number((*this)[0].ftpPort()),
+                           "--time-scale",  kTimeScale,
+                           "--log-dir",     mLogs.path()};
+    }
+
+private:
+    std::vector<std::unique_ptr<Instrument>> mInstruments;
+    QStringList mAddresses;
+    QTemporaryDir mLogs;
+};
+
+QStringList names(const QList<QJsonObject> &events)
+{
+    QStringList list;
+    for (const QJsonObject &event : events)
+        if (list.isEmpty() || list.last() != event["event"].toString())
+            list << event["event"].toString();
+    return list;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // One instrument upgraded, and its events in the order they happened.
+    void runOne()
+    {
+        Fleet fleet(31, {{}});
+        const Outcome outcome = runProgram(fleet.arguments("run", {"--yes", "--json"}));
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.events.size(), outcome.lines);
+        const QJsonObject installed = fleet[0].state()["installed"].toObject();
+        for (const char *file : {"bzimage", "qd8400.rfs", "autoexec.bat", "qd8prod.rfs"})
+            QCOMPARE(installed[file].toString(), "new");
+        QCOMPARE(fleet[0].state()["reboots"].toInt(), 1);
+
+        const QStringList kinds = names(outcome.events);
+        QCOMPARE(kinds.first(), "start");
+        QCOMPARE(kinds.mid(kinds.size() - 2), (QStringList{"result", "summary"}));
+        QVERIFY(kinds.contains("transfer"));
+        QList<int> states;
+        long percent = 0;
+        for (const QJsonObject &event : outcome.events) {
+            if (event["event"] == "state")
+                states << event["state"].toInt();
+            if (event["event"] == "progress") {
+                QVERIFY(event["percent"].toInt() >= percent || event["value"].toInt() == 0);
+                percent = event["percent"].toInt();
+            }
+        }
+        QCOMPARE(states.mid(0, 5), (QList<int>{81, 1022, 1033, 2011, 2021}));
+        QCOMPARE(states.mid(states.size() - 2), (QList<int>{10011, 0}));
+        QCOMPARE(percent, 100);
+        QCOMPARE(outcome.result(fleet.address(0))["result"], "success");
+        QFile log(QDir(fleet.logs()).filePath(fleet.address(0) + "/logfile.txt"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("|\r\nmUpgradeState=(10011)\r\n"));
+    }
+
+    // Three side by side: one upgraded, one failed with its message, one halted; the halt wins.
+    void fleetOfThree_data()
+    {
+        QTest::addColumn<bool>("json");
+        QTest::newRow("summary table") << false;
+        QTest::newRow("JSON events") << true;
+    }
+
+    void fleetOfThree()
+    {
+        QFETCH(bool, json);
+        Fleet fleet(json ? 32 : 33, {{}, {"ftp-break-upload=bzimage"}, {"cmp-odd=qd8400.rfs"}});
+        const Outcome outcome = runProgram(fleet.arguments("run", {"--yes", json ? "--json" : "--jobs=3"}));
+        QCOMPARE(outcome.status, 2);
+        QCOMPARE(fleet[0].state()["installed"].toObject()["bzimage"].toString(), "new");
+        const QStringList expected{"success", "failed: Transfer of the kernel system file has failed.",
+                                   "halted at state 7081"};
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const QString address = fleet.address(i);
+            if (json) {
+                const QJsonObject result = outcome.result(address);
+                const QString message = result["message"].toString().section("\r\n", 0, 0);
+                QCOMPARE(
+                    result["result"].toString() + (message.isEmpty() ? "" : ": " + message) +
+                        (result["result"] == "halted" ? " at state " + QString::number(result["state"].toInt()) : ""),
+                    expected[i]);
+            } else {
+                const QRegularExpression row('\n' + QRegularExpression::escape(address) + " +[0-9.]+ s  " +
+                                             QRegularExpression::escape(expected[i]) + '\n');
+                QVERIFY2(row.match(outcome.out).hasMatch(), outcome.out);
+            }
+        }
+    }
+
+    // Read-only: the three commands alone, then the FTP log-in if the instrument is in maintenance mode.
+    void check_data()
+    {
+        QTest::addColumn<QStringList>("modes");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("ready") << QStringList{} << 0 << "ready";
+        QTest::newRow("not in maintenance mode")
+            << QStringList{"not-maintenance"} << 1
+            << "not-ready: The QD8400 you are attempting to upgrade has not been rebooted into the maintenance mode.";
+    }
+
+    void check()
+    {
+        QFETCH(QStringList, modes);
+        QFETCH(int, status);
+        QFETCH(QString, line);
+        Fleet fleet(34 + status, {modes});
+        const Outcome outcome = runProgram(fleet.arguments("check"));
+        QCOMPARE(outcome.status, status);
+        QVERIFY2(outcome.out.contains('\n' + fleet.address(0).toLatin1() + "  " + line.toLatin1()), outcome.out);
+        QVERIFY(QRegularExpression("\nqd8400.rfs +4194304 bytes\n").match(outcome.out).hasMatch());
+        QCOMPARE(fleet[0].commands(), (QStringList{"cd /mnt/nand1", "pwd", "ps aux"}));
+        QCOMPARE(fleet[0].announced("FTP LOGIN "), 1 - status);
+        QCOMPARE(fleet[0].announced("STORED "), 0);
+    }
+
+    // One line naming the problem, exit status 3, and no connection to the instrument.
+    void badInputs_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("problem");
+        const QString folder = "FOLDER";
+        const QString address = "127.0.36.1";
+        QTest::newRow("invalid address") << QStringList{"run", folder, address, "127.0.0.256", "--yes"}
+                                         << "not a valid IPv4 address: 127.0.0.256";
+        QTest::newRow("same address twice")
+            << QStringList{"run", folder, address, address, "--yes"} << "the address 127.0.36.1 is given twice";
+        QTest::newRow("folder without the upgrade files")
+            << QStringList{"check", "LOGS", address} << "the folder lacks the upgrade files bzimage, qd8400.rfs";
+        QTest::newRow("unknown option") << QStringList{"run", folder, address, "--yes", "--force"}
+                                        << "Unknown option 'force'.";
+        QTest::newRow("no jobs") << QStringList{"run", folder, address, "--yes", "--jobs", "0"}
+                                 << "--jobs needs a whole number of at least 1, not 0";
+        QTest::newRow("no terminal, no --yes")
+            << QStringList{"run", folder, address} << "no terminal to confirm the upgrade on: give --yes";
+    }
+
+    void badInputs()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, problem);
+        Fleet fleet(36, {{}});
+        arguments.replaceInStrings("FOLDER", fleet[0].upgradeFolder()).replaceInStrings("LOGS", fleet.logs());
+        const Outcome outcome =
+            runProgram(arguments + QStringList{"--telnet-port", QString::number(fleet[0].telnetPort()), "--ftp-port",
+                                               QString::number(fleet[0].ftpPort())});
+        QCOMPARE(outcome.status, 3);
+        QVERIFY2(outcome.err.startsWith("qd8400-upgrade: ") && outcome.err.count('\n') == 1, outcome.err);
+        QVERIFY2(outcome.err.contains(problem.toLatin1()), outcome.err);
+        QVERIFY(outcome.out.isEmpty());
+        QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_cli.moc"
