@@ -4,6 +4,7 @@
 #include "FailureRoutines.h"
 #include "LogFile.h"
 #include "RunProgress.h"
+#include "RunRules.h"
 #include "UpgradeFolder.h"
 #include "UpgradeHost.h"
 
@@ -95,6 +96,8 @@ private:
     void ucTelnetInterface_Timeout();
     void ucTelnetInterface_Error(int number, const QString &description);
     void tmrLogIn_Timer();
+    // A Telnet event or the log-in limit ends the run: its log entries, then its failure routine.
+    void endWith(const RunRules::Ending &ending);
     void endRun();
     void endProgram(int status);
 

@@ -2,6 +2,7 @@
 // wait that keeps events flowing, the Telnet time-out and error handlers, the time limit of the
 // log-in, Exit and the window's close, and how the program ends.
 #include "Dialogs.h"
+#include "EventWait.h"
 #include "InputGate.h"
 #include "Main.h"
 #include "RunRules.h"
@@ -11,7 +12,6 @@
 #include "ucTelnet.h"
 
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -73,12 +73,7 @@ void Main::FillProgress()
 
 void Main::WaitWithEvents(int milliseconds)
 {
-    // Sleeps in the event loop until the time is up: window, socket and timer events go on being
-    // handled, and the processor is free in between.
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(milliseconds * mEnvironment.timeScale), Qt::PreciseTimer, &loop,
-                       &QEventLoop::quit);
-    loop.exec();
+    waitWithEvents(milliseconds, mEnvironment.timeScale);
 }
 
 void Main::ucTelnetInterface_OpenSuccess()
@@ -96,26 +91,24 @@ void Main::ucTelnetInterface_CommandPerformed()
 
 void Main::ucTelnetInterface_Timeout()
 {
-    Log_Add(RunRules::kTimeoutLine);
-    logStateLine();
-    Fail(RunRules::kTimeoutRoutine);
+    endWith(RunRules::timedOut(mUpgradeState));
 }
 
 void Main::ucTelnetInterface_Error(int number, const QString &description)
 {
-    Log_Add(RunRules::errorLine(number, description));
-    logStateLine();
-    Fail(RunRules::errorRoutine(mUpgradeState));
+    endWith(RunRules::socketError(mUpgradeState, number, description));
 }
 
 void Main::tmrLogIn_Timer()
 {
-    // A device that accepts the connection but never shows "login: ", or that asks for the log-in
-    // again and again, would otherwise hold the operator here with Exit disabled.
-    Log_Add(RunRules::kLogInTimerLine);
-    logStateLine();
-    Log_Add(RunRules::kLogInTimedOut);
-    Fail(RunRules::kLogInTimeoutRoutine);
+    endWith(RunRules::logInTimedOut(mUpgradeState));
+}
+
+void Main::endWith(const RunRules::Ending &ending)
+{
+    for (const QByteArray &entry : ending.logged)
+        Log_Add(entry);
+    Fail(ending.routine);
 }
 
 void Main::cmdExit_Click()

@@ -1,5 +1,6 @@
 #include "InstrumentRun.h"
 
+#include "EventWait.h"
 #include "FailureTexts.h"
 #include "NetworkProbe.h"
 #include "RunRules.h"
@@ -14,7 +15,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QEventLoop>
 
 #include <cstdio>
 #include <cstdlib>
@@ -142,9 +142,7 @@ void InstrumentRun::FillProgress()
 
 void InstrumentRun::WaitWithEvents(int milliseconds)
 {
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(milliseconds * mOptions.timeScale), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
+    waitWithEvents(milliseconds, mOptions.timeScale);
 }
 
 void InstrumentRun::telnetCommandPerformed()
@@ -158,31 +156,26 @@ void InstrumentRun::telnetCommandPerformed()
 
 void InstrumentRun::telnetTimeout()
 {
-    Log_Add(RunRules::kTimeoutLine);
-    Log_Add(StateMachineLog::stateLine(mState));
-    fail(RunRules::kTimeoutRoutine);
+    endWith(RunRules::timedOut(mState));
 }
 
 void InstrumentRun::telnetError(int number, const QString &description)
 {
-    Log_Add(RunRules::errorLine(number, description));
-    Log_Add(StateMachineLog::stateLine(mState));
-    fail(RunRules::errorRoutine(mState));
+    endWith(RunRules::socketError(mState, number, description));
 }
 
 void InstrumentRun::logInTimedOut()
 {
-    Log_Add(RunRules::kLogInTimerLine);
-    Log_Add(StateMachineLog::stateLine(mState));
-    Log_Add(RunRules::kLogInTimedOut);
-    fail(RunRules::kLogInTimeoutRoutine);
+    endWith(RunRules::logInTimedOut(mState));
 }
 
-void InstrumentRun::fail(FailureRoutine routine)
+void InstrumentRun::endWith(const RunRules::Ending &ending)
 {
+    for (const QByteArray &entry : ending.logged)
+        Log_Add(entry);
     if (mEnded)
         return;
-    Abort(routine, mAddress);
+    Abort(ending.routine, mAddress);
     end(checking() ? "not-ready" : "failed", RunRules::kFailed, mFailure);
 }
 

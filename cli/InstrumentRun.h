@@ -4,6 +4,7 @@
 #include "LogFile.h"
 #include "Options.h"
 #include "RunProgress.h"
+#include "RunRules.h"
 #include "UpgradeFolder.h"
 #include "UpgradeHost.h"
 
@@ -58,7 +59,8 @@ private:
     void telnetTimeout();
     void telnetError(int number, const QString &description);
     void logInTimedOut();
-    void fail(FailureRoutine routine);
+    // A Telnet event or the log-in limit ends the run: its log entries, then its failure routine.
+    void endWith(const RunRules::Ending &ending);
     // The check's last part: an FTP log-in and a listing of the instrument's working folder.
     void listWorkingFolder();
     void endRun();

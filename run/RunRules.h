@@ -1,12 +1,14 @@
 #pragma once
 
 #include "FailureRoutine.h"
+#include "StateMachineLog.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
-// How a run ends, whoever hosts it: the time limit of the log-in, the failure routine of each
-// Telnet event that ends a run, their log lines and the program's exit statuses.
+// How a run ends, whoever hosts it: the time limit of the log-in, what the Telnet events that end a
+// run log and which failure routine each calls, and the program's exit statuses.
 namespace RunRules {
 
 // The state of the run while it connects and logs in.
@@ -16,21 +18,35 @@ inline constexpr int kLogInLimitMs = 60000;
 inline constexpr int kSucceeded = 0;
 inline constexpr int kFailed = 1;
 
-inline constexpr char kLogInTimerLine[] = "\r\n>>tmrLogIn_Timer";
-inline constexpr char kLogInTimedOut[] = "\r\n* No shell prompt within 60 seconds of OpenConnection";
-inline constexpr FailureRoutine kLogInTimeoutRoutine = FailureRoutine::AbortConnectFailed;
-inline constexpr char kTimeoutLine[] = "\r\n>>ucTelnetInterface_Timeout";
-inline constexpr FailureRoutine kTimeoutRoutine = FailureRoutine::AbortTimeout;
-
-inline QByteArray errorLine(int number, const QString &description)
+// What ends a run from outside the script: the log entries, one after the other, and the failure
+// routine whose message tells the operator.
+struct Ending
 {
-    return "\r\n>>ucTelnetInterface_Error(" + QByteArray::number(number) + ',' + description.toUtf8() + ')';
+    QByteArrayList logged;
+    FailureRoutine routine;
+};
+
+// The guard ran out before the command's output came back to the prompt.
+inline Ending timedOut(int state)
+{
+    return {{"\r\n>>ucTelnetInterface_Timeout", StateMachineLog::stateLine(state)}, FailureRoutine::AbortTimeout};
 }
 
-// A connection that fails before the log-in is a failed connection; later, a network error.
-inline FailureRoutine errorRoutine(int state)
+// A socket error: a failed connection before the log-in, a network error later.
+inline Ending socketError(int state, int number, const QString &description)
 {
-    return state == kConnecting ? FailureRoutine::AbortConnectFailed : FailureRoutine::AbortNetworkError;
+    return {{"\r\n>>ucTelnetInterface_Error(" + QByteArray::number(number) + ',' + description.toUtf8() + ')',
+             StateMachineLog::stateLine(state)},
+            state == kConnecting ? FailureRoutine::AbortConnectFailed : FailureRoutine::AbortNetworkError};
+}
+
+// A device that accepts the connection but never shows "login: ", or that asks for the log-in again
+// and again, would otherwise hold the run for ever.
+inline Ending logInTimedOut(int state)
+{
+    return {{"\r\n>>tmrLogIn_Timer", StateMachineLog::stateLine(state),
+             "\r\n* No shell prompt within 60 seconds of OpenConnection"},
+            FailureRoutine::AbortConnectFailed};
 }
 
 } // namespace RunRules
