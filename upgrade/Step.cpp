@@ -138,7 +138,7 @@ bool Step::pause(int milliseconds) const
 
 bool Step::ownsTheRun() const
 {
-    if (host().RunEnded() || mEngine.mHalted)
+    if (!mEngine.running())
         return false;
     if (mEngine.mSent.size() == mSendsBefore)
         return true;
@@ -188,7 +188,7 @@ bool Step::transfer(const Script::Transfer &transfer) const
 
 bool Step::send(const QString &command, int next, qint32 seconds) const
 {
-    if (host().RunEnded() || mEngine.mHalted)
+    if (!mEngine.running())
         return false;
     host().SetUpgradeState(next);
     mEngine.sendCommand(command, seconds);

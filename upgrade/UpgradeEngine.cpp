@@ -48,10 +48,8 @@ void UpgradeEngine::run(const Script::Row &row)
     runStep(row);
     --mDepth;
     // A step halted inside another's wait, and no step went on from there: the script stops.
-    if (mDepth == 0 && std::exchange(mHaltPending, false) && !mHost.RunEnded()) {
-        mHalted = true;
-        mHost.Halted();
-    }
+    if (mDepth == 0 && std::exchange(mHaltPending, false) && !mHost.RunEnded())
+        halt();
 }
 
 void UpgradeEngine::runStep(const Script::Row &row)
@@ -90,12 +88,17 @@ void UpgradeEngine::expect(int state)
 
 void UpgradeEngine::sendCommand(const QString &command, qint32 seconds)
 {
-    if (mHost.RunEnded() || mHalted)
+    if (!running())
         return;
     mExpected = mHost.UpgradeState();
     mSent << command;
     mHaltPending = false;
     mTelnet.SendCommand(command, seconds);
+}
+
+bool UpgradeEngine::running() const
+{
+    return !mHost.RunEnded() && !mHalted;
 }
 
 void UpgradeEngine::halt()

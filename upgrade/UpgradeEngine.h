@@ -40,6 +40,8 @@ private:
     // transfer's state, which catches a command completing while the file is on its way.
     void expect(int state);
     void sendCommand(const QString &command, qint32 seconds);
+    // Neither ended by the host nor halted: commands may still be sent.
+    bool running() const;
     // The script stops where it is; inside another step's wait only that inner step ends.
     void halt();
     // The FTP session of every transfer, made and connected by the first.
