@@ -7,10 +7,8 @@
 #include "InputGate.h"
 #include "NetworkProbe.h"
 #include "OctetEntry.h"
-#include "RunRules.h"
+#include "Script.h"
 #include "StateMachineLog.h"
-#include "TelnetSetup.h"
-#include "UpgradeEngine.h"
 #include "WizardTexts.h"
 #include "ucTelnet.h"
 
@@ -25,21 +23,20 @@
 
 namespace {
 
-QString logPathOf(const Environment &environment)
+RunSettings runSettings(const Environment &environment)
 {
-    return environment.logPath.isEmpty() ? LogFile::defaultPath() : environment.logPath;
-}
-
-QString logFallbackOf(const Environment &environment)
-{
-    return environment.logFallbackPath.isEmpty() ? LogFile::defaultFallbackPath() : environment.logFallbackPath;
+    return {environment.logPath.isEmpty() ? LogFile::defaultPath() : environment.logPath,
+            environment.logFallbackPath.isEmpty() ? LogFile::defaultFallbackPath() : environment.logFallbackPath,
+            environment.clock,
+            environment.telnetPort,
+            environment.ftpPort,
+            environment.timeScale};
 }
 
 } // namespace
 
 Main::Main(Environment environment, QWidget *parent)
-    : QWidget(parent), mEnvironment(std::move(environment)),
-      mLog(logPathOf(mEnvironment), logFallbackOf(mEnvironment), mEnvironment.clock)
+    : QWidget(parent), RunFrame(runSettings(environment)), mEnvironment(std::move(environment))
 {
     if (mEnvironment.dialogs) {
         mDialogs = mEnvironment.dialogs;
@@ -51,22 +48,11 @@ Main::Main(Environment environment, QWidget *parent)
     mOctets = new OctetEntry({txtIpOctet[0], txtIpOctet[1], txtIpOctet[2], txtIpOctet[3]}, this);
     mInput = new InputGate(this);
 
-    ucTelnetInterface = new ucTelnet(*this, this);
-    ucTelnetInterface->setObjectName(QStringLiteral("ucTelnetInterface"));
-    ucTelnetInterface->setTerminalView([this](QByteArrayView text) {
+    telnet().setTerminalView([this](QByteArrayView text) {
         QTextCursor end(txtTerminal->document());
         end.movePosition(QTextCursor::End);
         end.insertText(QString::fromLatin1(text));
     });
-    TelnetSetup::scaleGuard(*ucTelnetInterface, mEnvironment.timeScale);
-    mEngine = std::make_unique<UpgradeEngine>(*this, *ucTelnetInterface, mEnvironment.ftpPort);
-    connect(ucTelnetInterface, &ucTelnet::OpenSuccess, this, &Main::ucTelnetInterface_OpenSuccess);
-    connect(ucTelnetInterface, &ucTelnet::CommandPerformed, this, &Main::ucTelnetInterface_CommandPerformed);
-    connect(ucTelnetInterface, &ucTelnet::Timeout, this, &Main::ucTelnetInterface_Timeout);
-    connect(ucTelnetInterface, &ucTelnet::Error, this, &Main::ucTelnetInterface_Error);
-    tmrLogIn.setSingleShot(true);
-    tmrLogIn.setInterval(static_cast<int>(RunRules::kLogInLimitMs * mEnvironment.timeScale));
-    connect(&tmrLogIn, &QTimer::timeout, this, &Main::tmrLogIn_Timer);
 
     connect(cmdStartUpgrade, &QPushButton::clicked, this, &Main::cmdStartUpgrade_Click);
     connect(cmdNext, &QPushButton::clicked, this, &Main::cmdNext_Click);
@@ -84,33 +70,16 @@ Main::Main(Environment environment, QWidget *parent)
     lblTransfer->hide();
     imgTick->hide();
     ResetWizard();
-    ucTelnetInterface->RxBuffer_Init();
 }
 
-Main::~Main()
-{
-    // The engine and the control log through this window: they go first.
-    mEngine.reset();
-    delete ucTelnetInterface;
-}
-
-void Main::Log_Add(QByteArrayView text)
-{
-    mLog.Log_Add(text);
-}
-
-void Main::SetUpgradeState(int n)
-{
-    mUpgradeState = n;
-    logStateLine();
-}
+Main::~Main() = default;
 
 void Main::logStateLine()
 {
-    Log_Add(StateMachineLog::stateLine(mUpgradeState));
+    Log_Add(StateMachineLog::stateLine(UpgradeState()));
 }
 
-void Main::SetCaption(const QString &text)
+void Main::showCaption(const QString &text)
 {
     lblInstructions->setText(text);
 }
@@ -128,9 +97,8 @@ bool Main::checkFolder()
     return mFiles.mUpgradeFilesFound;
 }
 
-void Main::ResetWizard()
+void Main::showReset()
 {
-    SetUpgradeState(0);
     cmdStartUpgrade->setEnabled(true);
     cmdStartUpgrade->show();
     cmdAbout->setEnabled(true);
@@ -142,7 +110,6 @@ void Main::ResetWizard()
     cmdExit->setEnabled(true);
     pbMainProgress->hide();
     pbMainProgress->setValue(0);
-    mProgress.reset();
     frmParamters->setEnabled(false);
     frmSourceDirectory->setEnabled(false);
     txtUpgradeSourceDir->setEnabled(false);
@@ -150,7 +117,7 @@ void Main::ResetWizard()
     setAddressEntryEnabled(false);
     SetCaption(WizardTexts::kStartPage);
     checkFolder();
-    ucTelnetInterface->Disconnect();
+    telnet().Disconnect();
 }
 
 void Main::ShowFolderPage()
@@ -205,7 +172,7 @@ void Main::cmdStartUpgrade_Click()
     if (!ConfirmDataLoss())
         return;
     SetUpgradeState(0);
-    mSystemFilesInstalled = false;
+    SetSystemFilesInstalled(false);
     cmdStartUpgrade->setEnabled(false);
     cmdStartUpgrade->hide();
     cmdAbout->setEnabled(false);
@@ -229,9 +196,9 @@ void Main::cmdNext_Click()
 {
     Log_Add("\r\n>>cmdNext_Click");
     logStateLine();
-    switch (mUpgradeState) {
+    switch (UpgradeState()) {
     case 0:
-    case 81:
+    case RunRules::kConnecting:
         break;
     case 11:
         if (mFiles.mUpgradeFilesFound) {
@@ -247,13 +214,13 @@ void Main::cmdNext_Click()
         SetUpgradeState(71);
         break;
     case 71:
-        startRun();
+        runFromLastPage();
         break;
-    case 999999:
+    case Script::kBusy:
         Log_Add(StateMachineLog::kEndOfStateMachine);
         break;
     default:
-        Log_Add(StateMachineLog::unknownState(mUpgradeState));
+        Log_Add(StateMachineLog::unknownState(UpgradeState()));
         break;
     }
     Log_Add("\r\n<<cmdNext_Click");
@@ -286,7 +253,7 @@ void Main::nextOnIpPage()
                             WizardTexts::kProgramTitle,
                             WizardTexts::kNoNetwork});
         if (choice == Dialogs::Button::Abort) {
-            endProgram(1);
+            finish(ExitStatus::Failed);
             return;
         }
         if (choice == Dialogs::Button::Ignore) {
@@ -301,7 +268,7 @@ void Main::cmdPrevious_Click()
 {
     Log_Add("\r\n>>cmdPrevious_Click");
     logStateLine();
-    switch (mUpgradeState) {
+    switch (UpgradeState()) {
     case 11:
         ResetWizard();
         break;

@@ -1,18 +1,12 @@
 #pragma once
 
 #include "Environment.h"
-#include "FailureRoutines.h"
-#include "LogFile.h"
-#include "RunProgress.h"
-#include "RunRules.h"
+#include "RunFrame.h"
 #include "UpgradeFolder.h"
-#include "UpgradeHost.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 
 class Dialogs;
 class InputGate;
@@ -23,13 +17,11 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class UpgradeEngine;
-class ucTelnet;
 
 // The wizard window: five preparation pages, then the run with its progress display. The page (and
-// later the upgrade step) is the state number mUpgradeState. The window is the one logging entry
-// point of every component, and the host of the upgrade engine.
-class Main : public QWidget, public UpgradeHost
+// later the upgrade step) is the run's state number. The window shows the run that its frame hosts:
+// the caption, the progress bar, the transfer line and the message boxes.
+class Main : public QWidget, public RunFrame
 {
     Q_OBJECT
 
@@ -37,37 +29,24 @@ public:
     explicit Main(Environment environment = Environment(), QWidget *parent = nullptr);
     ~Main() override;
 
-    void Log_Add(QByteArrayView text) override;
-
     QString ipAddress() const { return mIpAddress; }
-    qint16 progressMax() const { return mProgress.maximum(); }
+    qint16 progressMax() const { return progress().maximum(); }
     UpgradeFileFlags fileFlags() const { return mFiles; }
-    ucTelnet &telnet() { return *ucTelnetInterface; }
 
-    int UpgradeState() const override { return mUpgradeState; }
-    // Every change of page or upgrade step goes through here, so that the log shows it.
-    void SetUpgradeState(int n) override;
-    void SetCaption(const QString &text) override;
-
-    // Run control, also used by the upgrade steps.
-    void AdvanceProgress(qint16 tasks) override;
-    void FillProgress() override;
-    void WaitWithEvents(int milliseconds) override;
-    // The failure routine's message, then the end of the program.
-    void Fail(FailureRoutine routine, const QString &address = QString());
-    void Abort(FailureRoutine routine, const QString &address = QString()) override;
-    bool RunEnded() const override { return mEnded; }
-    void ResetWizard() override;
-    void Halted() override;
-    void CompleteUpgrade() override;
     void ShowTransfer(const QString &file, qint64 sent, qint64 total) override;
     UpgradeInputs Inputs() const override;
-    bool SystemFilesInstalled() const override { return mSystemFilesInstalled; }
-    void SetSystemFilesInstalled(bool installed) override { mSystemFilesInstalled = installed; }
-    std::time_t Now() const override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+
+    void showCaption(const QString &text) override;
+    void showProgress(RunProgress::Form form) override;
+    void showFailure(FailureRoutine routine, const QString &address) override;
+    void showSuccess() override;
+    void showReset() override;
+    void showConnecting() override;
+    void showRunEnded() override;
+    void endProcess(ExitStatus status) override;
 
 private:
     void buildControls();
@@ -87,35 +66,14 @@ private:
     void cmdAbout_Click();
     void cmdExit_Click();
     void nextOnIpPage();
-    void startRun();
-    void ConfigureTelnetSession();
-    void showProgressCaption(const char *suffix);
-
-    void ucTelnetInterface_OpenSuccess();
-    void ucTelnetInterface_CommandPerformed();
-    void ucTelnetInterface_Timeout();
-    void ucTelnetInterface_Error(int number, const QString &description);
-    void tmrLogIn_Timer();
-    // A Telnet event or the log-in limit ends the run: its log entries, then its failure routine.
-    void endWith(const RunRules::Ending &ending);
-    void endRun();
-    void endProgram(int status);
+    void runFromLastPage();
 
     Environment mEnvironment;
-    LogFile mLog;
     std::unique_ptr<Dialogs> mOwnDialogs;
     Dialogs *mDialogs = nullptr;
 
-    int mUpgradeState = 0;
     QString mIpAddress;
-    RunProgress mProgress;
     UpgradeFileFlags mFiles;
-    bool mSystemFilesInstalled = false;
-    bool mEnded = false;
-    // The script stopped without a message: closing the window is allowed again.
-    bool mHalted = false;
-    // Set by an abort routine of a step: the program ends once the step has returned.
-    std::optional<int> mEndStatus;
 
     QLabel *lblInstructions = nullptr;
     QLabel *lblProgBarTitle = nullptr;
@@ -137,10 +95,6 @@ private:
     QLineEdit *txtLogin = nullptr;
     QLineEdit *txtPassword = nullptr;
     QPlainTextEdit *txtTerminal = nullptr;
-    ucTelnet *ucTelnetInterface = nullptr;
-    std::unique_ptr<UpgradeEngine> mEngine;
-    // From OpenConnection until the shell prompt.
-    QTimer tmrLogIn;
     OctetEntry *mOctets = nullptr;
     InputGate *mInput = nullptr;
 };

@@ -1,6 +1,6 @@
 // The controls of the wizard window, their positions, captions and fonts.
 #include "Main.h"
-#include "RunTexts.h"
+#include "Script.h"
 #include "Twips.h"
 
 #include <QGroupBox>
@@ -115,8 +115,8 @@ void Main::buildControls()
     cmdNext = button(client, "cmdNext", QStringLiteral("Next >>"), 5880);
     cmdExit = button(client, "cmdExit", QStringLiteral("Exit"), 7080);
 
-    txtLogin = hiddenBox(client, "txtLogin", RunTexts::kLogin, 1080);
-    txtPassword = hiddenBox(client, "txtPassword", RunTexts::kPassword, 2640);
+    txtLogin = hiddenBox(client, "txtLogin", Script::kLogin, 1080);
+    txtPassword = hiddenBox(client, "txtPassword", Script::kPassword, 2640);
     txtTerminal = place(new QPlainTextEdit(client), "txtTerminal", 480, 840, 3135, 1215);
     txtTerminal->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtTerminal->hide();

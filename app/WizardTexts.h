@@ -7,16 +7,19 @@
 // The instruction texts of the wizard's pages and the captions and messages of the window.
 namespace WizardTexts {
 
-using RunTexts::kAbortTitle;
 using RunTexts::kCompleted;
 using RunTexts::kConnecting;
 using RunTexts::kDataLossWarning;
-using RunTexts::kInvalidAddress;
-using RunTexts::kMessageTitle;
-using RunTexts::kMissingFiles;
 using RunTexts::kNoNetwork;
-using RunTexts::kSuccess;
 
+inline const QString kMessageTitle = QStringLiteral("QD8400 Firmware Upgrade");
+// The title of every failure message and of the invalid-address message.
+inline const QString kAbortTitle = QStringLiteral("Upgrade Abort");
+inline const QString kInvalidAddress =
+    QStringLiteral("The specified IP address is not valid.\r\nPlease enter a valid IP address.");
+inline const QString kMissingFiles =
+    QStringLiteral("The specified directory does not contain all the necessary\r\nQD8400 firmware upgrade files.");
+inline const QString kSuccess = QStringLiteral("Upgrade completed successfully\r\nPress OK to end program");
 inline const QString kProgramTitle = QStringLiteral("QD8400Upgrade");
 // QD8400UPGRADE_VERSION is the project's version, given by the build.
 inline const QString kVersion = QStringLiteral(QD8400UPGRADE_VERSION);

@@ -1,8 +1,109 @@
 #include "Events.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cstdio>
+
+namespace Events {
+
+namespace {
+
+QJsonObject event(const QString &name, const QString &address, QJsonObject fields)
+{
+    fields.insert("event", name);
+    fields.insert("address", address);
+    return fields;
+}
+
+} // namespace
+
+QString resultName(ExitStatus status, bool checking)
+{
+    switch (status) {
+    case ExitStatus::Succeeded:
+        return checking ? kReady : kSuccess;
+    case ExitStatus::Halted:
+        return kHalted;
+    case ExitStatus::Failed:
+    case ExitStatus::Usage:
+        break;
+    }
+    return checking ? kNotReady : kFailed;
+}
+
+QJsonObject folder(const QString &folder, const QList<File> &files)
+{
+    QJsonArray list;
+    for (const File &file : files)
+        list.append(QJsonObject{{"name", file.name}, {"size", file.size}});
+    return {{"event", kFolder}, {"folder", folder}, {"files", list}};
+}
+
+QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time)
+{
+    return event(kStart, address,
+                 {{"command", checking ? "check" : "run"}, {"folder", folder}, {"time", time.toString(Qt::ISODate)}});
+}
+
+QJsonObject state(const QString &address, int state)
+{
+    return event(kState, address, {{"state", state}});
+}
+
+QJsonObject caption(const QString &address, const QString &text)
+{
+    return event(kCaption, address, {{"text", text}});
+}
+
+QJsonObject progress(const QString &address, int value, int maximum, long percent)
+{
+    return event(kProgress, address,
+                 {{"value", value}, {"maximum", maximum}, {"percent", static_cast<qint64>(percent)}});
+}
+
+QJsonObject transfer(const QString &address, const QString &file, qint64 sent, qint64 total)
+{
+    return event(kTransfer, address, {{"file", file}, {"sent", sent}, {"total", total}});
+}
+
+QJsonObject result(const Result &result)
+{
+    QJsonObject fields{
+        {"result", result.result}, {"status", result.status}, {"state", result.state}, {"seconds", result.seconds}};
+    if (!result.message.isEmpty())
+        fields.insert("message", result.message);
+    return event(kResult, result.address, fields);
+}
+
+QJsonObject summary(int status, const QList<Result> &results)
+{
+    QJsonArray list;
+    for (const Result &result : results)
+        list.append(QJsonObject{{"address", result.address},
+                                {"result", result.result},
+                                {"status", result.status},
+                                {"seconds", result.seconds}});
+    return {{"event", kSummary}, {"status", status}, {"results", list}};
+}
+
+QString nameOf(const QJsonObject &event)
+{
+    return event.value("event").toString();
+}
+
+Result resultOf(const QJsonObject &event)
+{
+    return {event.value("address").toString(), event.value("result").toString(),  event.value("status").toInt(),
+            event.value("state").toInt(),      event.value("seconds").toDouble(), event.value("message").toString()};
+}
+
+QByteArray line(const QJsonObject &event)
+{
+    return QJsonDocument(event).toJson(QJsonDocument::Compact);
+}
+
+} // namespace Events
 
 void writeLine(const QByteArray &line)
 {
@@ -11,19 +112,19 @@ void writeLine(const QByteArray &line)
     std::fflush(stdout);
 }
 
-void EventWriter::write(const QString &event, QJsonObject fields)
+void EventWriter::write(const QJsonObject &event)
 {
-    fields.insert("event", event);
-    fields.insert("address", mAddress);
-    writeLine(QJsonDocument(fields).toJson(QJsonDocument::Compact));
+    writeLine(Events::line(event));
 }
 
-void EventWriter::transfer(const QString &file, qint64 sent, qint64 total)
+void EventWriter::transfer(const QJsonObject &event)
 {
     constexpr qint64 kInterval = 200;
-    if (file == mFile && sent < total && mSinceTransferEvent.isValid() && mSinceTransferEvent.elapsed() < kInterval)
+    const QString file = event.value("file").toString();
+    const bool last = event.value("sent").toInteger() >= event.value("total").toInteger();
+    if (file == mFile && !last && mSinceTransferEvent.isValid() && mSinceTransferEvent.elapsed() < kInterval)
         return;
     mFile = file;
     mSinceTransferEvent.start();
-    write("transfer", {{"file", file}, {"sent", sent}, {"total", total}});
+    write(event);
 }

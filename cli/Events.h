@@ -1,26 +1,86 @@
 #pragma once
 
+#include "ExitStatus.h"
+
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 
-// The events of one instrument's run, one JSON object per line on standard output, each handed to
-// the operating system at once: {"event": NAME, "address": ADDRESS, ...}. The names and fields are
-// documented in the README and kept stable.
+// The command line's contract with scripts: the JSON events, one object per line, and the results.
+// The README's table documents every name and field; they are kept stable (fields may be added,
+// none removed or renamed). Every writer builds its events here, and the fleet reads them here.
+namespace Events {
+
+// The value of "event".
+inline const QString kFolder = QStringLiteral("folder");
+inline const QString kStart = QStringLiteral("start");
+inline const QString kState = QStringLiteral("state");
+inline const QString kCaption = QStringLiteral("caption");
+inline const QString kProgress = QStringLiteral("progress");
+inline const QString kTransfer = QStringLiteral("transfer");
+inline const QString kResult = QStringLiteral("result");
+inline const QString kSummary = QStringLiteral("summary");
+
+// The value of "result".
+inline const QString kSuccess = QStringLiteral("success");
+inline const QString kFailed = QStringLiteral("failed");
+inline const QString kHalted = QStringLiteral("halted");
+inline const QString kReady = QStringLiteral("ready");
+inline const QString kNotReady = QStringLiteral("not-ready");
+inline const QStringList kResults{kSuccess, kFailed, kHalted, kReady, kNotReady};
+
+// The result of a run or a check that ended with this status.
+QString resultName(ExitStatus status, bool checking);
+
+struct File
+{
+    QString name;
+    qint64 size = 0;
+};
+
+// How an instrument's run ended.
+struct Result
+{
+    QString address;
+    QString result; // empty while it runs
+    int status = 0;
+    int state = 0; // the last one
+    double seconds = 0;
+    QString message; // the failure's message, CR LF between its lines; empty: none
+};
+
+QJsonObject folder(const QString &folder, const QList<File> &files);
+QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time);
+QJsonObject state(const QString &address, int state);
+QJsonObject caption(const QString &address, const QString &text);
+QJsonObject progress(const QString &address, int value, int maximum, long percent);
+QJsonObject transfer(const QString &address, const QString &file, qint64 sent, qint64 total);
+QJsonObject result(const Result &result);
+QJsonObject summary(int status, const QList<Result> &results);
+
+// What the fleet reads back.
+QString nameOf(const QJsonObject &event);
+Result resultOf(const QJsonObject &event);
+
+// One line of JSON, without its line end.
+QByteArray line(const QJsonObject &event);
+
+} // namespace Events
+
+// Writes one line to standard output and hands it to the operating system at once.
+void writeLine(const QByteArray &line);
+
+// The events of one instrument's process, each written at once; a transfer's progress as its first
+// and last figures, and at most five a second between.
 class EventWriter
 {
 public:
-    explicit EventWriter(QString address) : mAddress(std::move(address)) {}
-
-    void write(const QString &event, QJsonObject fields = {});
-    // A transfer's progress: its first and last figures, and at most five a second between.
-    void transfer(const QString &file, qint64 sent, qint64 total);
+    void write(const QJsonObject &event);
+    void transfer(const QJsonObject &event);
 
 private:
-    QString mAddress;
     QString mFile;
     QElapsedTimer mSinceTransferEvent;
 };
-
-// Writes one line to standard output at once.
-void writeLine(const QByteArray &line);

@@ -1,23 +1,20 @@
 #include "Fleet.h"
 
+#include "Commands.h"
+#include "Confirmation.h"
 #include "Events.h"
-#include "RunRules.h"
-#include "RunTexts.h"
+#include "ExitStatus.h"
+#include "Handshake.h"
 #include "UpgradeFolder.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 #include <algorithm>
-#include <cstdio>
-#include <iostream>
-#include <numeric>
-#include <string>
+#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -35,26 +32,23 @@ QList<InstrumentStatus> statusesOf(const QStringList &addresses)
     for (const QString &address : addresses) {
         InstrumentStatus status;
         status.address = address;
+        status.end.address = address;
         status.caption = QStringLiteral("waiting");
         statuses.append(status);
     }
     return statuses;
 }
 
-void printError(const QString &text)
-{
-    std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(text));
-}
-
 } // namespace
 
 Fleet::Fleet(Options options)
     : mOptions(std::move(options)), mInstruments(statusesOf(mOptions.addresses)),
-      mDisplay(displayMode(mOptions), mOptions.command == Options::Command::Check, mInstruments)
+      mDisplay(displayMode(mOptions), mOptions.checking(), mInstruments)
 {
     mRedraw.setInterval(250);
     mProcesses.resize(static_cast<size_t>(mInstruments.size()));
     mClocks.resize(static_cast<size_t>(mInstruments.size()));
+    mExitCodes.resize(static_cast<size_t>(mInstruments.size()), code(ExitStatus::Failed));
     connect(&mRedraw, &QTimer::timeout, this, [this] { mDisplay.refresh(); });
 }
 
@@ -62,47 +56,37 @@ Fleet::~Fleet() = default;
 
 int Fleet::exec()
 {
-    if (mOptions.command == Options::Command::Run && !confirmed())
-        return kUsageStatus;
-    mLogFolder = makeLogFolder();
-    if (mLogFolder.isEmpty()) {
-        printError("cannot make the folder of logs " + mOptions.logDir);
-        return kUsageStatus;
+    if (!mOptions.checking() && !mOptions.yes) {
+        const Confirmation confirmation = confirmUpgrade(mOptions.addresses);
+        if (!confirmation.confirmed) {
+            FleetDisplay::problem(confirmation.problem);
+            return code(ExitStatus::Usage);
+        }
     }
-    if (mOptions.command == Options::Command::Check)
+    mLogFolder = makeLogFolder();
+    if (mLogFolder.isEmpty())
+        return code(ExitStatus::Usage);
+    if (mOptions.checking())
         listFolder();
-    if (!mOptions.json)
-        std::printf("logs in %s\n", qPrintable(QDir::toNativeSeparators(mLogFolder)));
-    mDisplay.begin();
+    mDisplay.begin(mLogFolder);
     mRedraw.start();
     QTimer::singleShot(0, this, &Fleet::startNext);
     QCoreApplication::exec();
     mRedraw.stop();
-    const int status =
-        std::accumulate(mInstruments.cbegin(), mInstruments.cend(), 0,
-                        [](int highest, const InstrumentStatus &i) { return std::max(highest, i.status); });
+    const int status = exitStatus();
     mDisplay.summary(status);
     return status;
 }
 
-bool Fleet::confirmed() const
+int Fleet::exitStatus() const
 {
-    if (mOptions.yes)
-        return true;
-    if (!::isatty(STDIN_FILENO)) {
-        printError("no terminal to confirm the upgrade on: give --yes to upgrade without asking");
-        return false;
-    }
-    std::printf("%s\n\nUpgrade %lld instrument(s): %s\nType yes to go on: ",
-                qPrintable(QString(RunTexts::kDataLossWarning).replace("\r\n", "\n")),
-                static_cast<long long>(mOptions.addresses.size()), qPrintable(mOptions.addresses.join(", ")));
-    std::fflush(stdout);
-    std::string answer;
-    std::getline(std::cin, answer);
-    if (answer == "yes")
-        return true;
-    printError("not confirmed: nothing was sent");
-    return false;
+    // No instrument's process could begin its run: nothing was sent to any.
+    if (std::all_of(mExitCodes.cbegin(), mExitCodes.cend(), [](int c) { return c == code(ExitStatus::Usage); }))
+        return code(ExitStatus::Usage);
+    int highest = 0;
+    for (const InstrumentStatus &instrument : mInstruments)
+        highest = std::max(highest, instrument.end.status);
+    return highest;
 }
 
 QString Fleet::makeLogFolder() const
@@ -116,12 +100,20 @@ QString Fleet::makeLogFolder() const
         for (int n = 2; QFileInfo::exists(folder); ++n)
             folder = base + '-' + QString::number(n);
     }
-    return QDir().mkpath(folder) ? QDir(folder).absolutePath() : QString();
+    const QString path = QDir(folder).absolutePath();
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(path).toStdString(), error);
+    if (error || !QFileInfo(path).isDir()) {
+        const QString reason =
+            error ? QString::fromLocal8Bit(error.message()) : QStringLiteral("a file of that name is there");
+        FleetDisplay::problem(QStringLiteral("cannot make the folder of logs %1: %2").arg(path, reason));
+        return QString();
+    }
+    return path;
 }
 
 void Fleet::listFolder() const
 {
-    QJsonArray files;
     const QDir folder(mOptions.folder);
     const UpgradeFileFlags flags = UpgradeFolder::CheckUpgradeFiles(mOptions.folder);
     QStringList names = UpgradeFolder::kRequiredFiles;
@@ -129,15 +121,10 @@ void Fleet::listFolder() const
         names << UpgradeFolder::kProdImage;
     if (flags.mAutoexecFound)
         names << UpgradeFolder::kAutoexec;
-    for (const QString &name : names) {
-        const qint64 size = QFileInfo(folder.filePath(name)).size();
-        files.append(QJsonObject{{"name", name}, {"size", size}});
-        if (!mOptions.json)
-            std::printf("%-14s %12lld bytes\n", qPrintable(name), static_cast<long long>(size));
-    }
-    if (mOptions.json)
-        writeLine(QJsonDocument(QJsonObject{{"event", "folder"}, {"folder", folder.absolutePath()}, {"files", files}})
-                      .toJson(QJsonDocument::Compact));
+    QList<Events::File> files;
+    for (const QString &name : names)
+        files.append({name, QFileInfo(folder.filePath(name)).size()});
+    mDisplay.folder(Events::folder(folder.absolutePath(), files));
 }
 
 void Fleet::startNext()
@@ -161,10 +148,12 @@ void Fleet::startNext()
                     finished(index, -1, QProcess::CrashExit);
             },
             Qt::QueuedConnection);
+        const Handshake::Secret secret = Handshake::make();
+        process->setProcessEnvironment(secret.environment);
         mClocks[static_cast<size_t>(index)].start();
         process->start(QCoreApplication::applicationFilePath(),
-                       mOptions.instrumentArguments(mInstruments[index].address, mLogFolder));
-        process->closeWriteChannel();
+                       Commands::instrumentArguments(mOptions, mInstruments[index].address, mLogFolder));
+        process->write(secret.line);
     }
 }
 
@@ -173,47 +162,56 @@ void Fleet::readEvents(qsizetype index)
     QProcess &process = *mProcesses[static_cast<size_t>(index)];
     InstrumentStatus &instrument = mInstruments[index];
     while (process.canReadLine()) {
-        const QByteArray line = process.readLine().trimmed();
-        const QJsonObject event = QJsonDocument::fromJson(line).object();
-        const QString name = event.value("event").toString();
-        if (name == QLatin1String("caption")) {
+        const QJsonObject event = QJsonDocument::fromJson(process.readLine().trimmed()).object();
+        const QString name = Events::nameOf(event);
+        if (name == Events::kStart) {
+            instrument.started = true;
+        } else if (name == Events::kState) {
+            if (const int state = event.value("state").toInt(); state != 0)
+                instrument.end.state = state;
+        } else if (name == Events::kCaption) {
             instrument.caption = event.value("text").toString().section(QStringLiteral("\r\n"), 0, 0);
             instrument.file.clear();
-        } else if (name == QLatin1String("progress")) {
+        } else if (name == Events::kProgress) {
             instrument.percent = event.value("percent").toInt();
             instrument.file.clear();
-        } else if (name == QLatin1String("transfer")) {
+        } else if (name == Events::kTransfer) {
             instrument.file = event.value("file").toString();
             instrument.sent = event.value("sent").toInteger();
             instrument.total = event.value("total").toInteger();
-        } else if (name == QLatin1String("result")) {
-            instrument.result = event.value("result").toString();
-            instrument.status = event.value("status").toInt();
-            instrument.message = event.value("message").toString();
-            instrument.state = event.value("state").toInt();
+        } else if (name == Events::kResult) {
+            instrument.end = Events::resultOf(event);
         } else if (name.isEmpty()) {
             continue;
         }
-        mDisplay.event(instrument, line, name);
+        mDisplay.event(instrument, event);
     }
 }
 
 void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitStatus)
 {
     readEvents(index);
+    mExitCodes[static_cast<size_t>(index)] = exitStatus == QProcess::NormalExit ? exitCode : -1;
     InstrumentStatus &instrument = mInstruments[index];
-    instrument.seconds = static_cast<double>(mClocks[static_cast<size_t>(index)].elapsed()) / 1000;
     if (!instrument.finished()) {
-        // The instrument's process ended without its result: a crash, or a signal.
-        instrument.result = mOptions.command == Options::Command::Run ? "failed" : "not-ready";
-        instrument.status = RunRules::kFailed;
-        instrument.message = exitStatus == QProcess::CrashExit
-                                 ? QStringLiteral("its process did not start or crashed")
-                                 : QStringLiteral("its process ended without a result (status %1)").arg(exitCode);
-        const QJsonObject event{{"event", "result"},           {"address", instrument.address},
-                                {"result", instrument.result}, {"status", instrument.status},
-                                {"state", instrument.state},   {"message", instrument.message}};
-        mDisplay.event(instrument, QJsonDocument(event).toJson(QJsonDocument::Compact), "result");
+        // The instrument's process ended without its result: it did not start, it crashed or a
+        // signal ended it. Its events are complete all the same.
+        const qint64 elapsed = mClocks[static_cast<size_t>(index)].elapsed();
+        if (!instrument.started) {
+            instrument.started = true;
+            mDisplay.event(instrument,
+                           Events::start(instrument.address, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
+                                         QDateTime::currentDateTimeUtc().addMSecs(-elapsed)));
+        }
+        instrument.end = {instrument.address,
+                          Events::resultName(ExitStatus::Failed, mOptions.checking()),
+                          code(ExitStatus::Failed),
+                          instrument.end.state,
+                          static_cast<double>(elapsed) / 1000,
+                          exitStatus == QProcess::CrashExit
+                              ? QStringLiteral("its process did not start or crashed")
+                              : QStringLiteral("its process ended without a result (status %1)").arg(exitCode)};
+        mDisplay.event(instrument, Events::result(instrument.end));
     }
     --mRunning;
     if (++mFinished == mInstruments.size())

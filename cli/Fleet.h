@@ -25,18 +25,21 @@ public:
     int exec();
 
 private:
-    bool confirmed() const;
+    // The folder of the logs, or empty after its problem has been shown.
     QString makeLogFolder() const;
     void listFolder() const;
     void startNext();
     void readEvents(qsizetype index);
     void finished(qsizetype index, int exitCode, QProcess::ExitStatus exitStatus);
+    int exitStatus() const;
 
     Options mOptions;
     QString mLogFolder;
     QList<InstrumentStatus> mInstruments;
     std::vector<std::unique_ptr<QProcess>> mProcesses;
     std::vector<QElapsedTimer> mClocks;
+    // Each process's own exit status.
+    std::vector<int> mExitCodes;
     qsizetype mNext = 0;
     qsizetype mRunning = 0;
     qsizetype mFinished = 0;

@@ -1,10 +1,10 @@
 #include "FleetDisplay.h"
 
-#include "Events.h"
 #include "RunProgress.h"
 
+#include <QDir>
+
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cstdio>
@@ -33,11 +33,11 @@ int terminalColumns()
 
 QString InstrumentStatus::outcome() const
 {
-    if (result == QLatin1String("halted"))
-        return QStringLiteral("halted at state %1").arg(state);
-    if (message.isEmpty())
-        return result;
-    return result + ": " + firstLine(message);
+    if (end.result == Events::kHalted)
+        return QStringLiteral("halted at state %1").arg(end.state);
+    if (end.message.isEmpty())
+        return end.result;
+    return end.result + ": " + firstLine(end.message);
 }
 
 FleetDisplay::FleetDisplay(Mode mode, bool checking, const QList<InstrumentStatus> &instruments)
@@ -45,26 +45,41 @@ FleetDisplay::FleetDisplay(Mode mode, bool checking, const QList<InstrumentStatu
 {
 }
 
-void FleetDisplay::begin()
+void FleetDisplay::folder(const QJsonObject &event) const
 {
+    if (mMode == Mode::Json) {
+        writeLine(Events::line(event));
+        return;
+    }
+    for (const QJsonValue &file : event.value("files").toArray())
+        print(QStringLiteral("%1 %2 bytes").arg(file["name"].toString(), -14).arg(file["size"].toInteger(), 12));
+}
+
+void FleetDisplay::begin(const QString &logFolder)
+{
+    if (mMode == Mode::Json)
+        return;
+    print("logs in " + QDir::toNativeSeparators(logFolder));
     if (mMode == Mode::Live && !mChecking)
         drawLiveLines();
 }
 
-void FleetDisplay::event(const InstrumentStatus &instrument, const QByteArray &line, const QString &name)
+void FleetDisplay::event(const InstrumentStatus &instrument, const QJsonObject &event)
 {
+    const QString name = Events::nameOf(event);
     if (mMode == Mode::Json) {
-        writeLine(line);
+        writeLine(Events::line(event));
     } else if (mChecking) {
         // A check shows its result alone, with the whole message.
-        if (name == QLatin1String("result"))
+        if (name == Events::kResult)
             print(QStringLiteral("%1  %2%3")
-                      .arg(instrument.address, instrument.result,
-                           instrument.message.isEmpty() ? QString()
-                                                        : ": " + QString(instrument.message).replace("\r\n", " ")));
+                      .arg(instrument.address, instrument.end.result,
+                           instrument.end.message.isEmpty()
+                               ? QString()
+                               : ": " + QString(instrument.end.message).replace("\r\n", " ")));
     } else if (mMode == Mode::Live) {
         mChanged = true;
-    } else if (name == QLatin1String("caption") || name == QLatin1String("result")) {
+    } else if (name == Events::kCaption || name == Events::kResult) {
         print(QStringLiteral("%1  %2%  %3")
                   .arg(instrument.address)
                   .arg(instrument.percent, 3)
@@ -105,14 +120,10 @@ void FleetDisplay::drawLiveLines()
 void FleetDisplay::summary(int status)
 {
     if (mMode == Mode::Json) {
-        QJsonArray results;
+        QList<Events::Result> results;
         for (const InstrumentStatus &instrument : mInstruments)
-            results.append(QJsonObject{{"address", instrument.address},
-                                       {"result", instrument.result},
-                                       {"status", instrument.status},
-                                       {"seconds", instrument.seconds}});
-        writeLine(QJsonDocument(QJsonObject{{"event", "summary"}, {"status", status}, {"results", results}})
-                      .toJson(QJsonDocument::Compact));
+            results << instrument.end;
+        writeLine(Events::line(Events::summary(status, results)));
         return;
     }
     if (mChecking)
@@ -122,6 +133,11 @@ void FleetDisplay::summary(int status)
     for (const InstrumentStatus &instrument : mInstruments)
         print(QStringLiteral("%1  %2 s  %3")
                   .arg(instrument.address, -15)
-                  .arg(instrument.seconds, 7, 'f', 1)
+                  .arg(instrument.end.seconds, 7, 'f', 1)
                   .arg(instrument.outcome()));
+}
+
+void FleetDisplay::problem(const QString &text)
+{
+    std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(text));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Events.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -13,19 +15,17 @@ struct InstrumentStatus
     QString file; // the file being transferred, if any
     qint64 sent = 0;
     qint64 total = 0;
-    QString result; // empty while it runs
-    int status = 0;
-    QString message; // the failure's message
-    int state = 0;
-    double seconds = 0;
+    bool started = false; // its start event has come
+    Events::Result end;   // its result, once it has come
 
-    bool finished() const { return !result.isEmpty(); }
+    bool finished() const { return !end.result.isEmpty(); }
     // "success", "failed: " and the message's first line, "halted at state N", "ready", ...
     QString outcome() const;
 };
 
-// How the fleet shows its instruments: their events as JSON lines; on a terminal one live line per
-// instrument; elsewhere one line per caption change. Then each check's result, or the summary table.
+// Everything the fleet prints. How it shows its instruments: their events as JSON lines; on a
+// terminal one live line per instrument; elsewhere one line per caption change. Then each check's
+// result, or the summary table. And the lines before: the upgrade files of a check, where the logs go.
 class FleetDisplay
 {
 public:
@@ -38,12 +38,19 @@ public:
 
     FleetDisplay(Mode mode, bool checking, const QList<InstrumentStatus> &instruments);
 
-    void begin();
-    // After an instrument's event (its JSON line) has been taken into its status.
-    void event(const InstrumentStatus &instrument, const QByteArray &line, const QString &name);
+    // The upgrade files a check has found.
+    void folder(const QJsonObject &event) const;
+    // Where the logs go, then the live lines.
+    void begin(const QString &logFolder);
+    // After an instrument's event has been taken into its status.
+    void event(const InstrumentStatus &instrument, const QJsonObject &event);
     // Redraws the live lines if anything has changed since they were drawn.
     void refresh();
     void summary(int status);
+
+    // A problem that ends the command before any instrument's process starts: one line on standard
+    // error.
+    static void problem(const QString &text);
 
 private:
     void drawLiveLines();

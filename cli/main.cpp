@@ -1,22 +1,37 @@
-#include "Fleet.h"
+#include "Commands.h"
+#include "ExitStatus.h"
+#include "Handshake.h"
 #include "InstrumentRun.h"
-#include "Options.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+
+namespace {
+
+int refuse(const QString &problem)
+{
+    std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(problem));
+    return code(ExitStatus::Usage);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qd8400-upgrade"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QD8400UPGRADE_VERSION));
-    const ParsedOptions parsed = parseOptions(QCoreApplication::arguments());
-    if (!parsed.options) {
-        std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(parsed.problem));
-        return kUsageStatus;
-    }
-    if (parsed.options->instrument)
-        return InstrumentRun(*parsed.options).exec();
-    return Fleet(*parsed.options).exec();
+    const bool instrument = Handshake::requested();
+    if (instrument)
+        if (const QString problem = Handshake::check(); !problem.isEmpty())
+            return refuse(problem);
+    const Commands::Parsed parsed = Commands::parse(QCoreApplication::arguments());
+    if (!parsed.options)
+        return refuse(parsed.problem);
+    if (!instrument)
+        return Commands::run(*parsed.options);
+    if (parsed.options->addresses.size() != 1)
+        return refuse("an instrument's process takes one address");
+    return InstrumentRun(*parsed.options).exec();
 }

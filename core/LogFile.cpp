@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -76,6 +77,7 @@ bool LogFile::ensureOpen()
         const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
         struct stat opened = {};
         if (fd < 0 || ::fstat(fd, &opened) != 0) {
+            mOpenError = errno;
             if (fd >= 0)
                 ::close(fd);
             continue;
@@ -87,12 +89,15 @@ bool LogFile::ensureOpen()
         mOpenFailureReported = false;
         return true;
     }
-    if (!mOpenFailureReported) {
-        mOpenFailureReported = true;
-        std::fprintf(stderr, "QD8400Upgrade: cannot open the log file %s or %s: %s\n", qPrintable(mPrimaryPath),
-                     qPrintable(mFallbackPath), std::strerror(errno));
-    }
     return false;
+}
+
+QString LogFile::openProblem()
+{
+    if (ensureOpen())
+        return QString();
+    mOpenFailureReported = true;
+    return QString::fromLocal8Bit(std::strerror(mOpenError));
 }
 
 void LogFile::closeFile()
@@ -117,8 +122,17 @@ void LogFile::refreshStamp(std::time_t now)
 
 void LogFile::Log_Add(QByteArrayView text)
 {
-    if (!ensureOpen())
+    if (!ensureOpen()) {
+        if (!std::exchange(mOpenFailureReported, true)) {
+            const QString places = mFallbackPath.isEmpty() || mFallbackPath == mPrimaryPath
+                                       ? mPrimaryPath
+                                       : mPrimaryPath + " or " + mFallbackPath;
+            std::fprintf(stderr, "%s: cannot open the log file %s: %s\n",
+                         qPrintable(QCoreApplication::applicationName()), qPrintable(places),
+                         std::strerror(mOpenError));
+        }
         return;
+    }
     refreshStamp(mClock ? mClock() : std::time(nullptr));
     mEntry.clear();
     mEntry.append(kLineEnd, 2);
@@ -127,7 +141,7 @@ void LogFile::Log_Add(QByteArrayView text)
     mEntry.append(kLineEnd, 2);
     if (!writeAll(mFd, mEntry.data(), mEntry.size()) && !mWriteFailureReported) {
         mWriteFailureReported = true;
-        std::fprintf(stderr, "QD8400Upgrade: cannot write to the log file %s: %s\n", mActiveName.constData(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "%s: cannot write to the log file %s: %s\n",
+                     qPrintable(QCoreApplication::applicationName()), mActiveName.constData(), std::strerror(errno));
     }
 }

@@ -28,12 +28,16 @@ public:
     LogFile &operator=(const LogFile &) = delete;
 
     void Log_Add(QByteArrayView text) override;
+    // Opens the file now: empty when it is open, otherwise why it cannot be (not reported again
+    // on standard error).
+    QString openProblem();
 
     static QString defaultPath();
     static QString defaultFallbackPath();
 
 private:
     bool stillAtItsPath() const;
+    // Keeps the error number of a failure to open in mOpenError.
     bool ensureOpen();
     void closeFile();
     void refreshStamp(std::time_t now);
@@ -45,6 +49,7 @@ private:
     int mFd = -1;
     dev_t mDevice = 0;
     ino_t mInode = 0;
+    int mOpenError = 0;
     bool mOpenFailureReported = false;
     bool mWriteFailureReported = false;
     std::time_t mStampTime = -1;

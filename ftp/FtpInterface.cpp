@@ -63,6 +63,7 @@ struct FtpInterface::Transfer
     QByteArray *sinkMemory = nullptr;
 
     Progress progress;
+    qint64 fileSize = 0; // of an upload
     std::chrono::steady_clock::time_point lastReport;
 
     size_t readRaw(char *buffer, size_t size)
@@ -131,7 +132,9 @@ struct FtpInterface::Transfer
         const auto now = std::chrono::steady_clock::now();
         if (t->progress && now - t->lastReport >= kProgressInterval) {
             t->lastReport = now;
-            postToWaitingThread([progress = t->progress, sent, total] { progress(sent, total); });
+            // Before the data connection is up libcurl reports a total of 0; the file's size is known.
+            const qint64 whole = total > 0 ? total : t->fileSize;
+            postToWaitingThread([progress = t->progress, sent, whole] { progress(sent, whole); });
         }
         return 0;
     }
@@ -350,7 +353,8 @@ bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, 
     transfer.ascii = ascii;
     transfer.sourceFile = source;
     transfer.progress = progress;
-    const bool ok = runTransfer(remoteName, transfer, true, QFile(localPath).size());
+    transfer.fileSize = QFile(localPath).size();
+    const bool ok = runTransfer(remoteName, transfer, true, transfer.fileSize);
     std::fclose(source);
     if (transfer.readError != 0)
         return failLocal(transfer.readError, localPath);

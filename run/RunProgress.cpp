@@ -34,9 +34,9 @@ long RunProgress::percent() const
     return static_cast<long>(std::nearbyint(mValue * 100.0 / mMaximum));
 }
 
-QString RunProgress::caption(const char *suffix) const
+QString RunProgress::caption(Form form) const
 {
-    return QString::number(percent()) + QLatin1String(suffix);
+    return QString::number(percent()) + QLatin1String(form == Form::Tasks ? "% tasks complete" : "% complete");
 }
 
 QString RunProgress::transferText(const QString &file, qint64 sent, qint64 total)

@@ -12,6 +12,13 @@ public:
     static constexpr qint16 kAutoexecTasks = 5;
     static constexpr qint16 kProdImageTasks = 20;
 
+    // How the caption names the percentage: while tasks are counted, or at the start and the end.
+    enum class Form
+    {
+        Tasks,
+        Complete,
+    };
+
     // No task done, and the maximum of every run.
     void reset();
     // No task done, and the maximum of a run with these files.
@@ -23,8 +30,8 @@ public:
     qint16 maximum() const { return mMaximum; }
     // value * 100 / maximum to the nearest whole number, halves to even.
     long percent() const;
-    // The percentage followed by "% complete" or "% tasks complete".
-    QString caption(const char *suffix) const;
+    // The percentage followed by "% tasks complete" or "% complete".
+    QString caption(Form form) const;
 
     // "file: sent of total KiB" (or MiB with one decimal for a file of a MiB or more).
     static QString transferText(const QString &file, qint64 sent, qint64 total);

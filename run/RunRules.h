@@ -7,16 +7,22 @@
 #include <QByteArrayList>
 #include <QString>
 
+#include <algorithm>
+
 // How a run ends, whoever hosts it: the time limit of the log-in, what the Telnet events that end a
-// run log and which failure routine each calls, and the program's exit statuses.
+// run log and which failure routine each calls; and the scale of its times.
 namespace RunRules {
 
 // The state of the run while it connects and logs in.
 inline constexpr int kConnecting = 81;
 // From OpenConnection until the shell prompt, before the time scale.
 inline constexpr int kLogInLimitMs = 60000;
-inline constexpr int kSucceeded = 0;
-inline constexpr int kFailed = 1;
+
+// A time of the script at the run's time scale, never below 1 ms: a timer of 0 would fire at once.
+inline int scaledMs(int milliseconds, double timeScale)
+{
+    return std::max(1, static_cast<int>(milliseconds * timeScale));
+}
 
 // What ends a run from outside the script: the log entries, one after the other, and the failure
 // routine whose message tells the operator.

@@ -1,6 +1,7 @@
 // Renders every page of the wizard, every message box and the About window into PNG files, for a
 // person to look at: take_screenshots OUTPUT_FOLDER UPGRADE_FOLDER
 #include "AboutDialog.h"
+#include "FailureRoutines.h"
 #include "Main.h"
 #include "Script.h"
 #include "ScriptedDialogs.h"

@@ -641,6 +641,11 @@ const char *firstCommand()
     return "cd /mnt/nand1";
 }
 
+bool readsOnly(int state)
+{
+    return state == kStart || state == 1033 || state == 2011;
+}
+
 std::span<const Row> rows()
 {
     return kRows;

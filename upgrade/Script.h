@@ -16,6 +16,9 @@ namespace Script {
 
 inline constexpr int kBusy = 999999;
 inline const QString kPrompt = QStringLiteral("bash-2.04#");
+// The log-in of the instrument's maintenance shell and of its FTP server.
+inline const QString kLogin = QStringLiteral("root");
+inline const QString kPassword = QStringLiteral("k8r2Mq5");
 
 // How a caption ends: the warning, or a note on the time it takes and then the warning.
 enum class Suffix
@@ -83,6 +86,10 @@ struct Row
 inline constexpr int kStart = 1022;
 // Sent once the log-in is through; examined by kStart.
 const char *firstCommand();
+// Does the state examine the output of a command that only reads ("cd /mnt/nand1", "pwd" and
+// "ps aux": the right device, its working folder, maintenance mode)? Until the step of the last of
+// them sends "date", nothing on the instrument has been changed.
+bool readsOnly(int state);
 
 std::span<const Row> rows();
 const Row *find(int state);

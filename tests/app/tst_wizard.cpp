@@ -412,7 +412,7 @@ private slots:
         };
         int asked = 0;
         if (trigger >= 0)
-            f.window->Fail(static_cast<FailureRoutine>(trigger), "10.0.0.9");
+            f.window->fail(static_cast<FailureRoutine>(trigger), "10.0.0.9");
         else if (trigger == kTimeout)
             emit telnet.Timeout();
         else if (trigger == kError)

@@ -208,7 +208,7 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"run", folder, address, "--yes", "--force"}
                                         << "Unknown option 'force'.";
         QTest::newRow("no jobs") << QStringList{"run", folder, address, "--yes", "--jobs", "0"}
-                                 << "--jobs needs a whole number of at least 1, not 0";
+                                 << "--jobs needs a whole number from 1 to 100000, not 0";
         QTest::newRow("no terminal, no --yes")
             << QStringList{"run", folder, address} << "no terminal to confirm the upgrade on: give --yes";
     }

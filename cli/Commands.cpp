@@ -1,0 +1,282 @@
+#include "Commands.h"
+
+#include "ExitStatus.h"
+#include "Fleet.h"
+#include "Octets.h"
+#include "UpgradeFolder.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cmath>
+#include <span>
+
+namespace Commands {
+
+namespace {
+
+enum TakenBy : unsigned
+{
+    kByCheck = 1,
+    kByRun = 2,
+    kByBoth = kByCheck | kByRun,
+};
+
+int runFleet(const Options &options)
+{
+    return Fleet(options).exec();
+}
+
+struct CommandRow
+{
+    const char *name;
+    Options::Command command;
+    const char *arguments;
+    const char *summary;
+    TakenBy mask;
+    int (*handler)(const Options &);
+};
+
+const CommandRow kCommands[] = {
+    {"check", Options::Command::Check, "FOLDER ADDRESS...",
+     "read-only: the upgrade folder, the network, the log-in, the\n"
+     "instrument's identity, maintenance mode and its FTP server",
+     kByCheck, runFleet},
+    {"run", Options::Command::Run, "FOLDER ADDRESS...", "the whole upgrade of each instrument, side by side", kByRun,
+     runFleet},
+};
+
+// A whole number from least to most, or the problem.
+QString takeNumber(const char *option, const QString &text, long least, long most, long &value)
+{
+    bool ok = false;
+    value = text.toLong(&ok);
+    if (ok && value >= least && value <= most)
+        return QString();
+    return QStringLiteral("--%1 needs a whole number from %2 to %3, not %4").arg(option).arg(least).arg(most).arg(text);
+}
+
+QString takePort(const char *option, const QString &text, quint16 &port)
+{
+    long value = 0;
+    const QString problem = takeNumber(option, text, 1, 65535, value);
+    port = static_cast<quint16>(value);
+    return problem;
+}
+
+// The shortest time of the script is 1000 ms: at this scale or above every timer lasts 1 ms or more.
+constexpr double kLeastTimeScale = 0.001;
+
+struct OptionRow
+{
+    QStringList names;
+    const char *description;
+    const char *valueName; // null: a flag
+    TakenBy takenBy;
+    // Each instrument's process is given it too.
+    bool forInstrument;
+    // Stores the value; returns the problem, or an empty text.
+    QString (*take)(Options &, const QString &value);
+    // The value given to an instrument's process.
+    QString (*give)(const Options &);
+};
+
+const OptionRow kOptions[] = {
+    {{"j", "jobs"},
+     "Upgrade at most N instruments at once (default: all).",
+     "N",
+     kByBoth,
+     false,
+     [](Options &o, const QString &v) {
+         long jobs = 0;
+         const QString problem = takeNumber("jobs", v, 1, 100000, jobs);
+         o.jobs = static_cast<int>(jobs);
+         return problem;
+     },
+     nullptr},
+    {{"y", "yes"},
+     "run: do not ask for confirmation before upgrading.",
+     nullptr,
+     kByRun,
+     false,
+     [](Options &o, const QString &) {
+         o.yes = true;
+         return QString();
+     },
+     nullptr},
+    {{"json"},
+     "Print one JSON object per line for each event.",
+     nullptr,
+     kByBoth,
+     false,
+     [](Options &o, const QString &) {
+         o.json = true;
+         return QString();
+     },
+     nullptr},
+    {{"log-dir"},
+     "Write DIR/ADDRESS/logfile.txt (default: a new folder here).",
+     "DIR",
+     kByBoth,
+     true,
+     [](Options &o, const QString &v) {
+         o.logDir = v;
+         return QString();
+     },
+     [](const Options &o) { return o.logDir; }},
+    {{"telnet-port"},
+     "The instruments' Telnet port (default 23).",
+     "PORT",
+     kByBoth,
+     true,
+     [](Options &o, const QString &v) { return takePort("telnet-port", v, o.telnetPort); },
+     [](const Options &o) { return QString::number(o.telnetPort); }},
+    {{"ftp-port"},
+     "The instruments' FTP port (default 21).",
+     "PORT",
+     kByBoth,
+     true,
+     [](Options &o, const QString &v) { return takePort("ftp-port", v, o.ftpPort); },
+     [](const Options &o) { return QString::number(o.ftpPort); }},
+    {{"time-scale"},
+     "For test benches: scale every wait by F (0.001 to 1, default 1).",
+     "F",
+     kByBoth,
+     true,
+     [](Options &o, const QString &v) {
+         bool ok = false;
+         o.timeScale = v.toDouble(&ok);
+         if (ok && std::isfinite(o.timeScale) && o.timeScale >= kLeastTimeScale && o.timeScale <= 1)
+             return QString();
+         return QStringLiteral("--time-scale needs a number from %1 to 1, not %2").arg(kLeastTimeScale).arg(v);
+     },
+     [](const Options &o) { return QString::number(o.timeScale, 'g', 17); }},
+};
+
+const CommandRow *findCommand(const QString &name)
+{
+    for (const CommandRow &row : kCommands)
+        if (name == QLatin1String(row.name))
+            return &row;
+    return nullptr;
+}
+
+const CommandRow &rowOf(Options::Command command)
+{
+    for (const CommandRow &row : kCommands)
+        if (row.command == command)
+            return row;
+    Q_UNREACHABLE();
+}
+
+QString description()
+{
+    QString text =
+        QStringLiteral("Checks that QD8400 instruments are ready for a firmware upgrade, and upgrades them.\n\n");
+    for (const CommandRow &row : kCommands) {
+        const QString head = QStringLiteral("%1 %2").arg(row.name, row.arguments);
+        text +=
+            QStringLiteral("%1  %2\n").arg(head, -23).arg(QString(row.summary).replace("\n", "\n" + QString(25, ' ')));
+    }
+    return text + "\nExit status: 0 every instrument upgraded (or ready), 1 at least one failed (or is not\n"
+                  "ready), 2 at least one halted and needs a person, 3 usage or folder error (nothing sent).";
+}
+
+QString missingFiles(const QString &folder)
+{
+    QStringList missing;
+    for (const QString &name : UpgradeFolder::kRequiredFiles)
+        if (!UpgradeFolder::FileExists(QDir(folder).filePath(name)))
+            missing << name;
+    return missing.join(QLatin1String(", "));
+}
+
+QString folderProblem(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return folder + ": no such folder";
+    if (!info.isDir())
+        return folder + ": not a folder";
+    if (!UpgradeFolder::CheckUpgradeFiles(folder).mUpgradeFilesFound)
+        return folder + ": the folder lacks the upgrade files " + missingFiles(folder);
+    return QString();
+}
+
+} // namespace
+
+Parsed parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument("command", "check or run");
+    parser.addPositionalArgument("folder", "the folder of upgrade files");
+    parser.addPositionalArgument("address", "the instruments' IPv4 addresses", "ADDRESS...");
+    for (const OptionRow &row : kOptions)
+        parser.addOption(row.valueName ? QCommandLineOption(row.names, row.description, row.valueName)
+                                       : QCommandLineOption(row.names, row.description));
+    if (!parser.parse(arguments))
+        return {std::nullopt, parser.errorText()};
+    if (parser.isSet("help"))
+        parser.showHelp(0);
+    if (parser.isSet("version"))
+        parser.showVersion();
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() < 3)
+        return {std::nullopt, "give a command (check or run), the upgrade folder and at least one address; see --help"};
+    const CommandRow *command = findCommand(positional[0]);
+    if (!command)
+        return {std::nullopt, "unknown command: " + positional[0]};
+    Options options;
+    options.command = command->command;
+
+    const QStringList given = parser.optionNames();
+    for (const OptionRow &row : kOptions) {
+        const auto times =
+            std::count_if(given.cbegin(), given.cend(), [&](const QString &name) { return row.names.contains(name); });
+        if (times == 0)
+            continue;
+        const QString name = "--" + row.names.last();
+        if (times > 1)
+            return {std::nullopt, name + " is given more than once"};
+        if (!(row.takenBy & command->mask))
+            return {std::nullopt, QStringLiteral("%1 does not take %2").arg(command->name, name)};
+        if (const QString problem = row.take(options, parser.value(row.names.last())); !problem.isEmpty())
+            return {std::nullopt, problem};
+    }
+
+    options.folder = positional[1];
+    if (const QString problem = folderProblem(options.folder); !problem.isEmpty())
+        return {std::nullopt, problem};
+    for (const QString &text : positional.mid(2)) {
+        const Octets::Parsed address = Octets::deviceAddress(text);
+        if (address.address.isEmpty())
+            return {std::nullopt, address.problem};
+        if (options.addresses.contains(address.address))
+            return {std::nullopt, "the address " + address.address + " is given twice"};
+        options.addresses << address.address;
+    }
+    return {options, QString()};
+}
+
+QStringList instrumentArguments(const Options &options, const QString &address, const QString &logFolder)
+{
+    Options instrument = options;
+    instrument.logDir = logFolder;
+    QStringList arguments{rowOf(options.command).name, options.folder, address};
+    for (const OptionRow &row : kOptions)
+        if (row.forInstrument)
+            arguments << "--" + row.names.last() << row.give(instrument);
+    return arguments;
+}
+
+int run(const Options &options)
+{
+    return rowOf(options.command).handler(options);
+}
+
+} // namespace Commands

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+
+// How the fleet starts one instrument's process, and how that process knows it: a secret of the
+// fleet's own, once in the process's environment and once as the first line on its standard input.
+// A person cannot start an instrument's process by accident, and one started any other way sends
+// nothing.
+namespace Handshake {
+
+struct Secret
+{
+    QProcessEnvironment environment; // the fleet's, with the secret
+    QByteArray line;                 // to write first on the process's standard input
+};
+
+// A new secret for one process.
+Secret make();
+// This process was started as an instrument's (it may still fail the check).
+bool requested();
+// Empty when the fleet that started this process gave the secret twice; otherwise why not. The
+// secret leaves the environment, so that nothing this process starts inherits it.
+QString check();
+
+} // namespace Handshake

@@ -1,0 +1,182 @@
+#include "RunFrame.h"
+
+#include "RunTexts.h"
+#include "Script.h"
+#include "StateMachineLog.h"
+#include "UpgradeEngine.h"
+#include "ucTelnet.h"
+
+#include <QEventLoop>
+
+RunFrame::RunFrame(const RunSettings &settings)
+    : mSettings(settings), mLog(settings.logPath, settings.logFallbackPath, settings.clock)
+{
+    mTelnet = new ucTelnet(*this, &mEvents);
+    mTelnet->setObjectName(QStringLiteral("ucTelnetInterface"));
+    mTelnet->setGuardTickMs(RunRules::scaledMs(1000, mSettings.timeScale));
+    mEngine = std::make_unique<UpgradeEngine>(*this, *mTelnet, mSettings.ftpPort);
+    QObject::connect(mTelnet, &ucTelnet::OpenSuccess, &mEvents, [this] {
+        mLogIn.stop();
+        mEngine->OpenSuccess();
+    });
+    QObject::connect(mTelnet, &ucTelnet::CommandPerformed, &mEvents, [this] { commandPerformed(); });
+    QObject::connect(mTelnet, &ucTelnet::Timeout, &mEvents, [this] { endWith(RunRules::timedOut(mState)); });
+    QObject::connect(mTelnet, &ucTelnet::Error, &mEvents, [this](int number, const QString &description) {
+        endWith(RunRules::socketError(mState, number, description));
+    });
+    mLogIn.setSingleShot(true);
+    mLogIn.setInterval(RunRules::scaledMs(RunRules::kLogInLimitMs, mSettings.timeScale));
+    QObject::connect(&mLogIn, &QTimer::timeout, &mEvents, [this] { endWith(RunRules::logInTimedOut(mState)); });
+    mTelnet->RxBuffer_Init();
+}
+
+RunFrame::~RunFrame()
+{
+    // The engine and the control log through this frame: they go first.
+    mEngine.reset();
+    delete mTelnet;
+}
+
+void RunFrame::Log_Add(QByteArrayView text)
+{
+    mLog.Log_Add(text);
+}
+
+void RunFrame::SetUpgradeState(int n)
+{
+    mState = n;
+    Log_Add(StateMachineLog::stateLine(n));
+    if (n != 0 && n != Script::kBusy)
+        mLastState = n;
+    showState(n);
+}
+
+void RunFrame::SetCaption(const QString &text)
+{
+    showCaption(text);
+}
+
+void RunFrame::AdvanceProgress(qint16 tasks)
+{
+    mProgress.advance(tasks);
+    showProgress(RunProgress::Form::Tasks);
+}
+
+void RunFrame::FillProgress()
+{
+    mProgress.fill();
+    showProgress(RunProgress::Form::Complete);
+}
+
+void RunFrame::WaitWithEvents(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(RunRules::scaledMs(milliseconds, mSettings.timeScale), Qt::PreciseTimer, &loop,
+                       &QEventLoop::quit);
+    loop.exec();
+}
+
+void RunFrame::Abort(FailureRoutine routine, const QString &address)
+{
+    if (mEnded)
+        return;
+    endRun();
+    showFailure(routine, address);
+    mEndStatus = ExitStatus::Failed;
+}
+
+void RunFrame::ResetWizard()
+{
+    SetUpgradeState(0);
+    mProgress.reset();
+    showReset();
+}
+
+void RunFrame::Halted()
+{
+    mHalted = true;
+    mHaltToShow = true;
+}
+
+void RunFrame::CompleteUpgrade()
+{
+    if (mEnded)
+        return;
+    endRun();
+    SetCaption(RunTexts::kCompleted);
+    WaitWithEvents(1000);
+    ResetWizard();
+    showSuccess();
+    finish(ExitStatus::Succeeded);
+}
+
+std::time_t RunFrame::Now() const
+{
+    return mSettings.clock ? mSettings.clock() : std::time(nullptr);
+}
+
+void RunFrame::startRun()
+{
+    const UpgradeInputs inputs = Inputs();
+    mProgress.start(inputs.autoexecFound, inputs.prodImageFound);
+    showProgress(RunProgress::Form::Complete);
+    SetUpgradeState(RunRules::kConnecting);
+    SetCaption(RunTexts::kConnecting);
+    AdvanceProgress(1);
+    WaitWithEvents(1000);
+    if (mEnded)
+        return;
+    mTelnet->setRemoteHost(inputs.address);
+    mTelnet->setRemotePort(mSettings.telnetPort);
+    mTelnet->setPrompt(Script::kPrompt);
+    mTelnet->setUserName(inputs.login);
+    mTelnet->setPassword(inputs.password);
+    if (mTelnet->OpenConnection()) {
+        showConnecting();
+        mLogIn.start();
+        AdvanceProgress(1);
+    }
+}
+
+void RunFrame::commandPerformed()
+{
+    mEngine->CommandPerformed();
+    if (mEndStatus)
+        finish(*mEndStatus);
+    else if (std::exchange(mHaltToShow, false))
+        scriptHalted();
+    else
+        stepReturned();
+}
+
+void RunFrame::endWith(const RunRules::Ending &ending)
+{
+    for (const QByteArray &entry : ending.logged)
+        Log_Add(entry);
+    fail(ending.routine);
+}
+
+void RunFrame::fail(FailureRoutine routine, const QString &address)
+{
+    if (mEnded)
+        return;
+    Abort(routine, address);
+    finish(ExitStatus::Failed);
+}
+
+void RunFrame::endRun()
+{
+    if (mEnded)
+        return;
+    mEnded = true;
+    mLogIn.stop();
+    showRunEnded();
+    mTelnet->disconnect(&mEvents);
+    mTelnet->Disconnect();
+}
+
+void RunFrame::finish(ExitStatus status)
+{
+    endRun();
+    endProcess(status);
+}

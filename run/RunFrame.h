@@ -1,0 +1,124 @@
+#pragma once
+
+#include "ExitStatus.h"
+#include "LogFile.h"
+#include "RunProgress.h"
+#include "RunRules.h"
+#include "UpgradeHost.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+class UpgradeEngine;
+class ucTelnet;
+
+// Where and how fast a run talks to its instrument, and where it logs.
+struct RunSettings
+{
+    QString logPath;
+    QString logFallbackPath;
+    // Stamps the log's entries and sets the instrument's date; null: the system clock.
+    LogFile::Clock clock;
+    quint16 telnetPort = 23;
+    quint16 ftpPort = 21;
+    // Scales every wait, the log-in's time limit and the Telnet guard's tick; 1 for instruments.
+    double timeScale = 1.0;
+};
+
+// One instrument's run, whoever shows it: the log, the state number, the progress count, the
+// Telnet control and the upgrade engine, the start of the run, the Telnet events and the log-in's
+// time limit, the failure and success guards, and the end. A front end (the window, the command
+// line's instrument process) derives from it and gives only what is its own: how it shows a
+// caption, the progress, a transfer, a failure or the success, and how its process ends.
+class RunFrame : public UpgradeHost
+{
+public:
+    explicit RunFrame(const RunSettings &settings);
+    ~RunFrame() override;
+    RunFrame(const RunFrame &) = delete;
+    RunFrame &operator=(const RunFrame &) = delete;
+
+    void Log_Add(QByteArrayView text) override;
+    int UpgradeState() const override { return mState; }
+    void SetUpgradeState(int n) override;
+    void SetCaption(const QString &text) override;
+    void AdvanceProgress(qint16 tasks) override;
+    void FillProgress() override;
+    void WaitWithEvents(int milliseconds) override;
+    void Abort(FailureRoutine routine, const QString &address = QString()) override;
+    bool RunEnded() const override { return mEnded; }
+    void ResetWizard() override;
+    void Halted() override;
+    void CompleteUpgrade() override;
+    bool SystemFilesInstalled() const override { return mSystemFilesInstalled; }
+    void SetSystemFilesInstalled(bool installed) override { mSystemFilesInstalled = installed; }
+    std::time_t Now() const override;
+
+    ucTelnet &telnet() { return *mTelnet; }
+    // The failure routine's message, then the end.
+    void fail(FailureRoutine routine, const QString &address = QString());
+
+protected:
+    const RunSettings &settings() const { return mSettings; }
+    const RunProgress &progress() const { return mProgress; }
+    // The last state stored other than 0 and the busy marker: where a halted script stopped.
+    int lastState() const { return mLastState; }
+    bool halted() const { return mHalted; }
+    // Opens the log now: empty when it is open, otherwise why it cannot be.
+    QString logProblem() { return mLog.openProblem(); }
+
+    // From the last page or the command line: the progress count for these upgrade files, then the
+    // connection and the log-in, which the engine takes over at the shell prompt.
+    void startRun();
+    // The first moment of a failure, of the success or of the operator's end: from here on no event
+    // of the Telnet control and no timer moves anything, and nothing more is sent to the instrument.
+    void endRun();
+    // endRun, then the process ends with the status.
+    void finish(ExitStatus status);
+
+    // What a front end shows. Each is told after the frame has stored what changed.
+    virtual void showState(int) {}
+    virtual void showCaption(const QString &text) = 0;
+    virtual void showProgress(RunProgress::Form form) = 0;
+    // The routine's message, shown at once (the window's box) or kept for the end.
+    virtual void showFailure(FailureRoutine routine, const QString &address) = 0;
+    virtual void showSuccess() {}
+    // The progress count and the state are back at the start: the front end's own part of it.
+    virtual void showReset() {}
+    // OpenConnection has gone out: the run cannot be stepped back from any more.
+    virtual void showConnecting() {}
+    // endRun has begun: the front end holds what it must hold for good.
+    virtual void showRunEnded() {}
+    // The script has halted, or a check has ended its part: the front end decides what follows.
+    virtual void scriptHalted() {}
+    // A step has returned and the run goes on.
+    virtual void stepReturned() {}
+    // The end of the process; it need not return.
+    virtual void endProcess(ExitStatus status) = 0;
+
+private:
+    void commandPerformed();
+    // A Telnet event or the log-in limit ends the run: its log entries, then its failure routine.
+    void endWith(const RunRules::Ending &ending);
+
+    RunSettings mSettings;
+    LogFile mLog;
+    // The receiver of the Telnet control's events and of the log-in limit, cut off by endRun.
+    QObject mEvents;
+    ucTelnet *mTelnet = nullptr;
+    std::unique_ptr<UpgradeEngine> mEngine;
+    // From OpenConnection until the shell prompt.
+    QTimer mLogIn;
+    RunProgress mProgress;
+    int mState = 0;
+    int mLastState = 0;
+    bool mSystemFilesInstalled = false;
+    bool mEnded = false;
+    bool mHalted = false;
+    bool mHaltToShow = false;
+    // Set by a failure routine of a step: the process ends once the step has returned.
+    std::optional<ExitStatus> mEndStatus;
+};
