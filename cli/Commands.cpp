@@ -65,6 +65,12 @@ QString takePort(const char *option, const QString &text, quint16 &port)
     return problem;
 }
 
+template <bool Options::*flag> QString setFlag(Options &options, const QString &)
+{
+    options.*flag = true;
+    return QString();
+}
+
 // The shortest time of the script is 1000 ms: at this scale or above every timer lasts 1 ms or more.
 constexpr double kLeastTimeScale = 0.001;
 
@@ -100,20 +106,14 @@ const OptionRow kOptions[] = {
      nullptr,
      kByRun,
      false,
-     [](Options &o, const QString &) {
-         o.yes = true;
-         return QString();
-     },
+     setFlag<&Options::yes>,
      nullptr},
     {{"json"},
      "Print one JSON object per line for each event.",
      nullptr,
      kByBoth,
      false,
-     [](Options &o, const QString &) {
-         o.json = true;
-         return QString();
-     },
+     setFlag<&Options::json>,
      nullptr},
     {{"log-dir"},
      "Write DIR/ADDRESS/logfile.txt (default: a new folder here).",

@@ -40,10 +40,13 @@ QJsonObject folder(const QString &folder, const QList<File> &files)
     return {{"event", kFolder}, {"folder", folder}, {"files", list}};
 }
 
-QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time)
+QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid)
 {
     return event(kStart, address,
-                 {{"command", checking ? "check" : "run"}, {"folder", folder}, {"time", time.toString(Qt::ISODate)}});
+                 {{"command", checking ? "check" : "run"},
+                  {"folder", folder},
+                  {"time", time.toString(Qt::ISODate)},
+                  {"pid", pid}});
 }
 
 QJsonObject state(const QString &address, int state)

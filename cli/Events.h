@@ -52,7 +52,8 @@ struct Result
 };
 
 QJsonObject folder(const QString &folder, const QList<File> &files);
-QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time);
+// pid: the instrument's process.
+QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid);
 QJsonObject state(const QString &address, int state);
 QJsonObject caption(const QString &address, const QString &text);
 QJsonObject progress(const QString &address, int value, int maximum, long percent);

@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
@@ -37,6 +38,17 @@ QList<InstrumentStatus> statusesOf(const QStringList &addresses)
         statuses.append(status);
     }
     return statuses;
+}
+
+// Why an instrument's process has no result.
+QString endOfProcess(qint64 pid, int exitCode, QProcess::ExitStatus exitStatus)
+{
+    if (pid == 0)
+        return QStringLiteral("its process did not start");
+    // For a process that a signal ended, QProcess gives the signal's number as its exit code.
+    if (exitStatus == QProcess::CrashExit)
+        return QStringLiteral("its process was ended by signal %1 (%2)").arg(exitCode).arg(::strsignal(exitCode));
+    return QStringLiteral("its process ended without a result (status %1)").arg(exitCode);
 }
 
 } // namespace
@@ -154,6 +166,7 @@ void Fleet::startNext()
         process->start(QCoreApplication::applicationFilePath(),
                        Commands::instrumentArguments(mOptions, mInstruments[index].address, mLogFolder));
         process->write(secret.line);
+        mInstruments[index].pid = process->processId();
     }
 }
 
@@ -201,16 +214,14 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
             instrument.started = true;
             mDisplay.event(instrument,
                            Events::start(instrument.address, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
-                                         QDateTime::currentDateTimeUtc().addMSecs(-elapsed)));
+                                         QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid));
         }
         instrument.end = {instrument.address,
                           Events::resultName(ExitStatus::Failed, mOptions.checking()),
                           code(ExitStatus::Failed),
                           instrument.end.state,
                           static_cast<double>(elapsed) / 1000,
-                          exitStatus == QProcess::CrashExit
-                              ? QStringLiteral("its process did not start or crashed")
-                              : QStringLiteral("its process ended without a result (status %1)").arg(exitCode)};
+                          endOfProcess(instrument.pid, exitCode, exitStatus)};
         mDisplay.event(instrument, Events::result(instrument.end));
     }
     --mRunning;

@@ -15,6 +15,7 @@ struct InstrumentStatus
     QString file; // the file being transferred, if any
     qint64 sent = 0;
     qint64 total = 0;
+    qint64 pid = 0;       // its process's
     bool started = false; // its start event has come
     Events::Result end;   // its result, once it has come
 

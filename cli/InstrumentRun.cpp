@@ -46,7 +46,7 @@ void InstrumentRun::start()
 {
     mClock.start();
     mEvents.write(Events::start(mAddress, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
-                                QDateTime::currentDateTimeUtc()));
+                                QDateTime::currentDateTimeUtc(), QCoreApplication::applicationPid()));
     QDir().mkpath(QFileInfo(settings().logPath).absolutePath());
     if (const QString problem = logProblem(); !problem.isEmpty())
         refuse(QStringLiteral("cannot write the log %1: %2").arg(settings().logPath, problem));

@@ -18,8 +18,9 @@ struct UpgradeInputs
     bool prodImageFound = false;
 };
 
-// The window as the upgrade engine sees it: the state number, the step caption and the progress
-// bar, the wait that keeps events flowing, the failure routines and the end of the run.
+// The run's host as the upgrade engine sees it, whichever front end shows it: the state number, the
+// step caption and the progress, the wait that keeps events flowing, the failure routines and the
+// end of the run.
 class UpgradeHost : public LogSink
 {
 public:
@@ -32,16 +33,16 @@ public:
     virtual void FillProgress() = 0;
     // Returns after that many milliseconds (scaled), handling events meanwhile.
     virtual void WaitWithEvents(int milliseconds) = 0;
-    // Shows the routine's message box. From its first moment the run has ended: no later event
+    // Shows the routine's message. From its first moment the run has ended: no later event
     // moves anything and nothing more reaches the instrument; the program ends once the event
     // being handled has returned.
     virtual void Abort(FailureRoutine routine, const QString &address = QString()) = 0;
     // True once a failure, the success or Exit has ended the run.
     virtual bool RunEnded() const = 0;
     virtual void ResetWizard() = 0;
-    // The script stopped without a message: the window stays as it is.
+    // The script stopped without a message: nothing more is sent; the front end decides what follows.
     virtual void Halted() = 0;
-    // The success: caption, message box, end of the program.
+    // The success: caption, message, end of the program.
     virtual void CompleteUpgrade() = 0;
     // How far the running transfer has got; an empty name when none runs.
     virtual void ShowTransfer(const QString &file, qint64 sent, qint64 total) = 0;

@@ -5,7 +5,9 @@
 #include <QJsonArray>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -29,19 +31,42 @@ struct Outcome
     }
 };
 
-Outcome runProgram(const QStringList &arguments)
+void readEvents(Outcome &outcome)
 {
-    QProcess program;
-    program.start(QD_CLI, arguments);
-    program.closeWriteChannel();
-    program.waitForFinished(180000);
-    Outcome outcome{program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError(), {}, 0};
+    outcome.lines = 0;
+    outcome.events.clear();
     for (const QByteArray &line : outcome.out.split('\n')) {
         outcome.lines += !line.isEmpty();
         if (const QJsonDocument document = QJsonDocument::fromJson(line); document.isObject())
             outcome.events << document.object();
     }
+}
+
+// The program, or another one given as the first argument (in its own network, on its own
+// terminal), with what is written on its standard input and a variable of its environment.
+Outcome runProgram(const QStringList &arguments, const QByteArray &input = {}, const QString &variable = {})
+{
+    QProcess program;
+    if (!variable.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+        program.setProcessEnvironment(environment);
+    }
+    const bool wrapped = arguments.first().startsWith('/');
+    program.start(wrapped ? arguments.first() : QD_CLI, wrapped ? arguments.mid(1) : arguments);
+    program.write(input);
+    program.closeWriteChannel();
+    program.waitForFinished(180000);
+    Outcome outcome{program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError(), {}, 0};
+    readEvents(outcome);
     return outcome;
+}
+
+QString shellQuoted(QStringList words)
+{
+    for (QString &word : words)
+        word = "'" + word.replace("'", "'\\''") + "'";
+    return words.join(' ');
 }
 
 // Simulated instruments at 127.0.<net>.1, .2, ... in the given modes, and a folder for the logs.
@@ -65,12 +90,12 @@ public:
     QString logs() const { return mLogs.path(); }
 
     // The command for every instrument of the fleet, with the ports, the time scale and the logs.
-    QStringList arguments(const QString &command, const QStringList &more = {})
+    QStringList arguments(const QString &command, const QStringList &more = {}, const QString &scale = kTimeScale)
     {
         return QStringList{command, (*this)[0].upgradeFolder()} + mAddresses + more +
                QStringList{"--telnet-port", QString::number((*this)[0].telnetPort()),
                            "--ftp-port",    QString::number((*this)[0].ftpPort()),
-                           "--time-scale",  kTimeScale,
+                           "--time-scale",  scale,
                            "--log-dir",     mLogs.path()};
     }
 
@@ -122,6 +147,18 @@ private slots:
                 percent = event["percent"].toInt();
             }
         }
+        // Each file's transfer events count up to its size, which every one of them gives.
+        QMap<QString, qint64> sent;
+        for (const QJsonObject &event : outcome.events)
+            if (event["event"] == "transfer") {
+                const QString file = event["file"].toString();
+                QCOMPARE(event["total"].toInteger(), QFileInfo(QDir(fleet[0].upgradeFolder()).filePath(file)).size());
+                QVERIFY2(event["sent"].toInteger() >= sent.value(file, 0), qPrintable(file));
+                sent[file] = event["sent"].toInteger();
+            }
+        QCOMPARE(sent.value("qd8nand3.tar"), QFileInfo(QDir(fleet[0].upgradeFolder()).filePath("qd8nand3.tar")).size());
+        QCOMPARE(outcome.events.last()["results"].toArray()[0].toObject()["seconds"],
+                 outcome.result(fleet.address(0))["seconds"]);
         QCOMPARE(states.mid(0, 5), (QList<int>{81, 1022, 1033, 2011, 2021}));
         QCOMPARE(states.mid(states.size() - 2), (QList<int>{10011, 0}));
         QCOMPARE(percent, 100);
@@ -209,6 +246,31 @@ private slots:
                                         << "Unknown option 'force'.";
         QTest::newRow("no jobs") << QStringList{"run", folder, address, "--yes", "--jobs", "0"}
                                  << "--jobs needs a whole number from 1 to 100000, not 0";
+        QTest::newRow("too many jobs") << QStringList{"run", folder, address, "--yes", "--jobs", "100001"}
+                                       << "--jobs needs a whole number from 1 to 100000, not 100001";
+        QTest::newRow("a bad port names its option")
+            << QStringList{"check", folder, address, "NOPORTS", "--ftp-port", "0"}
+            << "--ftp-port needs a whole number from 1 to 65535, not 0";
+        for (const char *all : {"0.0.0.0", "0.1.2.3", "224.0.0.1", "255.255.255.255"})
+            QTest::newRow(all) << QStringList{"run", folder, all, "--yes"} << all;
+        QTest::newRow("an instrument's command of its own")
+            << QStringList{"run-instrument", folder, address} << "unknown command: run-instrument";
+        QTest::newRow("time scale not a number") << QStringList{"run", folder, address, "--yes", "--time-scale", "nan"}
+                                                 << "--time-scale needs a number from 0.001 to 1, not nan";
+        QTest::newRow("time scale too small")
+            << QStringList{"run", folder, address, "--yes", "--time-scale", "1e-300"} << "from 0.001 to 1, not 1e-300";
+        QTest::newRow("an option twice") << QStringList{"run", folder, address, "--yes", "--telnet-port", "23"}
+                                         << "--telnet-port is given more than once";
+        QTest::newRow("an option the command does not take")
+            << QStringList{"check", folder, address, "--yes"} << "check does not take --yes";
+        QTest::newRow("short options together")
+            << QStringList{"check", folder, address, "-yj2"} << "check does not take --yes";
+        QTest::newRow("no such folder") << QStringList{"check", "LOGS/none", address} << "/none: no such folder";
+        QTest::newRow("a file for the folder")
+            << QStringList{"check", "FOLDER/bzimage", address} << "/bzimage: not a folder";
+        QTest::newRow("a file where the folder of logs goes")
+            << QStringList{"check", folder, address, "--log-dir", "FOLDER/bzimage/logs"}
+            << "cannot make the folder of logs " + folder + "/bzimage/logs: Not a directory";
         QTest::newRow("no terminal, no --yes")
             << QStringList{"run", folder, address} << "no terminal to confirm the upgrade on: give --yes";
     }
@@ -219,14 +281,132 @@ private slots:
         QFETCH(QString, problem);
         Fleet fleet(36, {{}});
         arguments.replaceInStrings("FOLDER", fleet[0].upgradeFolder()).replaceInStrings("LOGS", fleet.logs());
-        const Outcome outcome =
-            runProgram(arguments + QStringList{"--telnet-port", QString::number(fleet[0].telnetPort()), "--ftp-port",
-                                               QString::number(fleet[0].ftpPort())});
+        problem.replace("FOLDER", fleet[0].upgradeFolder());
+        if (!arguments.removeOne("NOPORTS"))
+            arguments << "--telnet-port" << QString::number(fleet[0].telnetPort()) << "--ftp-port"
+                      << QString::number(fleet[0].ftpPort());
+        const Outcome outcome = runProgram(arguments);
         QCOMPARE(outcome.status, 3);
         QVERIFY2(outcome.err.startsWith("qd8400-upgrade: ") && outcome.err.count('\n') == 1, outcome.err);
         QVERIFY2(outcome.err.contains(problem.toLatin1()), outcome.err);
         QVERIFY(outcome.out.isEmpty());
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
+    }
+
+    // Nothing is sent to an instrument that cannot be upgraded with its log and its network.
+    void refusedBeforeSending_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("its log cannot be written")
+            << "log" << 3 << "cannot write the log LOGS/127.0.38.1/logfile.txt: Not a directory";
+        QTest::newRow("no answer to the network probe")
+            << "network" << 1
+            << "No network connection found to IP Address\r\nPlease check IP Address or seek IT support";
+    }
+
+    void refusedBeforeSending()
+    {
+        QFETCH(QString, where);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        Fleet fleet(38, {{}});
+        message.replace("LOGS", fleet.logs());
+        QStringList arguments = fleet.arguments("run", {"--yes", "--json"});
+        if (where == "log")
+            QVERIFY(QFile(QDir(fleet.logs()).filePath(fleet.address(0))).open(QIODevice::WriteOnly));
+        else // Its own network, where even the loopback interface is down.
+            arguments = QStringList{"/usr/bin/unshare", geteuid() == 0 ? "-n" : "-rn", QD_CLI} + arguments;
+        const Outcome outcome = runProgram(arguments);
+        QCOMPARE(outcome.status, status);
+        const QJsonObject result = outcome.result(fleet.address(0));
+        QCOMPARE(result["result"].toString(), "failed");
+        QCOMPARE(result["message"].toString(), message);
+        QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
+    }
+
+    // An instrument's process runs only when the fleet starts it.
+    void backDoor_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::newRow("nothing on standard input") << QByteArray();
+        QTest::newRow("another secret") << QByteArray("00112233445566778899aabbccddeeff\n");
+    }
+
+    void backDoor()
+    {
+        QFETCH(QByteArray, input);
+        Fleet fleet(39, {{}});
+        const Outcome outcome =
+            runProgram(fleet.arguments("run"), input, "QD8400_UPGRADE_INSTRUMENT=ffeeddccbbaa99887766554433221100");
+        QCOMPARE(outcome.status, 3);
+        QVERIFY2(outcome.err.contains("an instrument's process runs only when the fleet starts it"), outcome.err);
+        QVERIFY(outcome.out.isEmpty());
+        QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
+    }
+
+    // The confirmation is asked on the terminal, never on standard output.
+    void confirmationOnTheTerminal_data()
+    {
+        QTest::addColumn<QString>("json");
+        QTest::newRow("table") << "";
+        QTest::newRow("JSON events") << "--json";
+    }
+
+    void confirmationOnTheTerminal()
+    {
+        QFETCH(QString, json);
+        Fleet fleet(40, {{}});
+        QTemporaryDir dir;
+        const QString out = dir.filePath("out");
+        QStringList arguments = fleet.arguments("run");
+        if (!json.isEmpty())
+            arguments << json;
+        const Outcome outcome = runProgram(
+            {"/usr/bin/script", "-qec", shellQuoted(QStringList{QD_CLI} + arguments) + " >" + out, "/dev/null"},
+            "no\n");
+        QCOMPARE(outcome.status, 3);
+        QVERIFY2(outcome.out.contains("Type yes to go on: ") && outcome.out.contains("not confirmed: nothing was sent"),
+                 outcome.out);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray());
+        QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
+    }
+
+    // An instrument's process that dies has a result all the same, after its start.
+    void instrumentKilled()
+    {
+        Fleet fleet(41, {{"hang=ps aux"}});
+        QProcess program;
+        // At full time the guard gives the command that never returns 60 s: the kill comes first.
+        program.start(QD_CLI, fleet.arguments("run", {"--yes", "--json"}, "1"));
+        program.closeWriteChannel();
+        Outcome outcome;
+        qint64 pid = 0;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                outcome.out += program.readAllStandardOutput();
+                readEvents(outcome);
+                for (const QJsonObject &event : outcome.events)
+                    if (event["event"] == "state" && event["state"] == 2011)
+                        pid = outcome.events.first()["pid"].toInteger();
+                return pid != 0;
+            },
+            60000));
+        QCOMPARE(outcome.events.first()["event"], "start");
+        QCOMPARE(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+        QVERIFY(program.waitForFinished(60000));
+        outcome.out += program.readAllStandardOutput();
+        readEvents(outcome);
+        QCOMPARE(program.exitCode(), 1);
+        const QJsonObject result = outcome.result(fleet.address(0));
+        QCOMPARE(result["result"], "failed");
+        QCOMPARE(result["state"], 2011);
+        QVERIFY(result["seconds"].toDouble() > 0);
+        QCOMPARE(result["message"], "its process was ended by signal 9 (Killed)");
+        QCOMPARE(outcome.events.last()["results"].toArray()[0].toObject()["seconds"], result["seconds"]);
     }
 };
 

@@ -345,6 +345,19 @@ private slots:
         for (const int state : stepless)
             reached.erase(state);
         QCOMPARE(reached, states);
+
+        // The states that read only examine "cd /mnt/nand1", "pwd" or "ps aux" and send no other
+        // command, but the last of them, whose command is the first change.
+        const QStringList reading{"cd /mnt/nand1", "pwd", "ps aux"};
+        QVERIFY(reading.contains(Script::firstCommand()) && Script::readsOnly(Script::kStart));
+        QStringList firstChanges;
+        for (const Script::Row &row : Script::rows())
+            for (const Script::Way &way : row.ways)
+                if (way.next && Script::readsOnly(way.next))
+                    QVERIFY2(Script::readsOnly(row.state) && reading.contains(way.command), qPrintable(way.command));
+                else if (way.next && Script::readsOnly(row.state))
+                    firstChanges << way.command;
+        QCOMPARE(firstChanges, QStringList{"date "});
     }
 
     void wholeUpgrades_data()

@@ -1,0 +1,185 @@
+// The command line's contract as the README documents it, and its tables: the events' fields, the
+// result names, the instruments' addresses and the arguments given to each instrument's process.
+#include "Commands.h"
+#include "Events.h"
+#include "Octets.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// One row of the README's table of events: the top-level fields, and for a field that lists
+// names in brackets (`files` (`name`, `size`)) those names.
+struct Documented
+{
+    QStringList fields;
+    QMap<QString, QStringList> inner;
+};
+
+QMap<QString, Documented> documentedEvents()
+{
+    QFile readme(QD_SOURCE_DIR "/README.md");
+    readme.open(QIODevice::ReadOnly);
+    QMap<QString, Documented> events;
+    static const QRegularExpression row(R"(^\| `([a-z]+)` \| (.+?) \| [^|]+ \|$)", QRegularExpression::MultilineOption);
+    static const QRegularExpression field(R"(`([a-z-]+)`(?: \(([^)]*)\))?)");
+    static const QRegularExpression name("`([a-z-]+)`");
+    for (auto rows = row.globalMatch(QString::fromUtf8(readme.readAll())); rows.hasNext();) {
+        const auto match = rows.next();
+        Documented &documented = events[match.captured(1)];
+        QString text = match.captured(2);
+        for (auto fields = field.globalMatch(text); fields.hasNext();) {
+            const auto f = fields.next();
+            documented.fields << f.captured(1);
+            for (auto names = name.globalMatch(f.captured(2)); names.hasNext();)
+                documented.inner[f.captured(1)] << names.next().captured(1);
+        }
+    }
+    return events;
+}
+
+QStringList keysOf(const QJsonObject &object)
+{
+    QStringList keys = object.keys();
+    keys.removeAll("event");
+    keys.sort();
+    return keys;
+}
+
+Events::Result failure()
+{
+    return {"127.0.0.9", Events::kFailed, 1, 7021, 12.5, "Transfer of the kernel system file has failed.\r\nThen"};
+}
+
+} // namespace
+
+class TestContract : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void eventsAsDocumented_data()
+    {
+        QTest::addColumn<QJsonObject>("event");
+        const QString address = "127.0.0.9";
+        QTest::newRow("folder") << Events::folder("/up", {{"bzimage", 3}});
+        QTest::newRow("start") << Events::start(address, false, "/up", QDateTime::currentDateTimeUtc(), 42);
+        QTest::newRow("state") << Events::state(address, 1022);
+        QTest::newRow("caption") << Events::caption(address, "Identifying connected device");
+        QTest::newRow("progress") << Events::progress(address, 3, 134, 2);
+        QTest::newRow("transfer") << Events::transfer(address, "bzimage", 10, 20);
+        QTest::newRow("result") << Events::result(failure());
+        QTest::newRow("summary") << Events::summary(1, {failure()});
+    }
+
+    // Every event has the fields of its row in the README and no other; its arrays' objects too.
+    void eventsAsDocumented()
+    {
+        QFETCH(QJsonObject, event);
+        const QString name = Events::nameOf(event);
+        QCOMPARE(name, QString::fromLatin1(QTest::currentDataTag()));
+        const QMap<QString, Documented> documented = documentedEvents();
+        QVERIFY2(documented.contains(name), qPrintable(name));
+        QStringList fields = documented[name].fields;
+        fields.sort();
+        QCOMPARE(keysOf(event), fields);
+        for (auto inner = documented[name].inner.cbegin(); inner != documented[name].inner.cend(); ++inner) {
+            QStringList names = inner.value();
+            names.sort();
+            const QJsonValue value = event[inner.key()];
+            if (value.isArray())
+                QCOMPARE(keysOf(value.toArray().first().toObject()), names);
+            else if (inner.key() == "result")
+                QCOMPARE(names, [] {
+                    QStringList results = Events::kResults;
+                    results.sort();
+                    return results;
+                }());
+        }
+        if (name == Events::kResult)
+            QCOMPARE(Events::resultOf(event).message, failure().message);
+    }
+
+    void addresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("address"); // empty: refused
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("leading zeros read as the window reads them") << "192.168.001.020"
+                                                                     << "192.168.1.20"
+                                                                     << "";
+        QTest::newRow("a loopback address") << "127.0.0.2"
+                                            << "127.0.0.2"
+                                            << "";
+        QTest::newRow("all zero") << "0.0.0.0"
+                                  << ""
+                                  << "not a valid IPv4 address: 0.0.0.0";
+        QTest::newRow("this network") << "0.1.2.3"
+                                      << ""
+                                      << "(this network, 0.0.0.0/8)";
+        QTest::newRow("multicast") << "224.0.0.1"
+                                   << ""
+                                   << "(multicast, 224.0.0.0/4)";
+        QTest::newRow("reserved") << "240.1.2.3"
+                                  << ""
+                                  << "(reserved, 240.0.0.0/4)";
+        QTest::newRow("broadcast") << "255.255.255.255"
+                                   << ""
+                                   << "(the broadcast address)";
+        QTest::newRow("octet above 255") << "10.0.0.256"
+                                         << ""
+                                         << "not a valid IPv4 address";
+        QTest::newRow("a stray letter") << "10.0.0.1x"
+                                        << ""
+                                        << "not a valid IPv4 address";
+        QTest::newRow("three octets") << "10.0.1"
+                                      << ""
+                                      << "not a valid IPv4 address";
+        QTest::newRow("a blank octet") << "10.0. .1"
+                                       << ""
+                                       << "not a valid IPv4 address";
+    }
+
+    void addresses()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, address);
+        QFETCH(QString, problem);
+        const Octets::Parsed parsed = Octets::deviceAddress(text);
+        QCOMPARE(parsed.address, address);
+        QVERIFY2(parsed.problem.contains(problem) && parsed.problem.isEmpty() != address.isEmpty(),
+                 qPrintable(parsed.problem));
+    }
+
+    // An instrument's process is given every option it takes: parsed back, they are the fleet's.
+    void instrumentArguments()
+    {
+        QTemporaryDir folder;
+        for (const char *name : {"bzimage", "qd8400.rfs", "update.tar", "qd8nand.tar", "qd8nand3.tar"}) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const Commands::Parsed fleet =
+            Commands::parse({"qd8400-upgrade", "run", folder.path(), "127.0.0.2", "127.0.0.3", "--yes", "--json", "-j",
+                             "2", "--telnet-port", "2323", "--ftp-port", "2121", "--time-scale", "0.125"});
+        QVERIFY2(fleet.options, qPrintable(fleet.problem));
+        const Commands::Parsed instrument = Commands::parse(
+            QStringList{"qd8400-upgrade"} + Commands::instrumentArguments(*fleet.options, "127.0.0.3", "/logs"));
+        QVERIFY2(instrument.options, qPrintable(instrument.problem));
+        const Options &o = *instrument.options;
+        QCOMPARE(o.command, Options::Command::Run);
+        QCOMPARE(o.folder, folder.path());
+        QCOMPARE(o.addresses, QStringList{"127.0.0.3"});
+        QCOMPARE(o.logDir, "/logs");
+        QCOMPARE(o.telnetPort, 2323);
+        QCOMPARE(o.ftpPort, 2121);
+        QCOMPARE(o.timeScale, 0.125);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestContract)
+#include "tst_contract.moc"
