@@ -169,9 +169,10 @@ bool Step::transfer(const Script::Transfer &transfer) const
     const bool arrived = ftp->bPutFile(source, QLatin1String(transfer.target));
     QObject::disconnect(progress);
     window.ShowTransfer(QString(), 0, 0);
-    if (transfer.settle && !pause(transfer.settle))
-        return false;
-    if (!arrived) {
+    // A step run during the wait that follows does not take this transfer's failure with it: the
+    // failure is reported first, unless the run has ended meanwhile.
+    const bool owned = !transfer.settle || pause(transfer.settle);
+    if (!arrived && !window.RunEnded()) {
         log("* Transfer of " + file + " failed");
         window.Abort(transfer.routine);
         // Left in the window behind the message; the run has ended, so nothing waits any more.
@@ -179,6 +180,8 @@ bool Step::transfer(const Script::Transfer &transfer) const
         window.ResetWizard();
         return false;
     }
+    if (!arrived || !owned)
+        return false;
     log("Transfer of " + file + " succeeded");
     if (transfer.progress)
         window.AdvanceProgress(transfer.progress);

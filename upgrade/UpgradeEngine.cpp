@@ -44,9 +44,17 @@ void UpgradeEngine::CommandPerformed()
 
 void UpgradeEngine::run(const Script::Row &row)
 {
+    // A step whose caption wait comes before the busy marker still has its own state then: the
+    // event finds it running, and like any event while a step is busy it changes nothing.
+    if (mRunningStates.contains(row.state)) {
+        mHost.Log_Add(StateMachineLog::kEndOfStateMachine);
+        return;
+    }
+    mRunningStates.insert(row.state);
     ++mDepth;
     runStep(row);
     --mDepth;
+    mRunningStates.remove(row.state);
     // A step halted inside another's wait, and no step went on from there: the script stops.
     if (mDepth == 0 && std::exchange(mHaltPending, false) && !mHost.RunEnded())
         halt();

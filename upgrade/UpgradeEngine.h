@@ -3,6 +3,7 @@
 #include "colTerminalOutput.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -56,8 +57,9 @@ private:
     QStringList mSent;
     // The state whose output is awaited: a step runs only on the output of its own command.
     int mExpected = 0;
-    // How many steps are running, each inside the wait of the one before.
+    // How many steps are running, each inside the wait of the one before, and their states.
     int mDepth = 0;
+    QSet<int> mRunningStates;
     // A step inside another step's wait has halted: final unless a step still sends a command.
     bool mHaltPending = false;
     // A step has halted the script: nothing more is sent.
