@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -12,6 +13,15 @@ const std::map<Dialogs::Button, QMessageBox::StandardButton> kButtons{
     {Dialogs::Button::Ok, QMessageBox::Ok},         {Dialogs::Button::Cancel, QMessageBox::Cancel},
     {Dialogs::Button::Abort, QMessageBox::Abort},   {Dialogs::Button::Retry, QMessageBox::Retry},
     {Dialogs::Button::Ignore, QMessageBox::Ignore},
+};
+
+// Which of the message's buttons a button of the box is.
+constexpr char kButtonProperty[] = "dialogButton";
+
+// Buttons of the program's own, with their captions.
+const std::map<Dialogs::Button, const char *> kOwnButtons{
+    {Dialogs::Button::Stop, "Stop"},
+    {Dialogs::Button::Continue, "Continue"},
 };
 
 QMessageBox::Icon iconOf(Dialogs::Icon icon)
@@ -23,10 +33,17 @@ QMessageBox::Icon iconOf(Dialogs::Icon icon)
         return QMessageBox::Warning;
     case Dialogs::Icon::Critical:
         return QMessageBox::Critical;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
     case Dialogs::Icon::None:
         break;
     }
     return QMessageBox::NoIcon;
+}
+
+Dialogs::Button escapeOf(const Dialogs::Message &message)
+{
+    return message.buttons.contains(Dialogs::Button::Cancel) ? Dialogs::Button::Cancel : message.defaultButton;
 }
 
 } // namespace
@@ -38,28 +55,38 @@ QMessageBox *QtDialogs::build(const Message &message, QWidget *parent)
     box->setWindowTitle(message.title);
     box->setTextFormat(Qt::PlainText);
     box->setText(QString(message.text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    QMessageBox::StandardButtons buttons;
-    for (const Button button : message.buttons)
-        buttons |= kButtons.at(button);
-    box->setStandardButtons(buttons);
-    box->setDefaultButton(kButtons.at(message.defaultButton));
-    // Escape and the window's close button answer Cancel where there is one, else the default
-    // button: never a button that moves the upgrade on.
-    const Button escape = message.buttons.contains(Button::Cancel) ? Button::Cancel : message.defaultButton;
-    box->setEscapeButton(box->button(kButtons.at(escape)));
+    for (const Button button : message.buttons) {
+        QAbstractButton *made = kOwnButtons.count(button) ? box->addButton(QString::fromLatin1(kOwnButtons.at(button)),
+                                                                           QMessageBox::ActionRole)
+                                                          : box->addButton(kButtons.at(button));
+        made->setProperty(kButtonProperty, static_cast<int>(button));
+        if (button == message.defaultButton)
+            box->setDefaultButton(qobject_cast<QPushButton *>(made));
+        // Escape and the window's close button answer Cancel where there is one, else the default
+        // button: never a button that moves the upgrade on.
+        if (button == escapeOf(message))
+            box->setEscapeButton(made);
+    }
     return box;
 }
 
 Dialogs::Button QtDialogs::show(const Message &message)
 {
     QMessageBox *box = build(message, mParent);
+    QMessageBox *outer = std::exchange(mShown, box);
     box->exec();
-    const auto pressed = box->standardButton(box->clickedButton());
+    mShown = outer;
+    const QAbstractButton *clicked = box->clickedButton();
+    const Button pressed =
+        clicked ? static_cast<Button>(clicked->property(kButtonProperty).toInt()) : escapeOf(message);
     delete box;
-    for (const auto &[button, standard] : kButtons)
-        if (standard == pressed)
-            return button;
-    return message.buttons.contains(Button::Cancel) ? Button::Cancel : message.defaultButton;
+    return pressed;
+}
+
+void QtDialogs::dismiss()
+{
+    if (mShown && mShown->escapeButton())
+        mShown->escapeButton()->click();
 }
 
 QString QtDialogs::chooseFolder(const QString &title, const QString &start)

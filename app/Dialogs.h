@@ -17,6 +17,7 @@ public:
         Information,
         Exclamation,
         Critical,
+        Question,
     };
     enum class Button
     {
@@ -25,6 +26,8 @@ public:
         Abort,
         Retry,
         Ignore,
+        Stop,
+        Continue,
     };
 
     struct Message
@@ -45,6 +48,8 @@ public:
     virtual ~Dialogs() = default;
     // Shows the message modally and returns the button pressed.
     virtual Button show(const Message &message) = 0;
+    // Closes the message being shown, as Escape would: the run it asked about has ended.
+    virtual void dismiss() = 0;
     // A folder chosen by the operator, starting at `start`; empty when cancelled.
     virtual QString chooseFolder(const QString &title, const QString &start) = 0;
 };
@@ -56,6 +61,7 @@ public:
     explicit QtDialogs(QWidget *parent) : mParent(parent) {}
 
     Button show(const Message &message) override;
+    void dismiss() override;
     QString chooseFolder(const QString &title, const QString &start) override;
 
     // The message box that show() runs, for pictures of it.
@@ -63,4 +69,5 @@ public:
 
 private:
     QWidget *mParent;
+    QMessageBox *mShown = nullptr;
 };

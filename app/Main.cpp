@@ -253,7 +253,7 @@ void Main::nextOnIpPage()
                             WizardTexts::kProgramTitle,
                             WizardTexts::kNoNetwork});
         if (choice == Dialogs::Button::Abort) {
-            finish(ExitStatus::Failed);
+            finish(RunResult::Failure);
             return;
         }
         if (choice == Dialogs::Button::Ignore) {

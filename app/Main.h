@@ -46,7 +46,7 @@ protected:
     void showReset() override;
     void showConnecting() override;
     void showRunEnded() override;
-    void endProcess(ExitStatus status) override;
+    void endProcess(RunResult result) override;
 
 private:
     void buildControls();
@@ -67,6 +67,8 @@ private:
     void cmdExit_Click();
     void nextOnIpPage();
     void runFromLastPage();
+    // The operator closes the window during the run: stop it?
+    bool askToStop();
 
     Environment mEnvironment;
     std::unique_ptr<Dialogs> mOwnDialogs;
@@ -74,6 +76,7 @@ private:
 
     QString mIpAddress;
     UpgradeFileFlags mFiles;
+    bool mAskingToStop = false;
 
     QLabel *lblInstructions = nullptr;
     QLabel *lblProgBarTitle = nullptr;

@@ -60,6 +60,8 @@ void Main::showRunEnded()
 {
     // No input of the operator moves anything any more, even while the last message box is open.
     mInput->holdForGood();
+    if (mAskingToStop)
+        mDialogs->dismiss();
 }
 
 UpgradeInputs Main::Inputs() const
@@ -71,15 +73,15 @@ UpgradeInputs Main::Inputs() const
 void Main::cmdExit_Click()
 {
     Log_Add("\r\n>>cmdExit_Click");
-    finish(ExitStatus::Succeeded);
+    finish(RunResult::Success);
 }
 
 void Main::closeEvent(QCloseEvent *event)
 {
     // The window never just closes: that would end every wait at once and let the run go on
-    // without them. Closing it is Exit, and is refused while Exit is.
+    // without them. Closing it is Exit, or during the run a question.
     event->ignore();
-    if (RunEnded())
+    if (RunEnded() || mAskingToStop)
         return;
     if (cmdExit->isEnabled()) {
         cmdExit_Click();
@@ -87,19 +89,34 @@ void Main::closeEvent(QCloseEvent *event)
         // The script has stopped without a message: nothing is in flight, and the operator must be
         // able to leave. The upgrade did not complete.
         Log_Add("\r\n* Window closed after the upgrade script stopped");
-        finish(ExitStatus::Failed);
-    } else {
-        Log_Add("\r\n* Close refused: Exit is disabled");
+        finish(RunResult::Failure);
+    } else if (askToStop()) {
+        stop(RunResult::Stop);
     }
 }
 
-void Main::endProcess(ExitStatus status)
+bool Main::askToStop()
 {
+    // The run goes on while the question is open; if it ends meanwhile, the question goes away.
+    mAskingToStop = true;
+    const Dialogs::Button answer =
+        mDialogs->show({Dialogs::Icon::Question,
+                        {Dialogs::Button::Stop, Dialogs::Button::Continue},
+                        Dialogs::Button::Continue,
+                        WizardTexts::kMessageTitle,
+                        changedNothing() ? WizardTexts::kStopBeforeChange : WizardTexts::kStopDuringUpgrade});
+    mAskingToStop = false;
+    return answer == Dialogs::Button::Stop && !RunEnded();
+}
+
+void Main::endProcess(RunResult result)
+{
+    const int status = code(statusOf(result));
     if (mEnvironment.endProgram) {
-        mEnvironment.endProgram(code(status));
+        mEnvironment.endProgram(status);
         return;
     }
     // Every log entry is on disk already; end at once, wherever the call came from.
     std::fflush(nullptr);
-    std::_Exit(code(status));
+    std::_Exit(status);
 }

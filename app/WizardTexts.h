@@ -73,6 +73,12 @@ inline QString loginPage(const QString &address)
                           "the QD8400 press the Next button");
 }
 
+// The question when the window is closed during the run, before and after its first change.
+inline const QString kStopBeforeChange =
+    QStringLiteral("Nothing has been changed on the QD8400 yet.\r\nStop the upgrade?");
+inline const QString kStopDuringUpgrade =
+    QStringLiteral("The QD8400 is being upgraded. Stopping now may leave it unable to start.\r\nStop the upgrade?");
+
 inline const QString kMissingFilesTitle = QStringLiteral("Missing Firmware Upgrade Files");
 inline const QString kBrowseTitle = QStringLiteral("Firmware Upgrade Files");
 

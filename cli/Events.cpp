@@ -18,15 +18,18 @@ QJsonObject event(const QString &name, const QString &address, QJsonObject field
 
 } // namespace
 
-QString resultName(ExitStatus status, bool checking)
+QString resultName(RunResult result, bool checking)
 {
-    switch (status) {
-    case ExitStatus::Succeeded:
+    switch (result) {
+    case RunResult::Success:
         return checking ? kReady : kSuccess;
-    case ExitStatus::Halted:
+    case RunResult::Halt:
         return kHalted;
-    case ExitStatus::Failed:
-    case ExitStatus::Usage:
+    case RunResult::Stop:
+        return kStopped;
+    case RunResult::NotStarted:
+        return kNotStarted;
+    case RunResult::Failure:
         break;
     }
     return checking ? kNotReady : kFailed;
@@ -88,6 +91,12 @@ QJsonObject summary(int status, const QList<Result> &results)
                                 {"status", result.status},
                                 {"seconds", result.seconds}});
     return {{"event", kSummary}, {"status", status}, {"results", list}};
+}
+
+QJsonObject interrupt(const QString &signal, int count, qsizetype notStarted, qsizetype running)
+{
+    return {
+        {"event", kInterrupt}, {"signal", signal}, {"count", count}, {"not_started", notStarted}, {"running", running}};
 }
 
 QString nameOf(const QJsonObject &event)

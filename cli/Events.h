@@ -22,6 +22,7 @@ inline const QString kProgress = QStringLiteral("progress");
 inline const QString kTransfer = QStringLiteral("transfer");
 inline const QString kResult = QStringLiteral("result");
 inline const QString kSummary = QStringLiteral("summary");
+inline const QString kInterrupt = QStringLiteral("interrupt");
 
 // The value of "result".
 inline const QString kSuccess = QStringLiteral("success");
@@ -29,10 +30,12 @@ inline const QString kFailed = QStringLiteral("failed");
 inline const QString kHalted = QStringLiteral("halted");
 inline const QString kReady = QStringLiteral("ready");
 inline const QString kNotReady = QStringLiteral("not-ready");
-inline const QStringList kResults{kSuccess, kFailed, kHalted, kReady, kNotReady};
+inline const QString kStopped = QStringLiteral("stopped");
+inline const QString kNotStarted = QStringLiteral("not-started");
+inline const QStringList kResults{kSuccess, kFailed, kHalted, kReady, kNotReady, kStopped, kNotStarted};
 
-// The result of a run or a check that ended with this status.
-QString resultName(ExitStatus status, bool checking);
+// The result of a run or a check that ended so.
+QString resultName(RunResult result, bool checking);
 
 struct File
 {
@@ -60,6 +63,8 @@ QJsonObject progress(const QString &address, int value, int maximum, long percen
 QJsonObject transfer(const QString &address, const QString &file, qint64 sent, qint64 total);
 QJsonObject result(const Result &result);
 QJsonObject summary(int status, const QList<Result> &results);
+// The fleet has been interrupted (count 1: it stops what has changed nothing; 2: it stops all).
+QJsonObject interrupt(const QString &signal, int count, qsizetype notStarted, qsizetype running);
 
 // What the fleet reads back.
 QString nameOf(const QJsonObject &event);

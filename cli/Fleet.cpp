@@ -12,8 +12,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QSaveFile>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
@@ -55,7 +57,8 @@ QString endOfProcess(qint64 pid, int exitCode, QProcess::ExitStatus exitStatus)
 
 Fleet::Fleet(Options options)
     : mOptions(std::move(options)), mInstruments(statusesOf(mOptions.addresses)),
-      mDisplay(displayMode(mOptions), mOptions.checking(), mInstruments)
+      mDisplay(displayMode(mOptions), mOptions.checking(), mInstruments),
+      mSignals([this](int signal) { interrupted(signal); })
 {
     mRedraw.setInterval(250);
     mProcesses.resize(static_cast<size_t>(mInstruments.size()));
@@ -68,7 +71,7 @@ Fleet::~Fleet() = default;
 
 int Fleet::exec()
 {
-    if (!mOptions.checking() && !mOptions.yes) {
+    if (!mOptions.checking() && !mOptions.yes && !mInterrupts) {
         const Confirmation confirmation = confirmUpgrade(mOptions.addresses);
         if (!confirmation.confirmed) {
             FleetDisplay::problem(confirmation.problem);
@@ -86,8 +89,51 @@ int Fleet::exec()
     QCoreApplication::exec();
     mRedraw.stop();
     const int status = exitStatus();
-    mDisplay.summary(status);
+    QList<Events::Result> results;
+    for (const InstrumentStatus &instrument : mInstruments)
+        results << instrument.end;
+    const QJsonObject summary = Events::summary(status, results);
+    writeSummary(summary);
+    mDisplay.summary(summary);
     return status;
+}
+
+void Fleet::writeSummary(const QJsonObject &summary) const
+{
+    QSaveFile saved(QDir(mLogFolder).filePath(QStringLiteral("summary.json")));
+    if (!saved.open(QIODevice::WriteOnly) || saved.write(Events::line(summary) + '\n') < 0 || !saved.commit())
+        FleetDisplay::problem("cannot write " + saved.fileName() + ": " + saved.errorString());
+}
+
+void Fleet::interrupted(int signal)
+{
+    const char *name = signal == SIGINT ? "SIGINT" : "SIGTERM";
+    if (++mInterrupts > 1) {
+        mDisplay.interrupt(Events::interrupt(name, mInterrupts, 0, mRunning));
+        request(Handshake::kStop);
+        return;
+    }
+    // The instruments that were waiting for their turn are not started.
+    const qsizetype waiting = mInstruments.size() - mNext;
+    mDisplay.interrupt(Events::interrupt(name, mInterrupts, waiting, mRunning));
+    for (; mNext < mInstruments.size(); ++mNext) {
+        InstrumentStatus &instrument = mInstruments[mNext];
+        instrument.end.result = Events::resultName(RunResult::NotStarted, mOptions.checking());
+        instrument.end.status = code(statusOf(RunResult::NotStarted));
+        mDisplay.event(instrument, Events::result(instrument.end));
+        ++mFinished;
+    }
+    request(Handshake::kStopIfUnchanged);
+    if (mFinished == mInstruments.size())
+        QCoreApplication::quit();
+}
+
+void Fleet::request(const char *request)
+{
+    for (qsizetype index = 0; index < mNext; ++index)
+        if (QProcess *process = mProcesses[static_cast<size_t>(index)].get();
+            process && process->state() == QProcess::Running)
+            process->write(QByteArray(request) + '\n');
 }
 
 int Fleet::exitStatus() const
@@ -162,6 +208,8 @@ void Fleet::startNext()
             Qt::QueuedConnection);
         const Handshake::Secret secret = Handshake::make();
         process->setProcessEnvironment(secret.environment);
+        // A session of its own: the terminal's signals reach the fleet alone, which decides.
+        process->setChildProcessModifier([] { ::setsid(); });
         mClocks[static_cast<size_t>(index)].start();
         process->start(QCoreApplication::applicationFilePath(),
                        Commands::instrumentArguments(mOptions, mInstruments[index].address, mLogFolder));
@@ -217,7 +265,7 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
                                          QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid));
         }
         instrument.end = {instrument.address,
-                          Events::resultName(ExitStatus::Failed, mOptions.checking()),
+                          Events::resultName(RunResult::Failure, mOptions.checking()),
                           code(ExitStatus::Failed),
                           instrument.end.state,
                           static_cast<double>(elapsed) / 1000,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FleetDisplay.h"
+#include "Interrupts.h"
 #include "Options.h"
 
 #include <QElapsedTimer>
@@ -13,8 +14,9 @@
 #include <vector>
 
 // The command line's own process: it confirms a run, starts one process of this program for each
-// instrument (at most --jobs at once), reads their events, draws them and sums them up. It sends
-// nothing to any instrument itself.
+// instrument (at most --jobs at once), reads their events, draws them and sums them up, also in
+// DIR/summary.json. It sends nothing to any instrument itself. A first SIGINT or SIGTERM starts no
+// more instruments and stops those that have changed nothing yet; a second stops them all.
 class Fleet : public QObject
 {
 public:
@@ -32,6 +34,10 @@ private:
     void readEvents(qsizetype index);
     void finished(qsizetype index, int exitCode, QProcess::ExitStatus exitStatus);
     int exitStatus() const;
+    void interrupted(int signal);
+    // Tells every running instrument's process.
+    void request(const char *request);
+    void writeSummary(const QJsonObject &summary) const;
 
     Options mOptions;
     QString mLogFolder;
@@ -45,4 +51,6 @@ private:
     qsizetype mFinished = 0;
     FleetDisplay mDisplay;
     QTimer mRedraw;
+    int mInterrupts = 0;
+    Interrupts mSignals;
 };

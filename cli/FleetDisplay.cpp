@@ -117,13 +117,33 @@ void FleetDisplay::drawLiveLines()
     mChanged = false;
 }
 
-void FleetDisplay::summary(int status)
+void FleetDisplay::interrupt(const QJsonObject &event)
 {
     if (mMode == Mode::Json) {
-        QList<Events::Result> results;
-        for (const InstrumentStatus &instrument : mInstruments)
-            results << instrument.end;
-        writeLine(Events::line(Events::summary(status, results)));
+        writeLine(Events::line(event));
+        return;
+    }
+    const QString signal = event.value("signal").toString();
+    const qint64 running = event.value("running").toInteger();
+    if (event.value("count").toInt() > 1) {
+        print(QStringLiteral("%1 again: stopping %2 running instrument(s) now").arg(signal).arg(running));
+    } else {
+        print(QStringLiteral("%1: %2 waiting instrument(s) not started; %3 running: each stops now if nothing has been "
+                             "changed on it yet, or runs on to its end. Ctrl-C again stops them now: they may not "
+                             "start again")
+                  .arg(signal)
+                  .arg(event.value("not_started").toInteger())
+                  .arg(running));
+    }
+    // The live lines begin again below the note.
+    mDrawn = false;
+    mChanged = true;
+}
+
+void FleetDisplay::summary(const QJsonObject &summary)
+{
+    if (mMode == Mode::Json) {
+        writeLine(Events::line(summary));
         return;
     }
     if (mChecking)

@@ -47,7 +47,9 @@ public:
     void event(const InstrumentStatus &instrument, const QJsonObject &event);
     // Redraws the live lines if anything has changed since they were drawn.
     void refresh();
-    void summary(int status);
+    // The fleet has taken a signal.
+    void interrupt(const QJsonObject &event);
+    void summary(const QJsonObject &summary);
 
     // A problem that ends the command before any instrument's process starts: one line on standard
     // error.

@@ -7,8 +7,14 @@
 // How the fleet starts one instrument's process, and how that process knows it: a secret of the
 // fleet's own, once in the process's environment and once as the first line on its standard input.
 // A person cannot start an instrument's process by accident, and one started any other way sends
-// nothing.
+// nothing. After the secret the fleet's requests follow on the same input, one a line; its end
+// means the fleet has gone, and the run goes on.
 namespace Handshake {
+
+// Stop at once if nothing has been changed on the instrument yet; otherwise run on to the end.
+inline constexpr char kStopIfUnchanged[] = "stop-if-unchanged";
+// Stop now, whatever the instrument is doing.
+inline constexpr char kStop[] = "stop";
 
 struct Secret
 {

@@ -1,6 +1,7 @@
 #include "InstrumentRun.h"
 
 #include "FailureTexts.h"
+#include "Handshake.h"
 #include "NetworkProbe.h"
 #include "RunTexts.h"
 #include "Script.h"
@@ -8,10 +9,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSaveFile>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -32,8 +36,12 @@ RunSettings runSettings(const Options &options)
 
 InstrumentRun::InstrumentRun(const Options &options)
     : RunFrame(runSettings(options)), mOptions(options), mAddress(options.addresses.first()),
-      mFiles(UpgradeFolder::CheckUpgradeFiles(options.folder))
+      mFiles(UpgradeFolder::CheckUpgradeFiles(options.folder)), mRequests(STDIN_FILENO, QSocketNotifier::Read)
 {
+    // Only the fleet decides when a run stops; a fleet or a terminal that has gone stops nothing.
+    for (const int signal : {SIGINT, SIGHUP, SIGPIPE})
+        std::signal(signal, SIG_IGN);
+    QObject::connect(&mRequests, &QSocketNotifier::activated, [this] { readRequests(); });
 }
 
 int InstrumentRun::exec()
@@ -53,10 +61,28 @@ void InstrumentRun::start()
     if (!ProbeInstrument(mAddress)) {
         Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
         mFailure = RunTexts::kNoNetwork;
-        finish(ExitStatus::Failed);
+        finish(RunResult::Failure);
         return;
     }
     startRun();
+}
+
+void InstrumentRun::readRequests()
+{
+    char bytes[256];
+    const ssize_t got = ::read(STDIN_FILENO, bytes, sizeof bytes);
+    if (got <= 0) {
+        // The fleet has gone: the run goes on to its end, and its result is on disk.
+        mRequests.setEnabled(got < 0 && errno == EINTR);
+        return;
+    }
+    mRequestLine.append(bytes, got);
+    for (qsizetype end = mRequestLine.indexOf('\n'); end >= 0; end = mRequestLine.indexOf('\n')) {
+        const QByteArray request = mRequestLine.left(end);
+        mRequestLine.remove(0, end + 1);
+        if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && changedNothing()))
+            stop(changedNothing() ? RunResult::NotStarted : RunResult::Stop);
+    }
 }
 
 void InstrumentRun::showState(int n)
@@ -94,7 +120,7 @@ void InstrumentRun::showFailure(FailureRoutine routine, const QString &address)
 
 void InstrumentRun::scriptHalted()
 {
-    finish(ExitStatus::Halted);
+    finish(RunResult::Halt);
 }
 
 void InstrumentRun::stepReturned()
@@ -120,28 +146,34 @@ void InstrumentRun::listWorkingFolder()
     ftp.Disconnect();
     if (!listed) {
         showFailure(FailureRoutine::AbortFirewallBlocked, QString());
-        finish(ExitStatus::Failed);
+        finish(RunResult::Failure);
         return;
     }
     Log_Add("\r\n* Ready for the upgrade: " + kWorkingFolder.toUtf8() + " listed by FTP");
-    finish(ExitStatus::Succeeded);
+    finish(RunResult::Success);
 }
 
-void InstrumentRun::endProcess(ExitStatus status)
+void InstrumentRun::endProcess(RunResult result)
 {
-    exitWith(status, status);
+    exitWith(result, statusOf(result));
 }
 
 void InstrumentRun::refuse(const QString &message)
 {
     mFailure = message;
-    exitWith(ExitStatus::Failed, ExitStatus::Usage);
+    exitWith(RunResult::Failure, ExitStatus::Usage);
 }
 
-void InstrumentRun::exitWith(ExitStatus result, ExitStatus process)
+void InstrumentRun::exitWith(RunResult result, ExitStatus process)
 {
-    mEvents.write(Events::result({mAddress, Events::resultName(result, mOptions.checking()), code(result), lastState(),
-                                  static_cast<double>(mClock.elapsed()) / 1000, mFailure}));
+    const QJsonObject event =
+        Events::result({mAddress, Events::resultName(result, mOptions.checking()), code(statusOf(result)), lastState(),
+                        static_cast<double>(mClock.elapsed()) / 1000, mFailure});
+    // Beside the log, so that a fleet or a terminal that has gone loses nothing.
+    QSaveFile saved(QFileInfo(settings().logPath).dir().filePath(QStringLiteral("result.json")));
+    if (saved.open(QIODevice::WriteOnly) && saved.write(Events::line(event) + '\n') >= 0)
+        saved.commit();
+    mEvents.write(event);
     // Every log entry and every event is out already; end at once, wherever the call came from.
     std::fflush(nullptr);
     std::_Exit(code(process));

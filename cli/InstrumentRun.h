@@ -6,10 +6,12 @@
 #include "UpgradeFolder.h"
 
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 
 // One instrument's check or upgrade in a process of its own, started by the fleet: its run's
-// events go to standard output, its log to DIR/ADDRESS/logfile.txt, and the process ends with the
-// run's exit status once its result is out.
+// events go to standard output, its log to DIR/ADDRESS/logfile.txt, its result also to
+// DIR/ADDRESS/result.json, and the process ends with the run's exit status once its result is out.
+// The terminal's signals do not reach it; the fleet's requests to stop come on standard input.
 //
 // The check runs the script itself while it only reads: the commands "cd /mnt/nand1", "pwd" and
 // "ps aux" with their checks and log texts. The moment the script names a state past those, the run
@@ -32,15 +34,16 @@ protected:
     void showFailure(FailureRoutine routine, const QString &address) override;
     void scriptHalted() override;
     void stepReturned() override;
-    void endProcess(ExitStatus status) override;
+    void endProcess(RunResult result) override;
 
 private:
     void start();
+    void readRequests();
     // The check's last part: an FTP log-in and a listing of the instrument's working folder.
     void listWorkingFolder();
     // Ends before anything was sent: the process's status says that nothing was.
     [[noreturn]] void refuse(const QString &message);
-    [[noreturn]] void exitWith(ExitStatus result, ExitStatus process);
+    [[noreturn]] void exitWith(RunResult result, ExitStatus process);
 
     Options mOptions;
     QString mAddress;
@@ -50,4 +53,6 @@ private:
     // The check has passed the maintenance-mode check.
     bool mShellChecked = false;
     QString mFailure;
+    QSocketNotifier mRequests;
+    QByteArray mRequestLine;
 };

@@ -18,3 +18,32 @@ inline constexpr int code(ExitStatus status)
 {
     return static_cast<int>(status);
 }
+
+// How one instrument's run ended.
+enum class RunResult
+{
+    Success,
+    // A failure with its message.
+    Failure,
+    // The script stopped without a message.
+    Halt,
+    // The operator stopped it once it had begun to change the instrument.
+    Stop,
+    // Nothing was changed on the instrument: never started, or stopped while it only read.
+    NotStarted,
+};
+
+inline constexpr ExitStatus statusOf(RunResult result)
+{
+    switch (result) {
+    case RunResult::Success:
+        return ExitStatus::Succeeded;
+    case RunResult::Failure:
+    case RunResult::NotStarted:
+        return ExitStatus::Failed;
+    case RunResult::Halt:
+    case RunResult::Stop:
+        break;
+    }
+    return ExitStatus::Halted;
+}

@@ -82,7 +82,7 @@ void RunFrame::Abort(FailureRoutine routine, const QString &address)
         return;
     endRun();
     showFailure(routine, address);
-    mEndStatus = ExitStatus::Failed;
+    mEndStatus = RunResult::Failure;
 }
 
 void RunFrame::ResetWizard()
@@ -107,7 +107,7 @@ void RunFrame::CompleteUpgrade()
     WaitWithEvents(1000);
     ResetWizard();
     showSuccess();
-    finish(ExitStatus::Succeeded);
+    finish(RunResult::Success);
 }
 
 std::time_t RunFrame::Now() const
@@ -161,7 +161,7 @@ void RunFrame::fail(FailureRoutine routine, const QString &address)
     if (mEnded)
         return;
     Abort(routine, address);
-    finish(ExitStatus::Failed);
+    finish(RunResult::Failure);
 }
 
 void RunFrame::endRun()
@@ -175,8 +175,21 @@ void RunFrame::endRun()
     mTelnet->Disconnect();
 }
 
-void RunFrame::finish(ExitStatus status)
+bool RunFrame::changedNothing() const
+{
+    return mLastState == 0 || mLastState == RunRules::kConnecting || Script::readsOnly(mLastState);
+}
+
+void RunFrame::stop(RunResult result)
+{
+    if (mEnded)
+        return;
+    Log_Add("\r\n* Stopped by the operator at state " + QByteArray::number(mLastState));
+    finish(result);
+}
+
+void RunFrame::finish(RunResult result)
 {
     endRun();
-    endProcess(status);
+    endProcess(result);
 }

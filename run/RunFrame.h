@@ -67,6 +67,11 @@ protected:
     // The last state stored other than 0 and the busy marker: where a halted script stopped.
     int lastState() const { return mLastState; }
     bool halted() const { return mHalted; }
+    // Nothing that changes the instrument has been sent yet: the run has only connected, logged in
+    // and read.
+    bool changedNothing() const;
+    // The operator stops the run: logged with the state it was in, then finish.
+    void stop(RunResult result);
     // Opens the log now: empty when it is open, otherwise why it cannot be.
     QString logProblem() { return mLog.openProblem(); }
 
@@ -77,7 +82,7 @@ protected:
     // of the Telnet control and no timer moves anything, and nothing more is sent to the instrument.
     void endRun();
     // endRun, then the process ends with the status.
-    void finish(ExitStatus status);
+    void finish(RunResult result);
 
     // What a front end shows. Each is told after the frame has stored what changed.
     virtual void showState(int) {}
@@ -97,7 +102,7 @@ protected:
     // A step has returned and the run goes on.
     virtual void stepReturned() {}
     // The end of the process; it need not return.
-    virtual void endProcess(ExitStatus status) = 0;
+    virtual void endProcess(RunResult result) = 0;
 
 private:
     void commandPerformed();
@@ -120,5 +125,5 @@ private:
     bool mHalted = false;
     bool mHaltToShow = false;
     // Set by a failure routine of a step: the process ends once the step has returned.
-    std::optional<ExitStatus> mEndStatus;
+    std::optional<RunResult> mEndStatus;
 };

@@ -33,6 +33,8 @@ public:
             mTold(message.title + ": " + QString(message.text).replace("\r\n", " "));
         return message.defaultButton;
     }
+    // Every message is answered at once: none is open to close.
+    void dismiss() override {}
     QString chooseFolder(const QString &, const QString &) override { return {}; }
 
 private:

@@ -408,6 +408,101 @@ private slots:
         QCOMPARE(result["message"], "its process was ended by signal 9 (Killed)");
         QCOMPARE(outcome.events.last()["results"].toArray()[0].toObject()["seconds"], result["seconds"]);
     }
+
+    // The signals the fleet takes, sent by the test once every instrument's run has reached a
+    // state (shown by its events): the instruments' own processes never see them.
+    void interrupted_data()
+    {
+        QTest::addColumn<QStringList>("modes"); // one an instrument, its modes separated by ','
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<QString>("scale"); // 1: the guard gives a command that hangs 60 s
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QList<int>>("sent");
+        QTest::addColumn<QStringList>("results");
+        QTest::addColumn<int>("status");
+        QTest::newRow("SIGINT once mid-upgrade: both run on")
+            << QStringList{"", ""} << 2 << "0.05" << 4031 << QList<int>{SIGINT} << QStringList{"success", "success"}
+            << 0;
+        QTest::newRow("SIGINT once while it reads: nothing started")
+            << QStringList{"hang=ps aux", ""} << 1 << "1" << 2011 << QList<int>{SIGINT}
+            << QStringList{"not-started", "not-started"} << 1;
+        QTest::newRow("SIGINT, then SIGTERM: stopped") << QStringList{"hang=rm -f bzimage2"} << 1 << "1" << 4031
+                                                       << QList<int>{SIGINT, SIGTERM} << QStringList{"stopped"} << 2;
+        QTest::newRow("SIGHUP: runs on") << QStringList{""} << 1 << "0.05" << 4031 << QList<int>{SIGHUP}
+                                         << QStringList{"success"} << 0;
+    }
+
+    void interrupted()
+    {
+        QFETCH(QStringList, modes);
+        QFETCH(int, jobs);
+        QFETCH(QString, scale);
+        QFETCH(int, state);
+        QFETCH(QList<int>, sent);
+        QFETCH(QStringList, results);
+        QFETCH(int, status);
+        QList<QStringList> fleetModes;
+        for (const QString &each : modes)
+            fleetModes << each.split(',', Qt::SkipEmptyParts);
+        static int net = 42;
+        Fleet fleet(net++, fleetModes);
+        QProcess program;
+        program.start(QD_CLI, fleet.arguments("run", {"--yes", "--json", "--jobs", QString::number(jobs)}, scale));
+        program.closeWriteChannel();
+        Outcome outcome;
+        const auto reached = [&] {
+            outcome.out += program.readAllStandardOutput();
+            readEvents(outcome);
+            QSet<QString> at;
+            for (const QJsonObject &event : outcome.events)
+                if (event["event"] == "state" && event["state"] == state)
+                    at << event["address"].toString();
+            return at.size() == std::min<qsizetype>(jobs, modes.size());
+        };
+        QVERIFY(QTest::qWaitFor(reached, 60000));
+        for (const int signal : sent)
+            QCOMPARE(::kill(static_cast<pid_t>(program.processId()), signal), 0);
+        QElapsedTimer sinceSignals;
+        sinceSignals.start();
+        QVERIFY(program.waitForFinished(120000));
+        outcome.out += program.readAllStandardOutput();
+        readEvents(outcome);
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        QFile summary(QDir(fleet.logs()).filePath("summary.json"));
+        QVERIFY(summary.open(QIODevice::ReadOnly));
+        QCOMPARE(QJsonDocument::fromJson(summary.readAll()).object(), outcome.events.last());
+        for (qsizetype i = 0; i < results.size(); ++i) {
+            QCOMPARE(outcome.result(fleet.address(i))["result"].toString(), results[i]);
+            QCOMPARE(outcome.events.last()["results"].toArray()[i].toObject()["result"].toString(), results[i]);
+        }
+        const QString log = QDir(fleet.logs()).filePath(fleet.address(0));
+        QFile result(QDir(log).filePath("result.json"));
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        QCOMPARE(QJsonDocument::fromJson(result.readAll()).object(), outcome.result(fleet.address(0)));
+        const QList<QJsonObject> interrupts = [&] {
+            QList<QJsonObject> list;
+            for (const QJsonObject &event : outcome.events)
+                if (event["event"] == "interrupt")
+                    list << event;
+            return list;
+        }();
+        QCOMPARE(interrupts.size(), sent.contains(SIGHUP) ? 0 : sent.size());
+        if (results.first() == "not-started") {
+            // Only what reads reached the first; the second was never started.
+            QCOMPARE(fleet[0].commands(), (QStringList{"cd /mnt/nand1", "pwd", "ps aux"}));
+            QCOMPARE(fleet[1].announced("TELNET "), 0);
+            QCOMPARE(interrupts.first()["not_started"], 1);
+        }
+        if (results.first() != "success") {
+            QFile file(QDir(log).filePath("logfile.txt"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(file.readAll().contains(
+                QStringLiteral("* Stopped by the operator at state %1\r\n").arg(state).toLatin1()));
+            // Well before the 60 s the command that hangs is given.
+            QVERIFY2(sinceSignals.elapsed() < 30000, qPrintable(QString::number(sinceSignals.elapsed())));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCommandLine)

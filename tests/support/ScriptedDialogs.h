@@ -20,6 +20,13 @@ public:
         return answers.isEmpty() ? message.defaultButton : answers.dequeue();
     }
 
+    void dismiss() override
+    {
+        ++dismissals;
+        if (onDismiss)
+            onDismiss();
+    }
+
     QString chooseFolder(const QString &title, const QString &start) override
     {
         folderRequests.append({title, start});
@@ -31,14 +38,16 @@ public:
     QList<Message> shown;
     QList<QPair<QString, QString>> folderRequests;
     std::function<void(const Message &)> onShow;
+    int dismissals = 0;
+    std::function<void()> onDismiss;
 };
 
 // A message as one text, for comparing with a whole expected message: "title | icon | buttons"
 // (the default button marked *), a line break, then the text.
 inline QString describe(const Dialogs::Message &message)
 {
-    static const char *const icons[] = {"none", "information", "exclamation", "critical"};
-    static const char *const buttons[] = {"Ok", "Cancel", "Abort", "Retry", "Ignore"};
+    static const char *const icons[] = {"none", "information", "exclamation", "critical", "question"};
+    static const char *const buttons[] = {"Ok", "Cancel", "Abort", "Retry", "Ignore", "Stop", "Continue"};
     QString text = message.title + " | " + icons[static_cast<int>(message.icon)] + " |";
     for (const Dialogs::Button button : message.buttons)
         text += QString(" ") + buttons[static_cast<int>(button)] + (button == message.defaultButton ? "*" : "");
