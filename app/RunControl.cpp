@@ -92,6 +92,8 @@ void Main::closeEvent(QCloseEvent *event)
         finish(RunResult::Failure);
     } else if (askToStop()) {
         stop(RunResult::Stop);
+    } else if (!RunEnded()) {
+        Log_Add("\r\n* Close asked during the run: it goes on");
     }
 }
 

@@ -466,7 +466,6 @@ private slots:
         const QByteArray exit = "\r\n>>cmdExit_Click\r\n>>Disconnect()\r\n<<Disconnect\r\n";
         QTest::newRow("Exit") << false << false << exit;
         QTest::newRow("close on a page") << false << true << exit;
-        QTest::newRow("close while running") << true << true << QByteArray("\r\n* Close refused: Exit is disabled\r\n");
     }
 
     void closingTheWindow()
@@ -482,6 +481,58 @@ private slots:
         QVERIFY(f.trace().endsWith(traced));
         QVERIFY(f.window->isVisible());
         QCOMPARE(f.endedWith, running ? std::nullopt : std::optional<int>(0));
+    }
+
+    // Closed during the run, the window asks; the run goes on while it asks.
+    void closingDuringTheRun_data()
+    {
+        QTest::addColumn<Button>("answer");
+        QTest::addColumn<bool>("dropped"); // the instrument drops the connection: the log-in's limit comes
+        QTest::addColumn<QByteArray>("traced");
+        QTest::addColumn<std::optional<int>>("status");
+        QTest::newRow("Continue") << Button::Continue << false
+                                  << QByteArray("\r\n* Close asked during the run: it goes on\r\n")
+                                  << std::optional<int>();
+        QTest::newRow("Stop") << Button::Stop << false
+                              << QByteArray("\r\n* Stopped by the operator at state 81\r\n>>Disconnect()\r\n")
+                              << std::optional<int>(2);
+        QTest::newRow("the run ends meanwhile")
+            << Button::Stop << true << QByteArray("\r\n* No shell prompt within 60 seconds of OpenConnection\r\n")
+            << std::optional<int>(1);
+    }
+
+    void closingDuringTheRun()
+    {
+        QFETCH(Button, answer);
+        QFETCH(bool, dropped);
+        QFETCH(QByteArray, traced);
+        QFETCH(std::optional<int>, status);
+        ScriptedPeer instrument;
+        WizardFixture f(kRequiredUpgradeFiles, instrument.port());
+        startRun(f, instrument);
+        bool answeredTheLogIn = false;
+        f.dialogs.answers.enqueue(answer);
+        f.dialogs.onShow = [&](const Dialogs::Message &message) {
+            if (message.icon != Dialogs::Icon::Question)
+                return;
+            if (dropped) {
+                instrument.close();
+                static_cast<void>(QTest::qWaitFor([&] { return f.dialogs.dismissals > 0; }));
+                return;
+            }
+            instrument.send("\xff\xfd\x18\r\nQD8400-0042 login: ");
+            answeredTheLogIn = instrument.waitForReceived(3 + 6);
+        };
+        f.window->close();
+        QCOMPARE(describe(f.dialogs.shown.first()), "QD8400 Firmware Upgrade | question | Stop Continue*\n"
+                                                    "Nothing has been changed on the QD8400 yet.\r\nStop the upgrade?");
+        QCOMPARE(answeredTheLogIn, !dropped);
+        QCOMPARE(f.dialogs.dismissals, dropped ? 1 : 0);
+        QVERIFY2(f.trace().contains(traced), f.trace().right(300).constData());
+        QCOMPARE(f.endedWith, status);
+        if (dropped)
+            QCOMPARE(f.dialogs.shown.last().text.section("\r\n", 0, 0),
+                     "The attempt to connect to the QD8400 has failed.");
     }
 
     void aboutWindow()

@@ -207,7 +207,11 @@ public:
         if (n == Script::kBusy && telnet().commandSeconds() != 60)
             seen << "timeout " + QString::number(telnet().commandSeconds());
         Main::SetUpgradeState(n);
+        if (onState)
+            onState(n);
     }
+
+    std::function<void(int)> onState;
 
     void WaitWithEvents(int milliseconds) override
     {
@@ -516,6 +520,30 @@ private slots:
         // The instrument closes as pwd arrives, before its shell has read it.
         addEnding("a dropped connection", {"drop=pwd"}, int(AbortTimeout),
                   "\r\n>>ucTelnetInterface_Timeout\r\nmUpgradeState=(1033)\r\n", "cd /mnt/nand1");
+    }
+
+    // Closed once the instrument has been changed, the window says so; Stop ends the run there.
+    void stoppedMidUpgrade()
+    {
+        Instrument instrument;
+        BasicWizardFixture<RecordingMain> f({}, instrument.telnetPort(), instrument.ftpPort(),
+                                            instrument.upgradeFolder(), 0.02);
+        f.window->onState = [&](int state) {
+            if (state == 4031)
+                f.window->close();
+        };
+        f.walkToLoginPage();
+        f.dialogs.answers.enqueue(Dialogs::Button::Stop);
+        f.click("cmdNext");
+        QVERIFY(QTest::qWaitFor([&] { return f.endedWith.has_value(); }, 60000));
+        QCOMPARE(f.endedWith, std::optional<int>(2));
+        QCOMPARE(describe(f.dialogs.shown.first()),
+                 "QD8400 Firmware Upgrade | question | Stop Continue*\nThe QD8400 is being upgraded. Stopping now may "
+                 "leave it unable to start.\r\nStop the upgrade?");
+        QVERIFY2(f.trace().contains("\r\nmUpgradeState=(4031)\r\n* Stopped by the operator at state 4031\r\n"
+                                    ">>Disconnect()"),
+                 f.trace().right(600).constData());
+        QVERIFY(instrument.commands().last().startsWith("date "));
     }
 
     void preparationEndings() { ending(); }
