@@ -179,8 +179,13 @@ QString description()
         text +=
             QStringLiteral("%1  %2\n").arg(head, -23).arg(QString(row.summary).replace("\n", "\n" + QString(25, ' ')));
     }
-    return text + "\nExit status: 0 every instrument upgraded (or ready), 1 at least one failed (or is not\n"
-                  "ready), 2 at least one halted and needs a person, 3 usage or folder error (nothing sent).";
+    return text + "\nCtrl-C (SIGINT) or SIGTERM: no more instruments start, those that have changed nothing yet\n"
+                  "stop, the others run on to their end; a second one stops them all now (they may not\n"
+                  "start again). SIGHUP and a closed output change nothing. Results: DIR/ADDRESS/result.json\n"
+                  "and DIR/summary.json.\n\n"
+                  "Exit status: 0 every instrument upgraded (or ready), 1 at least one failed, not ready or\n"
+                  "not started, 2 at least one halted or stopped and needs a person, 3 usage or folder error\n"
+                  "(nothing sent).";
 }
 
 QString missingFiles(const QString &folder)

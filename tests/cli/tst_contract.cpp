@@ -26,7 +26,7 @@ QMap<QString, Documented> documentedEvents()
     readme.open(QIODevice::ReadOnly);
     QMap<QString, Documented> events;
     static const QRegularExpression row(R"(^\| `([a-z]+)` \| (.+?) \| [^|]+ \|$)", QRegularExpression::MultilineOption);
-    static const QRegularExpression field(R"(`([a-z-]+)`(?: \(([^)]*)\))?)");
+    static const QRegularExpression field(R"(`([a-z_-]+)`(?: \(([^)]*)\))?)");
     static const QRegularExpression name("`([a-z-]+)`");
     for (auto rows = row.globalMatch(QString::fromUtf8(readme.readAll())); rows.hasNext();) {
         const auto match = rows.next();
@@ -73,6 +73,7 @@ private slots:
         QTest::newRow("progress") << Events::progress(address, 3, 134, 2);
         QTest::newRow("transfer") << Events::transfer(address, "bzimage", 10, 20);
         QTest::newRow("result") << Events::result(failure());
+        QTest::newRow("interrupt") << Events::interrupt("SIGINT", 1, 3, 2);
         QTest::newRow("summary") << Events::summary(1, {failure()});
     }
 
