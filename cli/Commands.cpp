@@ -78,80 +78,63 @@ struct OptionRow
 {
     QStringList names;
     const char *description;
-    const char *valueName; // null: a flag
-    TakenBy takenBy;
-    // Each instrument's process is given it too.
-    bool forInstrument;
+    const char *valueName = nullptr; // null: a flag
+    TakenBy takenBy = kByBoth;
     // Stores the value; returns the problem, or an empty text.
-    QString (*take)(Options &, const QString &value);
-    // The value given to an instrument's process.
-    QString (*give)(const Options &);
+    QString (*take)(Options &, const QString &value) = nullptr;
+    // The value given to each instrument's process; null: the option is the fleet's alone.
+    QString (*give)(const Options &) = nullptr;
 };
 
 const OptionRow kOptions[] = {
-    {{"j", "jobs"},
-     "Upgrade at most N instruments at once (default: all).",
-     "N",
-     kByBoth,
-     false,
-     [](Options &o, const QString &v) {
-         long jobs = 0;
-         const QString problem = takeNumber("jobs", v, 1, 100000, jobs);
-         o.jobs = static_cast<int>(jobs);
-         return problem;
-     },
-     nullptr},
-    {{"y", "yes"},
-     "run: do not ask for confirmation before upgrading.",
-     nullptr,
-     kByRun,
-     false,
-     setFlag<&Options::yes>,
-     nullptr},
-    {{"json"},
-     "Print one JSON object per line for each event.",
-     nullptr,
-     kByBoth,
-     false,
-     setFlag<&Options::json>,
-     nullptr},
-    {{"log-dir"},
-     "Write DIR/ADDRESS/logfile.txt (default: a new folder here).",
-     "DIR",
-     kByBoth,
-     true,
-     [](Options &o, const QString &v) {
-         o.logDir = v;
-         return QString();
-     },
-     [](const Options &o) { return o.logDir; }},
-    {{"telnet-port"},
-     "The instruments' Telnet port (default 23).",
-     "PORT",
-     kByBoth,
-     true,
-     [](Options &o, const QString &v) { return takePort("telnet-port", v, o.telnetPort); },
-     [](const Options &o) { return QString::number(o.telnetPort); }},
-    {{"ftp-port"},
-     "The instruments' FTP port (default 21).",
-     "PORT",
-     kByBoth,
-     true,
-     [](Options &o, const QString &v) { return takePort("ftp-port", v, o.ftpPort); },
-     [](const Options &o) { return QString::number(o.ftpPort); }},
-    {{"time-scale"},
-     "For test benches: scale every wait by F (0.001 to 1, default 1).",
-     "F",
-     kByBoth,
-     true,
-     [](Options &o, const QString &v) {
-         bool ok = false;
-         o.timeScale = v.toDouble(&ok);
-         if (ok && std::isfinite(o.timeScale) && o.timeScale >= kLeastTimeScale && o.timeScale <= 1)
+    {.names = {"j", "jobs"},
+     .description = "Upgrade at most N instruments at once (default: all).",
+     .valueName = "N",
+     .take =
+         [](Options &o, const QString &v) {
+             long jobs = 0;
+             const QString problem = takeNumber("jobs", v, 1, 100000, jobs);
+             o.jobs = static_cast<int>(jobs);
+             return problem;
+         }},
+    {.names = {"y", "yes"},
+     .description = "run: do not ask for confirmation before upgrading.",
+     .takenBy = kByRun,
+     .take = setFlag<&Options::yes>},
+    {.names = {"json"},
+     .description = "Print one JSON object per line for each event.",
+     .take = setFlag<&Options::json>},
+    {.names = {"log-dir"},
+     .description = "Write DIR/ADDRESS/logfile.txt (default: a new folder here).",
+     .valueName = "DIR",
+     .take =
+         [](Options &o, const QString &v) {
+             o.logDir = v;
              return QString();
-         return QStringLiteral("--time-scale needs a number from %1 to 1, not %2").arg(kLeastTimeScale).arg(v);
-     },
-     [](const Options &o) { return QString::number(o.timeScale, 'g', 17); }},
+         },
+     .give = [](const Options &o) { return o.logDir; }},
+    {.names = {"telnet-port"},
+     .description = "The instruments' Telnet port (default 23).",
+     .valueName = "PORT",
+     .take = [](Options &o, const QString &v) { return takePort("telnet-port", v, o.telnetPort); },
+     .give = [](const Options &o) { return QString::number(o.telnetPort); }},
+    {.names = {"ftp-port"},
+     .description = "The instruments' FTP port (default 21).",
+     .valueName = "PORT",
+     .take = [](Options &o, const QString &v) { return takePort("ftp-port", v, o.ftpPort); },
+     .give = [](const Options &o) { return QString::number(o.ftpPort); }},
+    {.names = {"time-scale"},
+     .description = "For test benches: scale every wait by F (0.001 to 1, default 1).",
+     .valueName = "F",
+     .take =
+         [](Options &o, const QString &v) {
+             bool ok = false;
+             o.timeScale = v.toDouble(&ok);
+             if (ok && std::isfinite(o.timeScale) && o.timeScale >= kLeastTimeScale && o.timeScale <= 1)
+                 return QString();
+             return QStringLiteral("--time-scale needs a number from %1 to 1, not %2").arg(kLeastTimeScale).arg(v);
+         },
+     .give = [](const Options &o) { return QString::number(o.timeScale, 'g', 17); }},
 };
 
 const CommandRow *findCommand(const QString &name)
@@ -274,7 +257,7 @@ QStringList instrumentArguments(const Options &options, const QString &address, 
     instrument.logDir = logFolder;
     QStringList arguments{rowOf(options.command).name, options.folder, address};
     for (const OptionRow &row : kOptions)
-        if (row.forInstrument)
+        if (row.give)
             arguments << "--" + row.names.last() << row.give(instrument);
     return arguments;
 }
