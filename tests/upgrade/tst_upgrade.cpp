@@ -404,6 +404,12 @@ private slots:
             {"\r\n>>ucTelnetInterface_CommandPerformed\r\nmUpgradeState=(1022)\r\n===== End of state machine =====\r\n",
              "\r\n* bash-2.04# <> (bash-2.04# Donebash-2.04# )\r\n",
              "\r\nmUpgradeState=(9051)\r\n* Not examined: the command of state 9051 has not been sent yet\r\n"});
+        // The first step's state raised again and again until its command goes out: each time the
+        // step is found running, and the upgrade goes on.
+        row("the first step's state raised until its command goes out", {"ask-again=cd /mnt/nand1"}, {}, "apkrL",
+            "new new new new",
+            {"\r\n>>ucTelnetInterface_CommandPerformed\r\nmUpgradeState=(1022)\r\n===== End of state machine "
+             "=====\r\n<<ucTelnetInterface_CommandPerformed\r\n"});
     }
 
     void wholeUpgrades()
