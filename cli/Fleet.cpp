@@ -57,8 +57,7 @@ QString endOfProcess(qint64 pid, int exitCode, QProcess::ExitStatus exitStatus)
 
 Fleet::Fleet(Options options)
     : mOptions(std::move(options)), mInstruments(statusesOf(mOptions.addresses)),
-      mDisplay(displayMode(mOptions), mOptions.checking(), mInstruments),
-      mSignals([this](int signal) { interrupted(signal); })
+      mDisplay(displayMode(mOptions), mOptions.checking(), mInstruments)
 {
     mRedraw.setInterval(250);
     mProcesses.resize(static_cast<size_t>(mInstruments.size()));
@@ -71,13 +70,14 @@ Fleet::~Fleet() = default;
 
 int Fleet::exec()
 {
-    if (!mOptions.checking() && !mOptions.yes && !mInterrupts) {
+    if (!mOptions.checking() && !mOptions.yes) {
         const Confirmation confirmation = confirmUpgrade(mOptions.addresses);
         if (!confirmation.confirmed) {
             FleetDisplay::problem(confirmation.problem);
             return code(ExitStatus::Usage);
         }
     }
+    mSignals = std::make_unique<Interrupts>([this](int signal) { interrupted(signal); });
     mLogFolder = makeLogFolder();
     if (mLogFolder.isEmpty())
         return code(ExitStatus::Usage);
@@ -132,7 +132,7 @@ void Fleet::request(const char *request)
 {
     for (qsizetype index = 0; index < mNext; ++index)
         if (QProcess *process = mProcesses[static_cast<size_t>(index)].get();
-            process && process->state() == QProcess::Running)
+            process && process->state() != QProcess::NotRunning)
             process->write(QByteArray(request) + '\n');
 }
 

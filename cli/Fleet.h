@@ -52,5 +52,6 @@ private:
     FleetDisplay mDisplay;
     QTimer mRedraw;
     int mInterrupts = 0;
-    Interrupts mSignals;
+    // Taken from the confirmation on: Ctrl-C at the question ends the program, as it always does.
+    std::unique_ptr<Interrupts> mSignals;
 };
