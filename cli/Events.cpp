@@ -35,6 +35,12 @@ QString resultName(RunResult result, bool checking)
     return checking ? kNotReady : kFailed;
 }
 
+Result ending(const QString &address, RunResult result, bool checking, int state, double seconds,
+              const QString &message)
+{
+    return {address, resultName(result, checking), code(statusOf(result)), state, seconds, message};
+}
+
 QJsonObject folder(const QString &folder, const QList<File> &files)
 {
     QJsonArray list;

@@ -54,6 +54,10 @@ struct Result
     QString message; // the failure's message, CR LF between its lines; empty: none
 };
 
+// How a run that ended so is reported, by the instrument's process or by the fleet for it.
+Result ending(const QString &address, RunResult result, bool checking, int state, double seconds,
+              const QString &message = QString());
+
 QJsonObject folder(const QString &folder, const QList<File> &files);
 // pid: the instrument's process.
 QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid);

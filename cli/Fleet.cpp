@@ -118,8 +118,7 @@ void Fleet::interrupted(int signal)
     mDisplay.interrupt(Events::interrupt(name, mInterrupts, waiting, mRunning));
     for (; mNext < mInstruments.size(); ++mNext) {
         InstrumentStatus &instrument = mInstruments[mNext];
-        instrument.end.result = Events::resultName(RunResult::NotStarted, mOptions.checking());
-        instrument.end.status = code(statusOf(RunResult::NotStarted));
+        instrument.end = Events::ending(instrument.address, RunResult::NotStarted, mOptions.checking(), 0, 0);
         mDisplay.event(instrument, Events::result(instrument.end));
         ++mFinished;
     }
@@ -264,12 +263,9 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
                            Events::start(instrument.address, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
                                          QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid));
         }
-        instrument.end = {instrument.address,
-                          Events::resultName(RunResult::Failure, mOptions.checking()),
-                          code(ExitStatus::Failed),
-                          instrument.end.state,
-                          static_cast<double>(elapsed) / 1000,
-                          endOfProcess(instrument.pid, exitCode, exitStatus)};
+        instrument.end =
+            Events::ending(instrument.address, RunResult::Failure, mOptions.checking(), instrument.end.state,
+                           static_cast<double>(elapsed) / 1000, endOfProcess(instrument.pid, exitCode, exitStatus));
         mDisplay.event(instrument, Events::result(instrument.end));
     }
     --mRunning;

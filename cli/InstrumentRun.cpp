@@ -166,9 +166,8 @@ void InstrumentRun::refuse(const QString &message)
 
 void InstrumentRun::exitWith(RunResult result, ExitStatus process)
 {
-    const QJsonObject event =
-        Events::result({mAddress, Events::resultName(result, mOptions.checking()), code(statusOf(result)), lastState(),
-                        static_cast<double>(mClock.elapsed()) / 1000, mFailure});
+    const QJsonObject event = Events::result(Events::ending(mAddress, result, mOptions.checking(), lastState(),
+                                                            static_cast<double>(mClock.elapsed()) / 1000, mFailure));
     // Beside the log, so that a fleet or a terminal that has gone loses nothing.
     QSaveFile saved(QFileInfo(settings().logPath).dir().filePath(QStringLiteral("result.json")));
     if (saved.open(QIODevice::WriteOnly) && saved.write(Events::line(event) + '\n') >= 0)
