@@ -5,7 +5,6 @@
 #include <QPushButton>
 
 #include <map>
-#include <utility>
 
 namespace {
 
@@ -46,6 +45,12 @@ Dialogs::Button escapeOf(const Dialogs::Message &message)
     return message.buttons.contains(Dialogs::Button::Cancel) ? Dialogs::Button::Cancel : message.defaultButton;
 }
 
+Dialogs::Button pressedIn(const QMessageBox *box, const Dialogs::Message &message)
+{
+    const QAbstractButton *clicked = box->clickedButton();
+    return clicked ? static_cast<Dialogs::Button>(clicked->property(kButtonProperty).toInt()) : escapeOf(message);
+}
+
 } // namespace
 
 QMessageBox *QtDialogs::build(const Message &message, QWidget *parent)
@@ -73,20 +78,27 @@ QMessageBox *QtDialogs::build(const Message &message, QWidget *parent)
 Dialogs::Button QtDialogs::show(const Message &message)
 {
     QMessageBox *box = build(message, mParent);
-    QMessageBox *outer = std::exchange(mShown, box);
     box->exec();
-    mShown = outer;
-    const QAbstractButton *clicked = box->clickedButton();
-    const Button pressed =
-        clicked ? static_cast<Button>(clicked->property(kButtonProperty).toInt()) : escapeOf(message);
+    const Button pressed = pressedIn(box, message);
     delete box;
     return pressed;
 }
 
+void QtDialogs::ask(const Message &message, std::function<void(Button)> answered)
+{
+    QMessageBox *box = build(message, mParent);
+    mAsked = box;
+    QObject::connect(box, &QMessageBox::finished, box, [box, message, answered = std::move(answered)] {
+        box->deleteLater();
+        answered(pressedIn(box, message));
+    });
+    box->open();
+}
+
 void QtDialogs::dismiss()
 {
-    if (mShown && mShown->escapeButton())
-        mShown->escapeButton()->click();
+    if (mAsked && mAsked->escapeButton())
+        mAsked->escapeButton()->click();
 }
 
 QString QtDialogs::chooseFolder(const QString &title, const QString &start)

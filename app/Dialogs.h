@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
 #include <QString>
+
+#include <functional>
 
 class QMessageBox;
 class QWidget;
@@ -48,7 +51,10 @@ public:
     virtual ~Dialogs() = default;
     // Shows the message modally and returns the button pressed.
     virtual Button show(const Message &message) = 0;
-    // Closes the message being shown, as Escape would: the run it asked about has ended.
+    // Shows the message without waiting for the answer: every wait and every event goes on meanwhile,
+    // and `answered` is called with the button pressed.
+    virtual void ask(const Message &message, std::function<void(Button)> answered) = 0;
+    // Closes the message being asked, as Escape would: the run it asked about has ended.
     virtual void dismiss() = 0;
     // A folder chosen by the operator, starting at `start`; empty when cancelled.
     virtual QString chooseFolder(const QString &title, const QString &start) = 0;
@@ -61,6 +67,7 @@ public:
     explicit QtDialogs(QWidget *parent) : mParent(parent) {}
 
     Button show(const Message &message) override;
+    void ask(const Message &message, std::function<void(Button)> answered) override;
     void dismiss() override;
     QString chooseFolder(const QString &title, const QString &start) override;
 
@@ -69,5 +76,5 @@ public:
 
 private:
     QWidget *mParent;
-    QMessageBox *mShown = nullptr;
+    QPointer<QMessageBox> mAsked;
 };

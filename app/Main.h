@@ -67,8 +67,9 @@ private:
     void cmdExit_Click();
     void nextOnIpPage();
     void runFromLastPage();
-    // The operator closes the window during the run: stop it?
-    bool askToStop();
+    // The operator closes the window during the run: asks whether to stop it, and the run goes on
+    // until the answer.
+    void askToStop();
 
     Environment mEnvironment;
     std::unique_ptr<Dialogs> mOwnDialogs;

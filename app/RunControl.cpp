@@ -90,25 +90,29 @@ void Main::closeEvent(QCloseEvent *event)
         // able to leave. The upgrade did not complete.
         Log_Add("\r\n* Window closed after the upgrade script stopped");
         finish(RunResult::Failure);
-    } else if (askToStop()) {
-        stop(RunResult::Stop);
-    } else if (!RunEnded()) {
-        Log_Add("\r\n* Close asked during the run: it goes on");
+    } else {
+        askToStop();
     }
 }
 
-bool Main::askToStop()
+void Main::askToStop()
 {
     // The run goes on while the question is open; if it ends meanwhile, the question goes away.
     mAskingToStop = true;
-    const Dialogs::Button answer =
-        mDialogs->show({Dialogs::Icon::Question,
-                        {Dialogs::Button::Stop, Dialogs::Button::Continue},
-                        Dialogs::Button::Continue,
-                        WizardTexts::kMessageTitle,
-                        changedNothing() ? WizardTexts::kStopBeforeChange : WizardTexts::kStopDuringUpgrade});
-    mAskingToStop = false;
-    return answer == Dialogs::Button::Stop && !RunEnded();
+    mDialogs->ask({Dialogs::Icon::Question,
+                   {Dialogs::Button::Stop, Dialogs::Button::Continue},
+                   Dialogs::Button::Continue,
+                   WizardTexts::kMessageTitle,
+                   changedNothing() ? WizardTexts::kStopBeforeChange : WizardTexts::kStopDuringUpgrade},
+                  [this](Dialogs::Button answer) {
+                      mAskingToStop = false;
+                      if (RunEnded())
+                          return;
+                      if (answer == Dialogs::Button::Stop)
+                          stop(RunResult::Stop);
+                      else
+                          Log_Add("\r\n* Close asked during the run: it goes on");
+                  });
 }
 
 void Main::endProcess(RunResult result)

@@ -33,6 +33,7 @@ public:
             mTold(message.title + ": " + QString(message.text).replace("\r\n", " "));
         return message.defaultButton;
     }
+    void ask(const Message &message, std::function<void(Button)> answered) override { answered(show(message)); }
     // Every message is answered at once: none is open to close.
     void dismiss() override {}
     QString chooseFolder(const QString &, const QString &) override { return {}; }

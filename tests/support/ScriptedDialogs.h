@@ -6,9 +6,11 @@
 #include <QQueue>
 
 #include <functional>
+#include <utility>
 
 // Dialogs answered by script: each message is recorded and answered with the next scripted button
-// (its default button when none is left); the folder chooser returns the next scripted folder.
+// (its default button when none is left); a question asked without waiting stays open when none is
+// left, until answer() or dismiss(). The folder chooser returns the next scripted folder.
 class ScriptedDialogs final : public Dialogs
 {
 public:
@@ -20,11 +22,28 @@ public:
         return answers.isEmpty() ? message.defaultButton : answers.dequeue();
     }
 
+    void ask(const Message &message, std::function<void(Button)> answered) override
+    {
+        shown.append(message);
+        if (onShow)
+            onShow(message);
+        mOpen = {message.buttons.contains(Button::Cancel) ? Button::Cancel : message.defaultButton,
+                 std::move(answered)};
+        if (!answers.isEmpty())
+            answer(answers.dequeue());
+    }
+
+    // The operator answers the open question.
+    void answer(Button button)
+    {
+        if (const auto answered = std::exchange(mOpen.second, nullptr))
+            answered(button);
+    }
+
     void dismiss() override
     {
         ++dismissals;
-        if (onDismiss)
-            onDismiss();
+        answer(mOpen.first);
     }
 
     QString chooseFolder(const QString &title, const QString &start) override
@@ -39,7 +58,9 @@ public:
     QList<QPair<QString, QString>> folderRequests;
     std::function<void(const Message &)> onShow;
     int dismissals = 0;
-    std::function<void()> onDismiss;
+
+private:
+    std::pair<Button, std::function<void(Button)>> mOpen; // the escape button, and who waits for it
 };
 
 // A message as one text, for comparing with a whole expected message: "title | icon | buttons"
