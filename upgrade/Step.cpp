@@ -169,18 +169,19 @@ bool Step::transfer(const Script::Transfer &transfer) const
     const bool arrived = ftp->bPutFile(source, QLatin1String(transfer.target));
     QObject::disconnect(progress);
     window.ShowTransfer(QString(), 0, 0);
-    // A step run during the wait that follows does not take this transfer's failure with it: the
-    // failure is reported first, unless the run has ended meanwhile.
-    const bool owned = !transfer.settle || pause(transfer.settle);
-    if (!arrived && !window.RunEnded()) {
-        log("* Transfer of " + file + " failed");
-        window.Abort(transfer.routine);
-        // Left in the window behind the message; the run has ended, so nothing waits any more.
-        window.SetCaption(Script::transferFailureCaption(transfer.routine));
-        window.ResetWizard();
+    // A failed transfer ends the run at once, before the wait that follows a transfer: a step run
+    // during that wait would compare and install the part of the file that arrived.
+    if (!arrived) {
+        if (!window.RunEnded()) {
+            log("* Transfer of " + file + " failed");
+            window.Abort(transfer.routine);
+            // Left in the window behind the message; the run has ended, so nothing waits any more.
+            window.SetCaption(Script::transferFailureCaption(transfer.routine));
+            window.ResetWizard();
+        }
         return false;
     }
-    if (!arrived || !owned)
+    if (transfer.settle && !pause(transfer.settle))
         return false;
     log("Transfer of " + file + " succeeded");
     if (transfer.progress)

@@ -620,6 +620,11 @@ private slots:
                   int(AbortFileSystemBackupFailed), {}, listRootFileSystems);
         addEnding("6041 kernel transfer broken", {"ftp-break-upload=bzimage"}, int(AbortKernelTransferFailed),
                   "\r\n* Transfer of bzimage failed\r\n", listRootFileSystems);
+        // The prompt arrives as the kernel's upload begins; the broken transfer is reported before
+        // anything looks at it.
+        addEnding("6041 kernel transfer broken, a prompt during it",
+                  {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:\\r\\n:upload=bzimage", "ftp-break-upload=bzimage"},
+                  int(AbortKernelTransferFailed), "\r\n* Transfer of bzimage failed\r\n", listRootFileSystems);
         addEnding("7011 a line during the kernel's transfer",
                   {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:x\\r\\n:upload=bzimage"}, int(AbortCommandFailed),
                   "\r\n* [ST=999999][bash-2.04#] <> [bash-2.04# x]\r\n", listRootFileSystems);
