@@ -294,6 +294,11 @@ QString lineThenPrompt(const QString &command, const QString &line)
     return "reply=" + command + ':' + line + "\\r\\nbash-2.04# ";
 }
 
+// What the instrument lists for its root file system and the backup made of it.
+const QString kRootFileSystemListing[] = {
+    R"(-rw-r--r--    1 root     root      4190208 Tue Dec  8 08:54:48 2026 "/mnt/nand1/qd8400.rfs")",
+    R"(-rw-r--r--    1 root     root      4190208 Tue Dec  8 08:54:52 2026 "/mnt/nand2/upgrback/qd8400.rfs")"};
+
 const QByteArray kNotPrompt = "\r\n* [ST=999999][Last terminal line not prompt]\r\n";
 
 } // namespace
@@ -620,10 +625,14 @@ private slots:
                   int(AbortFileSystemBackupFailed), {}, listRootFileSystems);
         addEnding("6041 kernel transfer broken", {"ftp-break-upload=bzimage"}, int(AbortKernelTransferFailed),
                   "\r\n* Transfer of bzimage failed\r\n", listRootFileSystems);
-        // The prompt arrives as the kernel's upload begins; the broken transfer is reported before
-        // anything looks at it.
+        // A bare prompt before each listing line, and another as the kernel's upload begins: what they
+        // raise would compare and install a kernel that never arrived. The broken transfer is
+        // reported before anything looks at them.
         addEnding("6041 kernel transfer broken, a prompt during it",
-                  {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:\\r\\n:upload=bzimage", "ftp-break-upload=bzimage"},
+                  {"reply=" + listRootFileSystems + ":bash-2.04# \\r\\n" + kRootFileSystemListing[0] +
+                       "\\r\\nbash-2.04# \\r\\n" + kRootFileSystemListing[1] + "\\r\\nbash-2.04# ",
+                   "late=" + listRootFileSystems + ":\\r\\n:upload=bzimage", "ask-again=" + listRootFileSystems,
+                   "ftp-break-upload=bzimage"},
                   int(AbortKernelTransferFailed), "\r\n* Transfer of bzimage failed\r\n", listRootFileSystems);
         addEnding("7011 a line during the kernel's transfer",
                   {"late=ls -alQ --full-time /mnt/nand1/qd8400.rfs:x\\r\\n:upload=bzimage"}, int(AbortCommandFailed),
