@@ -110,39 +110,23 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("address"); // empty: refused
         QTest::addColumn<QString>("problem");
-        QTest::newRow("leading zeros read as the window reads them") << "192.168.001.020"
-                                                                     << "192.168.1.20"
-                                                                     << "";
-        QTest::newRow("a loopback address") << "127.0.0.2"
-                                            << "127.0.0.2"
-                                            << "";
-        QTest::newRow("all zero") << "0.0.0.0"
-                                  << ""
-                                  << "not a valid IPv4 address: 0.0.0.0";
-        QTest::newRow("this network") << "0.1.2.3"
-                                      << ""
-                                      << "(this network, 0.0.0.0/8)";
-        QTest::newRow("multicast") << "224.0.0.1"
-                                   << ""
-                                   << "(multicast, 224.0.0.0/4)";
-        QTest::newRow("reserved") << "240.1.2.3"
-                                  << ""
-                                  << "(reserved, 240.0.0.0/4)";
-        QTest::newRow("broadcast") << "255.255.255.255"
-                                   << ""
-                                   << "(the broadcast address)";
-        QTest::newRow("octet above 255") << "10.0.0.256"
-                                         << ""
-                                         << "not a valid IPv4 address";
-        QTest::newRow("a stray letter") << "10.0.0.1x"
-                                        << ""
-                                        << "not a valid IPv4 address";
-        QTest::newRow("three octets") << "10.0.1"
-                                      << ""
-                                      << "not a valid IPv4 address";
-        QTest::newRow("a blank octet") << "10.0. .1"
-                                       << ""
-                                       << "not a valid IPv4 address";
+        // clang-format off
+        const char *const rows[][4] = {
+            {"leading zeros read as the window reads them", "192.168.001.020", "192.168.1.20", ""},
+            {"a loopback address", "127.0.0.2", "127.0.0.2", ""},
+            {"all zero", "0.0.0.0", "", "not a valid IPv4 address: 0.0.0.0"},
+            {"this network", "0.1.2.3", "", "(this network, 0.0.0.0/8)"},
+            {"multicast", "224.0.0.1", "", "(multicast, 224.0.0.0/4)"},
+            {"reserved", "240.1.2.3", "", "(reserved, 240.0.0.0/4)"},
+            {"broadcast", "255.255.255.255", "", "(the broadcast address)"},
+            {"octet above 255", "10.0.0.256", "", "not a valid IPv4 address"},
+            {"a stray letter", "10.0.0.1x", "", "not a valid IPv4 address"},
+            {"three octets", "10.0.1", "", "not a valid IPv4 address"},
+            {"a blank octet", "10.0. .1", "", "not a valid IPv4 address"},
+        };
+        // clang-format on
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]) << QString(row[3]);
     }
 
     void addresses()
