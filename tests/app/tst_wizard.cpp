@@ -280,14 +280,7 @@ private slots:
 
     // A damaged upgrade file: the folder is not complete, silently where the folder page shows it,
     // with its message after Browse; the log names the file.
-    void damagedFolder_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("reason");
-        for (const DamagedFile &row : damagedFiles())
-            QTest::newRow(qPrintable(row.row)) << row.entry << row.name << row.reason;
-    }
+    void damagedFolder_data() { addDamagedFileRows(); }
 
     void damagedFolder()
     {

@@ -232,14 +232,7 @@ private slots:
 
     // A damaged upgrade file: check lists it with the reason, run refuses with one line; both exit
     // with status 3 before any connection.
-    void damagedFolder_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("reason");
-        for (const DamagedFile &row : damagedFiles())
-            QTest::newRow(qPrintable(row.row)) << row.entry << row.name << row.reason;
-    }
+    void damagedFolder_data() { addDamagedFileRows(); }
 
     void damagedFolder()
     {

@@ -4,12 +4,26 @@
 #include <QFile>
 #include <QList>
 #include <QStringList>
+#include <QTest>
 
 #include <archive.h>
 #include <archive_entry.h>
 
 inline const QStringList kRequiredUpgradeFiles{"bzimage", "qd8400.rfs", "update.tar", "qd8nand.tar", "qd8nand3.tar"};
 inline const QStringList kOptionalUpgradeFiles{"qd8prod.rfs", "autoexec.bat"};
+
+// Writes one regular file into an archive being written.
+inline void addMember(archive *writing, const QByteArray &name, const QByteArray &data)
+{
+    archive_entry *entry = archive_entry_new();
+    archive_entry_set_pathname(entry, name.constData());
+    archive_entry_set_filetype(entry, AE_IFREG);
+    archive_entry_set_perm(entry, 0755);
+    archive_entry_set_size(entry, data.size());
+    archive_write_header(writing, entry);
+    archive_write_data(writing, data.constData(), static_cast<size_t>(data.size()));
+    archive_entry_free(entry);
+}
 
 // An archive, made by libarchive, of two members: `first` of 1000 bytes, then "b" of 3000. As tar
 // (ustar, nothing after its end-of-archive marker) it is laid out in blocks of 512 bytes: the
@@ -25,16 +39,8 @@ inline QByteArray twoMemberArchive(const QByteArray &first, bool tar = true)
         return static_cast<la_ssize_t>(size);
     };
     archive_write_open(writing, &bytes, nullptr, append, nullptr);
-    for (const auto &[name, size] : {std::pair{first, 1000}, std::pair{QByteArray("b"), 3000}}) {
-        archive_entry *entry = archive_entry_new();
-        archive_entry_set_pathname(entry, name.constData());
-        archive_entry_set_filetype(entry, AE_IFREG);
-        archive_entry_set_perm(entry, 0755);
-        archive_entry_set_size(entry, size);
-        archive_write_header(writing, entry);
-        archive_write_data(writing, QByteArray(size, name[0]).constData(), static_cast<size_t>(size));
-        archive_entry_free(entry);
-    }
+    addMember(writing, first, QByteArray(1000, first[0]));
+    addMember(writing, "b", QByteArray(3000, 'b'));
     archive_write_free(writing);
     return bytes;
 }
@@ -93,4 +99,14 @@ inline QList<DamagedFile> damagedFiles()
     for (const QString &name : kRequiredUpgradeFiles + kOptionalUpgradeFiles)
         rows.append({name + " empty", name + "=", name, "it is empty"});
     return rows;
+}
+
+// The rows of damagedFiles() in the columns entry, name and reason.
+inline void addDamagedFileRows()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    for (const DamagedFile &row : damagedFiles())
+        QTest::newRow(qPrintable(row.row)) << row.entry << row.name << row.reason;
 }
