@@ -91,10 +91,14 @@ void Main::setAddressEntryEnabled(bool enabled)
         box->setEnabled(enabled);
 }
 
-bool Main::checkFolder()
+FolderCheck Main::checkFolder()
 {
-    mFiles = UpgradeFolder::CheckUpgradeFiles(txtUpgradeSourceDir->text());
-    return mFiles.mUpgradeFilesFound;
+    const FolderCheck check = UpgradeFolder::CheckFolder(txtUpgradeSourceDir->text());
+    mFiles = check.flags;
+    for (const UpgradeFile &file : check.files)
+        if (!file.damage.isEmpty())
+            Log_Add("\r\n* Upgrade file " + file.name.toUtf8() + " damaged: " + file.damage.toUtf8());
+    return check;
 }
 
 void Main::showReset()
@@ -132,7 +136,7 @@ void Main::ShowFolderPage()
     frmParamters->setEnabled(true);
     frmSourceDirectory->setEnabled(true);
     cmdBrowseUpgradeFiles->setEnabled(true);
-    cmdNext->setEnabled(checkFolder());
+    cmdNext->setEnabled(checkFolder().flags.mUpgradeFilesFound);
 }
 
 void Main::ShowIpAddressPage()
@@ -167,6 +171,12 @@ void Main::ShowMissingUpgradeFiles()
     mDialogs->show(Dialogs::notice(Dialogs::Icon::None, WizardTexts::kMissingFilesTitle, WizardTexts::kMissingFiles));
 }
 
+void Main::ShowDamagedUpgradeFile(const UpgradeFile &file)
+{
+    mDialogs->show(Dialogs::notice(Dialogs::Icon::Exclamation, WizardTexts::kMessageTitle,
+                                   WizardTexts::damagedFile(file.name, file.damage)));
+}
+
 void Main::cmdStartUpgrade_Click()
 {
     if (!ConfirmDataLoss())
@@ -186,7 +196,7 @@ void Main::cmdStartUpgrade_Click()
     frmSourceDirectory->setEnabled(true);
     cmdBrowseUpgradeFiles->setEnabled(true);
     setAddressEntryEnabled(false);
-    if (checkFolder())
+    if (checkFolder().flags.mUpgradeFilesFound)
         cmdNext->setEnabled(true);
     cmdPrevious->setEnabled(true);
     ShowFolderPage();
@@ -294,10 +304,14 @@ void Main::cmdBrowseUpgradeFiles_Click()
     if (folder.isEmpty())
         return;
     txtUpgradeSourceDir->setText(QDir::toNativeSeparators(folder));
-    if (checkFolder()) {
+    const FolderCheck check = checkFolder();
+    if (check.flags.mUpgradeFilesFound) {
         cmdNext->setEnabled(true);
     } else {
-        ShowMissingUpgradeFiles();
+        if (const UpgradeFile *damaged = check.firstDamaged())
+            ShowDamagedUpgradeFile(*damaged);
+        else
+            ShowMissingUpgradeFiles();
         cmdNext->setEnabled(false);
     }
 }

@@ -55,7 +55,9 @@ private:
     bool ConfirmDataLoss();
     void ShowInvalidIpAddress();
     void ShowMissingUpgradeFiles();
-    bool checkFolder();
+    void ShowDamagedUpgradeFile(const UpgradeFile &file);
+    // Checks the folder in its box and logs each damaged file.
+    FolderCheck checkFolder();
     void setAddressEntryEnabled(bool enabled);
     void logStateLine();
 

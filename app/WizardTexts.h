@@ -19,6 +19,12 @@ inline const QString kInvalidAddress =
     QStringLiteral("The specified IP address is not valid.\r\nPlease enter a valid IP address.");
 inline const QString kMissingFiles =
     QStringLiteral("The specified directory does not contain all the necessary\r\nQD8400 firmware upgrade files.");
+// An upgrade file that is there but must not be sent; reason: one of UpgradeFolder's.
+inline QString damagedFile(const QString &name, const QString &reason)
+{
+    return "The upgrade file " + name + " is damaged: " + reason +
+           ".\r\nPlease unzip the firmware upgrade again into an empty folder.";
+}
 inline const QString kSuccess = QStringLiteral("Upgrade completed successfully\r\nPress OK to end program");
 inline const QString kProgramTitle = QStringLiteral("QD8400Upgrade");
 // QD8400UPGRADE_VERSION is the project's version, given by the build.

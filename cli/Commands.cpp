@@ -180,7 +180,8 @@ QString missingFiles(const QString &folder)
     return missing.join(QLatin1String(", "));
 }
 
-QString folderProblem(const QString &folder)
+// run refuses a damaged upgrade file here; check lists every file with its damage.
+QString folderProblem(const QString &folder, bool checking)
 {
     const QFileInfo info(folder);
     if (!info.exists())
@@ -189,7 +190,11 @@ QString folderProblem(const QString &folder)
         return folder + ": not a folder";
     if (!UpgradeFolder::CheckUpgradeFiles(folder).mUpgradeFilesFound)
         return folder + ": the folder lacks the upgrade files " + missingFiles(folder);
-    return QString();
+    if (checking)
+        return QString();
+    const FolderCheck check = UpgradeFolder::CheckFolder(folder);
+    const UpgradeFile *damaged = check.firstDamaged();
+    return damaged ? folder + ": " + UpgradeFolder::damageNote(*damaged) : QString();
 }
 
 } // namespace
@@ -238,7 +243,7 @@ Parsed parse(const QStringList &arguments)
     }
 
     options.folder = positional[1];
-    if (const QString problem = folderProblem(options.folder); !problem.isEmpty())
+    if (const QString problem = folderProblem(options.folder, options.checking()); !problem.isEmpty())
         return {std::nullopt, problem};
     for (const QString &text : positional.mid(2)) {
         const Octets::Parsed address = Octets::deviceAddress(text);

@@ -45,7 +45,7 @@ QJsonObject folder(const QString &folder, const QList<File> &files)
 {
     QJsonArray list;
     for (const File &file : files)
-        list.append(QJsonObject{{"name", file.name}, {"size", file.size}});
+        list.append(QJsonObject{{"name", file.name}, {"size", file.size}, {"status", file.status}});
     return {{"event", kFolder}, {"folder", folder}, {"files", list}};
 }
 

@@ -37,10 +37,14 @@ inline const QStringList kResults{kSuccess, kFailed, kHalted, kReady, kNotReady,
 // The result of a run or a check that ended so.
 QString resultName(RunResult result, bool checking);
 
+// The value of a file's "status" when it is sound; otherwise why it is damaged.
+inline const QString kSound = QStringLiteral("ok");
+
 struct File
 {
     QString name;
     qint64 size = 0;
+    QString status;
 };
 
 // How an instrument's run ended.

@@ -77,12 +77,19 @@ int Fleet::exec()
             return code(ExitStatus::Usage);
         }
     }
+    // check lists the upgrade files first; a damaged one ends it there, before anything is made or sent.
+    const FolderCheck folder = mOptions.checking() ? UpgradeFolder::CheckFolder(mOptions.folder) : FolderCheck();
+    if (const UpgradeFile *damaged = folder.firstDamaged()) {
+        listFolder(folder);
+        FleetDisplay::problem(mOptions.folder + ": " + UpgradeFolder::damageNote(*damaged));
+        return code(ExitStatus::Usage);
+    }
     mSignals = std::make_unique<Interrupts>([this](int signal) { interrupted(signal); });
     mLogFolder = makeLogFolder();
     if (mLogFolder.isEmpty())
         return code(ExitStatus::Usage);
     if (mOptions.checking())
-        listFolder();
+        listFolder(folder);
     mDisplay.begin(mLogFolder);
     mRedraw.start();
     QTimer::singleShot(0, this, &Fleet::startNext);
@@ -169,19 +176,12 @@ QString Fleet::makeLogFolder() const
     return path;
 }
 
-void Fleet::listFolder() const
+void Fleet::listFolder(const FolderCheck &check) const
 {
-    const QDir folder(mOptions.folder);
-    const UpgradeFileFlags flags = UpgradeFolder::CheckUpgradeFiles(mOptions.folder);
-    QStringList names = UpgradeFolder::kRequiredFiles;
-    if (flags.mProdImageFound)
-        names << UpgradeFolder::kProdImage;
-    if (flags.mAutoexecFound)
-        names << UpgradeFolder::kAutoexec;
     QList<Events::File> files;
-    for (const QString &name : names)
-        files.append({name, QFileInfo(folder.filePath(name)).size()});
-    mDisplay.folder(Events::folder(folder.absolutePath(), files));
+    for (const UpgradeFile &file : check.files)
+        files.append({file.name, file.size, file.damage.isEmpty() ? Events::kSound : file.damage});
+    mDisplay.folder(Events::folder(QDir(mOptions.folder).absolutePath(), files));
 }
 
 void Fleet::startNext()

@@ -3,6 +3,7 @@
 #include "FleetDisplay.h"
 #include "Interrupts.h"
 #include "Options.h"
+#include "UpgradeFolder.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -29,7 +30,7 @@ public:
 private:
     // The folder of the logs, or empty after its problem has been shown.
     QString makeLogFolder() const;
-    void listFolder() const;
+    void listFolder(const FolderCheck &check) const;
     void startNext();
     void readEvents(qsizetype index);
     void finished(qsizetype index, int exitCode, QProcess::ExitStatus exitStatus);

@@ -52,7 +52,10 @@ void FleetDisplay::folder(const QJsonObject &event) const
         return;
     }
     for (const QJsonValue &file : event.value("files").toArray())
-        print(QStringLiteral("%1 %2 bytes").arg(file["name"].toString(), -14).arg(file["size"].toInteger(), 12));
+        print(QStringLiteral("%1 %2 bytes  %3")
+                  .arg(file["name"].toString(), -14)
+                  .arg(file["size"].toInteger(), 12)
+                  .arg(file["status"].toString()));
 }
 
 void FleetDisplay::begin(const QString &logFolder)

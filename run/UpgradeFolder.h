@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,25 @@ struct UpgradeFileFlags
     bool mAutoexecFound = false;
 };
 
+// One upgrade file that is there.
+struct UpgradeFile
+{
+    QString name;
+    qint64 size = 0;
+    QString damage; // why it must not be sent to an instrument; empty: it is sound
+};
+
+// What the folder holds and whether it may be sent: mUpgradeFilesFound only when every required
+// file is there and every upgrade file there is sound.
+struct FolderCheck
+{
+    UpgradeFileFlags flags;
+    QList<UpgradeFile> files; // every required file is there: each upgrade file there, in the order tested
+
+    // The first damaged file; null when there is none.
+    const UpgradeFile *firstDamaged() const;
+};
+
 namespace UpgradeFolder {
 
 // Tested in this order; all must be there.
@@ -18,9 +38,20 @@ inline const QStringList kRequiredFiles{"bzimage", "qd8400.rfs", "update.tar", "
 inline const QString kProdImage = QStringLiteral("qd8prod.rfs");
 inline const QString kAutoexec = QStringLiteral("autoexec.bat");
 
+// Why an upgrade file is damaged.
+inline const QString kEmpty = QStringLiteral("it is empty");
+inline const QString kEndsEarly = QStringLiteral("the archive ends early");
+inline const QString kNotTar = QStringLiteral("it is not a tar archive");
+inline const QString kLacksCmp = QStringLiteral("it does not hold cmp");
+
 // A regular file whose size can be read (an empty one counts; a folder does not).
 bool FileExists(const QString &path);
 // The flags for a folder; the optional files are looked at only when every required file is there.
 UpgradeFileFlags CheckUpgradeFiles(const QString &folder);
+// The flags, then whether each upgrade file there is sound: larger than 0 bytes, and each archive a
+// whole tar archive (update.tar holding cmp, which the upgrade runs on the instrument).
+FolderCheck CheckFolder(const QString &folder);
+// "the upgrade file NAME is damaged: REASON"
+QString damageNote(const UpgradeFile &file);
 
 } // namespace UpgradeFolder

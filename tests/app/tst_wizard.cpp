@@ -239,14 +239,13 @@ private slots:
     {
         QTest::addColumn<QStringList>("files"); // "name=": an empty file, "name/": a folder
         QTest::addColumn<QString>("flags");     // all required files, qd8prod.rfs, autoexec.bat
-        const QStringList all = kRequiredUpgradeFiles + QStringList{"qd8prod.rfs", "autoexec.bat"};
+        const QStringList all = kRequiredUpgradeFiles + kOptionalUpgradeFiles;
         const QStringList noKernel = kRequiredUpgradeFiles.mid(1);
         QTest::newRow("required only") << kRequiredUpgradeFiles << "YNN";
         QTest::newRow("both optional") << all << "YYY";
         QTest::newRow("one missing") << all.mid(1) << "NNN";
         QTest::newRow("empty folder") << QStringList() << "NNN";
-        QTest::newRow("an empty file counts, a folder not")
-            << noKernel + QStringList{"bzimage=", "qd8prod.rfs/"} << "YNN";
+        QTest::newRow("a folder is no optional file") << kRequiredUpgradeFiles + QStringList{"qd8prod.rfs/"} << "YNN";
         QTest::newRow("a folder is no file") << noKernel + QStringList{"bzimage/"} << "NNN";
         QTest::newRow("cancelled: the program's folder stays") << QStringList{"cancel"} << "YNN";
     }
@@ -277,6 +276,29 @@ private slots:
         f.button("cmdNext")->setEnabled(true); // Next does nothing without the files
         f.click("cmdNext");
         QCOMPARE(f.window->UpgradeState(), found.mUpgradeFilesFound ? 21 : 11);
+    }
+
+    // A damaged upgrade file: the folder is not complete, silently where the folder page shows it,
+    // with its message after Browse; the log names the file.
+    void damagedFolder_data() { addDamagedFileRows(); }
+
+    void damagedFolder()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        WizardFixture f(kRequiredUpgradeFiles + kOptionalUpgradeFiles + QStringList{entry});
+        f.click("cmdStartUpgrade");
+        QCOMPARE(f.dialogs.shown.size(), 1); // the data-loss warning alone
+        QVERIFY(!f.button("cmdNext")->isEnabled());
+        f.dialogs.folders << f.folder();
+        f.click("cmdBrowseUpgradeFiles");
+        QCOMPARE(describe(f.dialogs.shown.last()),
+                 "QD8400 Firmware Upgrade | exclamation | Ok*\nThe upgrade file " + name + " is damaged: " + reason +
+                     ".\r\nPlease unzip the firmware upgrade again into an empty folder.");
+        QVERIFY(!f.button("cmdNext")->isEnabled());
+        QVERIFY(!f.window->fileFlags().mUpgradeFilesFound);
+        QVERIFY(f.trace().contains(("\r\n* Upgrade file " + name + " damaged: " + reason + "\r\n").toLatin1()));
     }
 
     void runStartsAndSendsTheFirstCommand_data()

@@ -1,6 +1,7 @@
 // The command line qd8400-upgrade, run as a program against simulated instruments, each on its own
 // loopback address: the first on free ports, the others on the same ports.
 #include "Instrument.h"
+#include "UpgradeFiles.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -223,10 +224,38 @@ private slots:
         const Outcome outcome = runProgram(fleet.arguments("check"));
         QCOMPARE(outcome.status, status);
         QVERIFY2(outcome.out.contains('\n' + fleet.address(0).toLatin1() + "  " + line.toLatin1()), outcome.out);
-        QVERIFY(QRegularExpression("\nqd8400.rfs +4194304 bytes\n").match(outcome.out).hasMatch());
+        QVERIFY(QRegularExpression("\nqd8400.rfs +4194304 bytes  ok\n").match(outcome.out).hasMatch());
         QCOMPARE(fleet[0].commands(), (QStringList{"cd /mnt/nand1", "pwd", "ps aux"}));
         QCOMPARE(fleet[0].announced("FTP LOGIN "), 1 - status);
         QCOMPARE(fleet[0].announced("STORED "), 0);
+    }
+
+    // A damaged upgrade file: check lists it with the reason, run refuses with one line; both exit
+    // with status 3 before any connection.
+    void damagedFolder_data() { addDamagedFileRows(); }
+
+    void damagedFolder()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        Fleet fleet(60, {{}});
+        writeFiles(fleet[0].upgradeFolder(), {entry});
+        const Outcome checked = runProgram(fleet.arguments("check", {"--json"}));
+        QCOMPARE(checked.status, 3);
+        QStringList statuses;
+        for (const QJsonValue file : checked.events.value(0)["files"].toArray())
+            statuses << file["name"].toString() + ' ' + file["status"].toString();
+        QCOMPARE(statuses.filter(" ok").size(), 6);
+        QVERIFY2(statuses.contains(name + ' ' + reason), qPrintable(statuses.join(", ")));
+        const QByteArray line = "qd8400-upgrade: " + fleet[0].upgradeFolder().toUtf8() + ": the upgrade file " +
+                                name.toUtf8() + " is damaged: " + reason.toUtf8() + '\n';
+        QCOMPARE(checked.err, line);
+        const Outcome ran = runProgram(fleet.arguments("run", {"--yes"}));
+        QCOMPARE(ran.status, 3);
+        QCOMPARE(ran.err, line);
+        QVERIFY(ran.out.isEmpty());
+        QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
 
     // One line naming the problem, exit status 3, and no connection to the instrument.

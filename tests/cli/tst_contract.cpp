@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Events.h"
 #include "Octets.h"
+#include "UpgradeFiles.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -66,7 +67,7 @@ private slots:
     {
         QTest::addColumn<QJsonObject>("event");
         const QString address = "127.0.0.9";
-        QTest::newRow("folder") << Events::folder("/up", {{"bzimage", 3}});
+        QTest::newRow("folder") << Events::folder("/up", {{"bzimage", 3, Events::kSound}});
         QTest::newRow("start") << Events::start(address, false, "/up", QDateTime::currentDateTimeUtc(), 42);
         QTest::newRow("state") << Events::state(address, 1022);
         QTest::newRow("caption") << Events::caption(address, "Identifying connected device");
@@ -144,10 +145,7 @@ private slots:
     void instrumentArguments()
     {
         QTemporaryDir folder;
-        for (const char *name : {"bzimage", "qd8400.rfs", "update.tar", "qd8nand.tar", "qd8nand3.tar"}) {
-            QFile file(folder.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
+        writeFiles(folder.path(), kRequiredUpgradeFiles);
         const Commands::Parsed fleet =
             Commands::parse({"qd8400-upgrade", "run", folder.path(), "127.0.0.2", "127.0.0.3", "--yes", "--json", "-j",
                              "2", "--telnet-port", "2323", "--ftp-port", "2121", "--time-scale", "0.125"});

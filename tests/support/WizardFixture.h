@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "ScriptedDialogs.h"
+#include "UpgradeFiles.h"
 #include "ucTelnet.h"
 
 #include <QDateTime>
@@ -17,22 +18,6 @@
 
 #include <memory>
 #include <optional>
-
-inline const QStringList kRequiredUpgradeFiles{"bzimage", "qd8400.rfs", "update.tar", "qd8nand.tar", "qd8nand3.tar"};
-
-// Makes the named entries in a folder: a file of a few bytes, an empty file for a name ending in
-// "=", a folder for one ending in "/".
-inline void writeFiles(const QString &folder, const QStringList &names)
-{
-    QDir().mkpath(folder);
-    for (const QString &name : names) {
-        QFile file(QDir(folder).filePath(name.chopped(name.endsWith('=') || name.endsWith('/'))));
-        if (name.endsWith('/'))
-            QDir().mkpath(file.fileName());
-        else if (file.open(QIODevice::WriteOnly))
-            file.write(name.endsWith('=') ? "" : "data");
-    }
-}
 
 // The wizard window (Main, or a test's subclass of it) on the offscreen platform with scripted
 // dialogs, a log of its own and an end that is only recorded.
