@@ -89,8 +89,8 @@ struct OptionRow
 
 const OptionRow kOptions[] = {
     {.names = {"j", "jobs"},
-     .description = "Upgrade at most N instruments at once (default: as many as this machine\n"
-                    "holds; the others wait for their turn).",
+     .description = "Upgrade at most N instruments at once (default: as many as this machine holds; the others "
+                    "wait for their turn).",
      .valueName = "N",
      .take =
          [](Options &o, const QString &v) {
@@ -100,8 +100,8 @@ const OptionRow kOptions[] = {
              return problem;
          }},
     {.names = {"from"},
-     .description = "Also the addresses in FILE, one a line (blank lines and # comments left out;\n"
-                    "- : standard input), such as DIR/retry.txt of an earlier run.",
+     .description = "Also the addresses in FILE, one a line (blank lines and # comments left out; - : standard "
+                    "input), such as DIR/retry.txt of an earlier run.",
      .valueName = "FILE",
      .take =
          [](Options &o, const QString &v) {
@@ -176,7 +176,7 @@ QString description()
     return text + "\nCtrl-C (SIGINT) or SIGTERM: no more instruments start, those that have changed nothing yet\n"
                   "stop, the others run on to their end; a second one stops them all now (they may not\n"
                   "start again). SIGHUP and a closed output change nothing. Results: DIR/ADDRESS/result.json\n"
-                  "and DIR/summary.json.\n\n"
+                  "and DIR/summary.json; DIR/retry.txt lists those that did not succeed, for --from.\n\n"
                   "Exit status: 0 every instrument upgraded (or ready), 1 at least one failed, not ready or\n"
                   "not started, 2 at least one halted or stopped and needs a person, 3 usage or folder error\n"
                   "(nothing sent).";
@@ -213,7 +213,7 @@ Parsed parse(const QStringList &arguments)
     parser.addVersionOption();
     parser.addPositionalArgument("command", "check or run");
     parser.addPositionalArgument("folder", "the folder of upgrade files");
-    parser.addPositionalArgument("address", "the instruments' IPv4 addresses", "ADDRESS...");
+    parser.addPositionalArgument("address", "the instruments' IPv4 addresses (or --from)", "[ADDRESS...]");
     for (const OptionRow &row : kOptions)
         parser.addOption(row.valueName ? QCommandLineOption(row.names, row.description, row.valueName)
                                        : QCommandLineOption(row.names, row.description));
