@@ -6,8 +6,8 @@ factor for each N.
     bench/fleet.py PROGRAM [--scale F] [--sizes 1,4,16,64,256]
 
 Prints, for each N: fleet n=<N> wall_s=<T> ratio_to_one=<T/T1> cpu_pct=<C> peak_rss_mib=<R>
-total_pss_mib=<P> sim_cpu_pct=<S>. The processor time is that of the command line and its
-instruments' processes; peak_rss_mib is the largest resident size of any one of them (shared
+total_pss_mib=<P> parent_cpu_pct=<F> sim_cpu_pct=<S>. The processor time is that of the command line
+and its instruments' processes, parent_cpu_pct the command line's own share of it; peak_rss_mib is the largest resident size of any one of them (shared
 libraries counted whole in each); total_pss_mib is the peak, sampled twice a second, of their
 proportional set sizes summed: the fleet's own memory. sim_cpu_pct is the simulators' processor time
 (they share the machine with the fleet).
@@ -87,17 +87,22 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-class PeakPss(threading.Thread):
-    """Samples the summed proportional set size of a process and its descendants until it ends."""
+class Sampler(threading.Thread):
+    """Samples the summed proportional set size of a process and its descendants until it ends, and
+    the process's own processor time."""
 
     def __init__(self, pid):
         super().__init__(daemon=True)
-        self.pid, self.peak_kib, self.done = pid, 0, threading.Event()
+        self.pid, self.peak_kib, self.own_cpu, self.done = pid, 0, 0, threading.Event()
         self.start()
 
     def run(self):
         while not self.done.wait(SAMPLE_S):
             self.peak_kib = max(self.peak_kib, sum(pss_kib(pid) for pid in processes_below(self.pid)))
+            try:
+                self.own_cpu = cpu_seconds(self.pid)
+            except (OSError, IndexError):
+                pass
 
 
 def make_instruments(count, work):
@@ -128,15 +133,16 @@ def upgrade_fleet(program, count, scale, work):
                    "--telnet-port", str(telnet_port), "--ftp-port", str(ftp_port), "--time-scale", str(scale)]
         begin = time.monotonic()
         fleet = subprocess.Popen(command, stdout=subprocess.DEVNULL)
-        pss = PeakPss(fleet.pid)
+        sampler = Sampler(fleet.pid)
         _, status, usage = os.wait4(fleet.pid, 0)
         wall = time.monotonic() - begin
-        pss.done.set()
+        sampler.done.set()
         simulators_cpu = sum(cpu_seconds(process.pid) for process in simulators) - simulators_cpu
         if os.waitstatus_to_exitcode(status) != 0:
             sys.exit("the fleet of %d did not upgrade (exit status %d)" % (count, os.waitstatus_to_exitcode(status)))
         return {"wall": wall, "cpu": (usage.ru_utime + usage.ru_stime) / wall * 100, "rss": usage.ru_maxrss / 1024,
-                "pss": pss.peak_kib / 1024, "sim_cpu": simulators_cpu / wall * 100}
+                "pss": sampler.peak_kib / 1024, "parent_cpu": sampler.own_cpu / wall * 100,
+                "sim_cpu": simulators_cpu / wall * 100}
     finally:
         for process in simulators:
             process.terminate()
@@ -155,8 +161,8 @@ def main():
             run = upgrade_fleet(os.path.abspath(args.program), count, args.scale, work)
         one = one or run["wall"]
         print("fleet n=%d wall_s=%.2f ratio_to_one=%.2f cpu_pct=%.1f peak_rss_mib=%.1f total_pss_mib=%.1f "
-              "sim_cpu_pct=%.1f" % (count, run["wall"], run["wall"] / one, run["cpu"], run["rss"], run["pss"],
-                                    run["sim_cpu"]), flush=True)
+              "parent_cpu_pct=%.1f sim_cpu_pct=%.1f" % (count, run["wall"], run["wall"] / one, run["cpu"], run["rss"],
+                                                        run["pss"], run["parent_cpu"], run["sim_cpu"]), flush=True)
 
 
 if __name__ == "__main__":
