@@ -239,7 +239,7 @@ void Fleet::startNext()
 void Fleet::failedToStart(qsizetype index)
 {
     const QString why = "its process could not be started: " + mProcesses[static_cast<size_t>(index)]->errorString();
-    mProcesses[static_cast<size_t>(index)].release()->deleteLater();
+    mProcesses[static_cast<size_t>(index)].reset();
     --mRunning;
     if (++mStartsFailed[static_cast<size_t>(index)] > 1 || mInterrupts > 0) {
         notStarted(index, why);
