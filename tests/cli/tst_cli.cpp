@@ -553,7 +553,7 @@ private slots:
         QFETCH(QStringList, given);
         QFETCH(int, status);
         QFETCH(QString, problem);
-        Fleet fleet(52, {{}, {}});
+        Fleet fleet(54, {{}, {}});
         const auto placed = [&](QString text) {
             return text.replace("ADDRESS1", fleet.address(0))
                 .replace("ADDRESS2", fleet.address(1))
