@@ -1,66 +1,148 @@
 #!/usr/bin/python3
 """The command line upgrading a fleet: N simulated instruments on their own loopback addresses
-(127.0.0.x), the whole upgrade with every wait scaled down by the same factor for each N.
+(127.0.0.1 to 127.0.0.255, then 127.0.1.x), the whole upgrade with every wait scaled down by the same
+factor for each N.
 
-    bench/fleet.py PROGRAM [--scale F] [--sizes 1,4,16]
+    bench/fleet.py PROGRAM [--scale F] [--sizes 1,4,16,64,256]
 
-Prints, for each N: fleet n=<N> wall_s=<T> ratio_to_one=<T/T1> cpu_pct=<C> peak_rss_mib=<R>, where the
-processor time and the peak resident memory are those of the command line and its instruments'
-processes (not the simulators').
+Prints, for each N: fleet n=<N> wall_s=<T> ratio_to_one=<T/T1> cpu_pct=<C> peak_rss_mib=<R>
+total_pss_mib=<P> parent_cpu_pct=<F> sim_cpu_pct=<S>. The processor time is that of the command line
+and its instruments' processes, parent_cpu_pct the command line's own share of it; peak_rss_mib is the largest resident size of any one of them (shared
+libraries counted whole in each); total_pss_mib is the peak, sampled twice a second, of their
+proportional set sizes summed: the fleet's own memory. sim_cpu_pct is the simulators' processor time
+(they share the machine with the fleet).
 """
 
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 SIM = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sim")
 PYTHON = "/usr/bin/python3"
+SAMPLE_S = 0.5
+
+
+def address(i):
+    """The i-th instrument's address: 127.0.0.1 to 127.0.0.255, then 127.0.1.1 and on."""
+    return "127.0.%d.%d" % (i // 255, i % 255 + 1)
 
 
 def start_simulator(address, root, telnet_port, ftp_port):
-    """The simulator's events go to a file beside its instrument; its first line gives the ports."""
-    events = root + ".events"
-    with open(events, "w") as output:
-        process = subprocess.Popen(
+    """The simulator's events go to a file beside its instrument."""
+    with open(root + ".events", "w") as output:
+        return subprocess.Popen(
             [PYTHON, os.path.join(SIM, "qd8400sim.py"), "--address", address, "--telnet-port", str(telnet_port),
              "--ftp-port", str(ftp_port), "--root", root, "--option-wait", "2"],
             stdout=output, stderr=subprocess.DEVNULL)
-    deadline = time.monotonic() + 10
+
+
+def ready(process, root):
+    """Waits for the simulator's first line and returns its ports."""
+    deadline = time.monotonic() + 60
     while time.monotonic() < deadline and process.poll() is None:
-        with open(events) as output:
-            ready = output.readline().split()
-        if ready and ready[0] == "READY":
-            ports = dict(part.split("=") for part in ready[1:])
-            return process, int(ports["telnet"]), int(ports["ftp"])
+        with open(root + ".events") as output:
+            line = output.readline().split()
+        if line and line[0] == "READY":
+            ports = dict(part.split("=") for part in line[1:])
+            return int(ports["telnet"]), int(ports["ftp"])
         time.sleep(0.05)
-    sys.exit("the simulator at %s did not start" % address)
+    sys.exit("the simulator over %s did not start" % root)
+
+
+def processes_below(pid):
+    """pid and all its descendants, as far as /proc shows them now."""
+    found, pending = [], [pid]
+    while pending:
+        current = pending.pop()
+        found.append(current)
+        try:
+            for task in os.listdir("/proc/%d/task" % current):
+                with open("/proc/%d/task/%s/children" % (current, task)) as children:
+                    pending.extend(int(child) for child in children.read().split())
+        except OSError:
+            pass
+    return found
+
+
+def pss_kib(pid):
+    try:
+        with open("/proc/%d/smaps_rollup" % pid) as rollup:
+            for line in rollup:
+                if line.startswith("Pss:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def cpu_seconds(pid):
+    """The processor time a live process has used (user and system)."""
+    with open("/proc/%d/stat" % pid) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+class Sampler(threading.Thread):
+    """Samples the summed proportional set size of a process and its descendants until it ends, and
+    the process's own processor time."""
+
+    def __init__(self, pid):
+        super().__init__(daemon=True)
+        self.pid, self.peak_kib, self.own_cpu, self.done = pid, 0, 0, threading.Event()
+        self.start()
+
+    def run(self):
+        while not self.done.wait(SAMPLE_S):
+            self.peak_kib = max(self.peak_kib, sum(pss_kib(pid) for pid in processes_below(self.pid)))
+            try:
+                self.own_cpu = cpu_seconds(self.pid)
+            except (OSError, IndexError):
+                pass
+
+
+def make_instruments(count, work):
+    """The fixtures make the same instrument and upgrade folder each time: the first is copied."""
+    upgrade, first = os.path.join(work, "upgrade"), os.path.join(work, "instrument0")
+    subprocess.run([PYTHON, os.path.join(SIM, "fixtures.py"), "--instrument", first, "--upgrade", upgrade],
+                   check=True, stdout=subprocess.DEVNULL)
+    roots = [first]
+    for i in range(1, count):
+        roots.append(os.path.join(work, "instrument%d" % i))
+        shutil.copytree(first, roots[-1], symlinks=True)
+    return upgrade, roots
 
 
 def upgrade_fleet(program, count, scale, work):
-    # The fixtures make the same upgrade folder each time: the first serves the whole fleet.
-    upgrade = os.path.join(work, "upgrade0")
-    addresses = ["127.0.0.%d" % (10 + i) for i in range(count)]
+    upgrade, roots = make_instruments(count, work)
+    addresses = [address(i) for i in range(count)]
     simulators = []
-    telnet_port = ftp_port = 0
     try:
-        for i, address in enumerate(addresses):
-            root = os.path.join(work, "instrument%d" % i)
-            subprocess.run([PYTHON, os.path.join(SIM, "fixtures.py"), "--instrument", root, "--upgrade",
-                            os.path.join(work, "upgrade%d" % i)], check=True, stdout=subprocess.DEVNULL)
-            process, telnet_port, ftp_port = start_simulator(address, root, telnet_port, ftp_port)
-            simulators.append(process)
+        # The first chooses the ports, on which the others listen at their own addresses.
+        simulators.append(start_simulator(addresses[0], roots[0], 0, 0))
+        telnet_port, ftp_port = ready(simulators[0], roots[0])
+        simulators += [start_simulator(a, r, telnet_port, ftp_port) for a, r in zip(addresses[1:], roots[1:])]
+        for process, root in zip(simulators, roots):
+            ready(process, root)
+        simulators_cpu = sum(cpu_seconds(process.pid) for process in simulators)
         command = [program, "run", upgrade, *addresses, "--yes", "--json", "--log-dir", os.path.join(work, "logs"),
                    "--telnet-port", str(telnet_port), "--ftp-port", str(ftp_port), "--time-scale", str(scale)]
         begin = time.monotonic()
         fleet = subprocess.Popen(command, stdout=subprocess.DEVNULL)
+        sampler = Sampler(fleet.pid)
         _, status, usage = os.wait4(fleet.pid, 0)
         wall = time.monotonic() - begin
+        sampler.done.set()
+        simulators_cpu = sum(cpu_seconds(process.pid) for process in simulators) - simulators_cpu
         if os.waitstatus_to_exitcode(status) != 0:
             sys.exit("the fleet of %d did not upgrade (exit status %d)" % (count, os.waitstatus_to_exitcode(status)))
-        return wall, (usage.ru_utime + usage.ru_stime) / wall * 100, usage.ru_maxrss / 1024
+        return {"wall": wall, "cpu": (usage.ru_utime + usage.ru_stime) / wall * 100, "rss": usage.ru_maxrss / 1024,
+                "pss": sampler.peak_kib / 1024, "parent_cpu": sampler.own_cpu / wall * 100,
+                "sim_cpu": simulators_cpu / wall * 100}
     finally:
         for process in simulators:
             process.terminate()
@@ -71,15 +153,16 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("program")
     parser.add_argument("--scale", type=float, default=0.1)
-    parser.add_argument("--sizes", default="1,4,16")
+    parser.add_argument("--sizes", default="1,4,16,64,256")
     args = parser.parse_args()
     one = None
     for count in [int(n) for n in args.sizes.split(",")]:
         with tempfile.TemporaryDirectory() as work:
-            wall, cpu, rss = upgrade_fleet(os.path.abspath(args.program), count, args.scale, work)
-        one = one or wall
-        print("fleet n=%d wall_s=%.2f ratio_to_one=%.2f cpu_pct=%.1f peak_rss_mib=%.1f" % (count, wall, wall / one,
-                                                                                           cpu, rss), flush=True)
+            run = upgrade_fleet(os.path.abspath(args.program), count, args.scale, work)
+        one = one or run["wall"]
+        print("fleet n=%d wall_s=%.2f ratio_to_one=%.2f cpu_pct=%.1f peak_rss_mib=%.1f total_pss_mib=%.1f "
+              "parent_cpu_pct=%.1f sim_cpu_pct=%.1f" % (count, run["wall"], run["wall"] / one, run["cpu"], run["rss"],
+                                                        run["pss"], run["parent_cpu"], run["sim_cpu"]), flush=True)
 
 
 if __name__ == "__main__":

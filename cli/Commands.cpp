@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "AddressFile.h"
 #include "ExitStatus.h"
 #include "Fleet.h"
 #include "Octets.h"
@@ -88,7 +89,8 @@ struct OptionRow
 
 const OptionRow kOptions[] = {
     {.names = {"j", "jobs"},
-     .description = "Upgrade at most N instruments at once (default: all).",
+     .description = "Upgrade at most N instruments at once (default: as many as this machine holds; the others "
+                    "wait for their turn).",
      .valueName = "N",
      .take =
          [](Options &o, const QString &v) {
@@ -96,6 +98,15 @@ const OptionRow kOptions[] = {
              const QString problem = takeNumber("jobs", v, 1, 100000, jobs);
              o.jobs = static_cast<int>(jobs);
              return problem;
+         }},
+    {.names = {"from"},
+     .description = "Also the addresses in FILE, one a line (blank lines and # comments left out; - : standard "
+                    "input), such as DIR/retry.txt of an earlier run.",
+     .valueName = "FILE",
+     .take =
+         [](Options &o, const QString &v) {
+             o.from = v;
+             return QString();
          }},
     {.names = {"y", "yes"},
      .description = "run: do not ask for confirmation before upgrading.",
@@ -165,7 +176,7 @@ QString description()
     return text + "\nCtrl-C (SIGINT) or SIGTERM: no more instruments start, those that have changed nothing yet\n"
                   "stop, the others run on to their end; a second one stops them all now (they may not\n"
                   "start again). SIGHUP and a closed output change nothing. Results: DIR/ADDRESS/result.json\n"
-                  "and DIR/summary.json.\n\n"
+                  "and DIR/summary.json; DIR/retry.txt lists those that did not succeed, for --from.\n\n"
                   "Exit status: 0 every instrument upgraded (or ready), 1 at least one failed, not ready or\n"
                   "not started, 2 at least one halted or stopped and needs a person, 3 usage or folder error\n"
                   "(nothing sent).";
@@ -207,7 +218,7 @@ Parsed parse(const QStringList &arguments)
     parser.addVersionOption();
     parser.addPositionalArgument("command", "check or run");
     parser.addPositionalArgument("folder", "the folder of upgrade files");
-    parser.addPositionalArgument("address", "the instruments' IPv4 addresses", "ADDRESS...");
+    parser.addPositionalArgument("address", "the instruments' IPv4 addresses (or --from)", "[ADDRESS...]");
     for (const OptionRow &row : kOptions)
         parser.addOption(row.valueName ? QCommandLineOption(row.names, row.description, row.valueName)
                                        : QCommandLineOption(row.names, row.description));
@@ -219,8 +230,9 @@ Parsed parse(const QStringList &arguments)
         parser.showVersion();
 
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() < 3)
-        return {std::nullopt, "give a command (check or run), the upgrade folder and at least one address; see --help"};
+    const QString noAddress = "give a command (check or run), the upgrade folder and at least one address; see --help";
+    if (positional.size() < 2)
+        return {std::nullopt, noAddress};
     const CommandRow *command = findCommand(positional[0]);
     if (!command)
         return {std::nullopt, "unknown command: " + positional[0]};
@@ -245,14 +257,31 @@ Parsed parse(const QStringList &arguments)
     options.folder = positional[1];
     if (const QString problem = folderProblem(options.folder, options.checking()); !problem.isEmpty())
         return {std::nullopt, problem};
-    for (const QString &text : positional.mid(2)) {
+    // Where an address came from, in its problem: nothing for the command line, the file's line.
+    const auto add = [&options](const QString &text, const QString &where) {
         const Octets::Parsed address = Octets::deviceAddress(text);
         if (address.address.isEmpty())
-            return {std::nullopt, address.problem};
+            return where + address.problem;
         if (options.addresses.contains(address.address))
-            return {std::nullopt, "the address " + address.address + " is given twice"};
+            return where + "the address " + address.address + " is given twice";
         options.addresses << address.address;
+        return QString();
+    };
+    for (const QString &text : positional.mid(2))
+        if (const QString problem = add(text, QString()); !problem.isEmpty())
+            return {std::nullopt, problem};
+    if (!options.from.isEmpty()) {
+        const AddressFile::Read file = AddressFile::read(options.from);
+        if (!file.problem.isEmpty())
+            return {std::nullopt, file.problem};
+        for (const AddressFile::Line &line : file.addresses)
+            if (const QString problem = add(
+                    line.text, QStringLiteral("%1 line %2: ").arg(AddressFile::nameOf(options.from)).arg(line.number));
+                !problem.isEmpty())
+                return {std::nullopt, problem};
     }
+    if (options.addresses.isEmpty())
+        return {std::nullopt, noAddress};
     return {options, QString()};
 }
 

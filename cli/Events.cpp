@@ -35,10 +35,16 @@ QString resultName(RunResult result, bool checking)
     return checking ? kNotReady : kFailed;
 }
 
-Result ending(const QString &address, RunResult result, bool checking, int state, double seconds,
-              const QString &message)
+Result ending(const Result &shown, RunResult result, bool checking, double seconds, const QString &message)
 {
-    return {address, resultName(result, checking), code(statusOf(result)), state, seconds, message};
+    return {shown.address,
+            resultName(result, checking),
+            code(statusOf(result)),
+            shown.state,
+            seconds,
+            message,
+            shown.caption,
+            shown.log};
 }
 
 QJsonObject folder(const QString &folder, const QList<File> &files)
@@ -81,8 +87,8 @@ QJsonObject transfer(const QString &address, const QString &file, qint64 sent, q
 
 QJsonObject result(const Result &result)
 {
-    QJsonObject fields{
-        {"result", result.result}, {"status", result.status}, {"state", result.state}, {"seconds", result.seconds}};
+    QJsonObject fields{{"result", result.result},   {"status", result.status},   {"state", result.state},
+                       {"seconds", result.seconds}, {"caption", result.caption}, {"log", result.log}};
     if (!result.message.isEmpty())
         fields.insert("message", result.message);
     return event(kResult, result.address, fields);
@@ -113,7 +119,8 @@ QString nameOf(const QJsonObject &event)
 Result resultOf(const QJsonObject &event)
 {
     return {event.value("address").toString(), event.value("result").toString(),  event.value("status").toInt(),
-            event.value("state").toInt(),      event.value("seconds").toDouble(), event.value("message").toString()};
+            event.value("state").toInt(),      event.value("seconds").toDouble(), event.value("message").toString(),
+            event.value("caption").toString(), event.value("log").toString()};
 }
 
 QByteArray line(const QJsonObject &event)

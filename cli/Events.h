@@ -56,11 +56,13 @@ struct Result
     int state = 0; // the last one
     double seconds = 0;
     QString message; // the failure's message, CR LF between its lines; empty: none
+    QString caption; // the last one the run showed; empty: none
+    QString log;     // the path of its log
 };
 
-// How a run that ended so is reported, by the instrument's process or by the fleet for it.
-Result ending(const QString &address, RunResult result, bool checking, int state, double seconds,
-              const QString &message = QString());
+// How a run that ended so is reported, by the instrument's process or by the fleet for it: shown
+// gives the address, the last state and caption and the log.
+Result ending(const Result &shown, RunResult result, bool checking, double seconds, const QString &message = QString());
 
 QJsonObject folder(const QString &folder, const QList<File> &files);
 // pid: the instrument's process.

@@ -1,5 +1,6 @@
 #include "Fleet.h"
 
+#include "Capacity.h"
 #include "Commands.h"
 #include "Confirmation.h"
 #include "Events.h"
@@ -43,10 +44,8 @@ QList<InstrumentStatus> statusesOf(const QStringList &addresses)
 }
 
 // Why an instrument's process has no result.
-QString endOfProcess(qint64 pid, int exitCode, QProcess::ExitStatus exitStatus)
+QString endOfProcess(int exitCode, QProcess::ExitStatus exitStatus)
 {
-    if (pid == 0)
-        return QStringLiteral("its process did not start");
     // For a process that a signal ended, QProcess gives the signal's number as its exit code.
     if (exitStatus == QProcess::CrashExit)
         return QStringLiteral("its process was ended by signal %1 (%2)").arg(exitCode).arg(::strsignal(exitCode));
@@ -63,6 +62,9 @@ Fleet::Fleet(Options options)
     mProcesses.resize(static_cast<size_t>(mInstruments.size()));
     mClocks.resize(static_cast<size_t>(mInstruments.size()));
     mExitCodes.resize(static_cast<size_t>(mInstruments.size()), code(ExitStatus::Failed));
+    mStartsFailed.resize(static_cast<size_t>(mInstruments.size()), 0);
+    for (qsizetype index = 0; index < mInstruments.size(); ++index)
+        mWaiting.push_back(index);
     connect(&mRedraw, &QTimer::timeout, this, [this] { mDisplay.refresh(); });
 }
 
@@ -85,9 +87,13 @@ int Fleet::exec()
         return code(ExitStatus::Usage);
     }
     mSignals = std::make_unique<Interrupts>([this](int signal) { interrupted(signal); });
+    mLimit = Capacity::jobs(mOptions.jobs, Capacity::raiseOpenFiles(), Capacity::availableMiB());
     mLogFolder = makeLogFolder();
     if (mLogFolder.isEmpty())
         return code(ExitStatus::Usage);
+    mOptions.logDir = mLogFolder;
+    for (InstrumentStatus &instrument : mInstruments)
+        instrument.end.log = mOptions.logPath(instrument.address);
     if (mOptions.checking())
         listFolder(folder);
     mDisplay.begin(mLogFolder);
@@ -100,15 +106,26 @@ int Fleet::exec()
     for (const InstrumentStatus &instrument : mInstruments)
         results << instrument.end;
     const QJsonObject summary = Events::summary(status, results);
-    writeSummary(summary);
+    writeFile(QStringLiteral("summary.json"), Events::line(summary) + '\n');
+    writeFile(kRetries, retries());
     mDisplay.summary(summary);
     return status;
 }
 
-void Fleet::writeSummary(const QJsonObject &summary) const
+QByteArray Fleet::retries() const
 {
-    QSaveFile saved(QDir(mLogFolder).filePath(QStringLiteral("summary.json")));
-    if (!saved.open(QIODevice::WriteOnly) || saved.write(Events::line(summary) + '\n') < 0 || !saved.commit())
+    QByteArray list = "# qd8400-upgrade: the instruments that did not succeed; again: --from " +
+                      QFile::encodeName(QDir(mLogFolder).filePath(kRetries)) + '\n';
+    for (const InstrumentStatus &instrument : mInstruments)
+        if (instrument.end.status != 0)
+            list += instrument.address.toLatin1() + '\n';
+    return list;
+}
+
+void Fleet::writeFile(const QString &name, const QByteArray &bytes) const
+{
+    QSaveFile saved(QDir(mLogFolder).filePath(name));
+    if (!saved.open(QIODevice::WriteOnly) || saved.write(bytes) < 0 || !saved.commit())
         FleetDisplay::problem("cannot write " + saved.fileName() + ": " + saved.errorString());
 }
 
@@ -121,24 +138,26 @@ void Fleet::interrupted(int signal)
         return;
     }
     // The instruments that were waiting for their turn are not started.
-    const qsizetype waiting = mInstruments.size() - mNext;
-    mDisplay.interrupt(Events::interrupt(name, mInterrupts, waiting, mRunning));
-    for (; mNext < mInstruments.size(); ++mNext) {
-        InstrumentStatus &instrument = mInstruments[mNext];
-        instrument.end = Events::ending(instrument.address, RunResult::NotStarted, mOptions.checking(), 0, 0);
-        mDisplay.event(instrument, Events::result(instrument.end));
-        ++mFinished;
-    }
+    mDisplay.interrupt(Events::interrupt(name, mInterrupts, static_cast<qsizetype>(mWaiting.size()), mRunning));
+    for (; !mWaiting.empty(); mWaiting.pop_front())
+        notStarted(mWaiting.front(), QString());
     request(Handshake::kStopIfUnchanged);
     if (mFinished == mInstruments.size())
         QCoreApplication::quit();
 }
 
+void Fleet::notStarted(qsizetype index, const QString &why)
+{
+    InstrumentStatus &instrument = mInstruments[index];
+    instrument.end = Events::ending(instrument.end, RunResult::NotStarted, mOptions.checking(), 0, why);
+    mDisplay.event(instrument, Events::result(instrument.end));
+    ++mFinished;
+}
+
 void Fleet::request(const char *request)
 {
-    for (qsizetype index = 0; index < mNext; ++index)
-        if (QProcess *process = mProcesses[static_cast<size_t>(index)].get();
-            process && process->state() != QProcess::NotRunning)
+    for (const std::unique_ptr<QProcess> &process : mProcesses)
+        if (process && process->state() != QProcess::NotRunning)
             process->write(QByteArray(request) + '\n');
 }
 
@@ -186,9 +205,9 @@ void Fleet::listFolder(const FolderCheck &check) const
 
 void Fleet::startNext()
 {
-    const qsizetype limit = mOptions.jobs > 0 ? mOptions.jobs : mInstruments.size();
-    while (mNext < mInstruments.size() && mRunning < limit) {
-        const qsizetype index = mNext++;
+    while (!mWaiting.empty() && mRunning < mLimit) {
+        const qsizetype index = mWaiting.front();
+        mWaiting.pop_front();
         ++mRunning;
         mProcesses[static_cast<size_t>(index)] = std::make_unique<QProcess>();
         QProcess *process = mProcesses[static_cast<size_t>(index)].get();
@@ -197,12 +216,12 @@ void Fleet::startNext()
         connect(process, &QProcess::finished, this, [this, index](int exitCode, QProcess::ExitStatus exitStatus) {
             finished(index, exitCode, exitStatus);
         });
-        // A process that never started sends no finished signal; it ends there, after this loop.
+        // A process that never started sends no finished signal; it is taken up after this loop.
         connect(
             process, &QProcess::errorOccurred, this,
             [this, index](QProcess::ProcessError error) {
                 if (error == QProcess::FailedToStart)
-                    finished(index, -1, QProcess::CrashExit);
+                    failedToStart(index);
             },
             Qt::QueuedConnection);
         const Handshake::Secret secret = Handshake::make();
@@ -215,6 +234,31 @@ void Fleet::startNext()
         process->write(secret.line);
         mInstruments[index].pid = process->processId();
     }
+}
+
+void Fleet::failedToStart(qsizetype index)
+{
+    const QString why = "its process could not be started: " + mProcesses[static_cast<size_t>(index)]->errorString();
+    mProcesses[static_cast<size_t>(index)].reset();
+    --mRunning;
+    if (++mStartsFailed[static_cast<size_t>(index)] > 1 || mInterrupts > 0) {
+        notStarted(index, why);
+        endOrStartNext();
+        return;
+    }
+    // The machine holds no more than are running now: the instrument waits for the next to end.
+    mLimit = std::max<qsizetype>(mRunning, 1);
+    mWaiting.push_front(index);
+    if (mRunning == 0)
+        QTimer::singleShot(kRetryAlone, this, &Fleet::startNext);
+}
+
+void Fleet::endOrStartNext()
+{
+    if (mFinished == mInstruments.size())
+        QCoreApplication::quit();
+    else
+        startNext();
 }
 
 void Fleet::readEvents(qsizetype index)
@@ -230,7 +274,8 @@ void Fleet::readEvents(qsizetype index)
             if (const int state = event.value("state").toInt(); state != 0)
                 instrument.end.state = state;
         } else if (name == Events::kCaption) {
-            instrument.caption = event.value("text").toString().section(QStringLiteral("\r\n"), 0, 0);
+            instrument.end.caption = event.value("text").toString();
+            instrument.caption = instrument.end.caption.section(QStringLiteral("\r\n"), 0, 0);
             instrument.file.clear();
         } else if (name == Events::kProgress) {
             instrument.percent = event.value("percent").toInt();
@@ -263,14 +308,11 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
                            Events::start(instrument.address, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
                                          QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid));
         }
-        instrument.end =
-            Events::ending(instrument.address, RunResult::Failure, mOptions.checking(), instrument.end.state,
-                           static_cast<double>(elapsed) / 1000, endOfProcess(instrument.pid, exitCode, exitStatus));
+        instrument.end = Events::ending(instrument.end, RunResult::Failure, mOptions.checking(),
+                                        static_cast<double>(elapsed) / 1000, endOfProcess(exitCode, exitStatus));
         mDisplay.event(instrument, Events::result(instrument.end));
     }
     --mRunning;
-    if (++mFinished == mInstruments.size())
-        QCoreApplication::quit();
-    else
-        startNext();
+    ++mFinished;
+    endOrStartNext();
 }

@@ -11,13 +11,15 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <deque>
 #include <memory>
 #include <vector>
 
 // The command line's own process: it confirms a run, starts one process of this program for each
-// instrument (at most --jobs at once), reads their events, draws them and sums them up, also in
-// DIR/summary.json. It sends nothing to any instrument itself. A first SIGINT or SIGTERM starts no
-// more instruments and stops those that have changed nothing yet; a second stops them all.
+// instrument (at most as many at once as the machine holds, or --jobs), reads their events, draws
+// them and sums them up, also in DIR/summary.json, and lists in DIR/retry.txt those that did not
+// succeed. It sends nothing to any instrument itself. A first SIGINT or SIGTERM starts no more
+// instruments and stops those that have changed nothing yet; a second stops them all.
 class Fleet : public QObject
 {
 public:
@@ -32,13 +34,24 @@ private:
     QString makeLogFolder() const;
     void listFolder(const FolderCheck &check) const;
     void startNext();
+    void endOrStartNext();
+    // A process that cannot be started is tried once more when the next ends, then not started.
+    void failedToStart(qsizetype index);
+    void notStarted(qsizetype index, const QString &why);
     void readEvents(qsizetype index);
     void finished(qsizetype index, int exitCode, QProcess::ExitStatus exitStatus);
     int exitStatus() const;
     void interrupted(int signal);
     // Tells every running instrument's process.
     void request(const char *request);
-    void writeSummary(const QJsonObject &summary) const;
+    // The contents of DIR/retry.txt: a comment, then each address that did not succeed.
+    QByteArray retries() const;
+    void writeFile(const QString &name, const QByteArray &bytes) const;
+
+    inline static const QString kRetries = QStringLiteral("retry.txt");
+    // When no instrument is running to end first, a process that could not be started is tried
+    // again after this many milliseconds.
+    static constexpr int kRetryAlone = 1000;
 
     Options mOptions;
     QString mLogFolder;
@@ -47,7 +60,10 @@ private:
     std::vector<QElapsedTimer> mClocks;
     // Each process's own exit status.
     std::vector<int> mExitCodes;
-    qsizetype mNext = 0;
+    std::vector<int> mStartsFailed;
+    // The instruments waiting for their turn, the next first.
+    std::deque<qsizetype> mWaiting;
+    qsizetype mLimit = 1;
     qsizetype mRunning = 0;
     qsizetype mFinished = 0;
     FleetDisplay mDisplay;

@@ -21,15 +21,15 @@ namespace {
 
 const QString kWorkingFolder = QStringLiteral("/mnt/nand1");
 
-QString logPathOf(const Options &options)
-{
-    return QDir(QDir(options.logDir).filePath(options.addresses.first())).filePath(QStringLiteral("logfile.txt"));
-}
-
 RunSettings runSettings(const Options &options)
 {
     // No second place: a log that cannot be written where the operator looks for it stops the run.
-    return {logPathOf(options), QString(), nullptr, options.telnetPort, options.ftpPort, options.timeScale};
+    return {options.logPath(options.addresses.first()),
+            QString(),
+            nullptr,
+            options.telnetPort,
+            options.ftpPort,
+            options.timeScale};
 }
 
 } // namespace
@@ -99,6 +99,9 @@ void InstrumentRun::showState(int n)
 
 void InstrumentRun::showCaption(const QString &text)
 {
+    // Not what the window leaves behind the failure's message once the run has ended.
+    if (!RunEnded())
+        mCaption = text;
     mEvents.write(Events::caption(mAddress, text));
 }
 
@@ -166,8 +169,13 @@ void InstrumentRun::refuse(const QString &message)
 
 void InstrumentRun::exitWith(RunResult result, ExitStatus process)
 {
-    const QJsonObject event = Events::result(Events::ending(mAddress, result, mOptions.checking(), lastState(),
-                                                            static_cast<double>(mClock.elapsed()) / 1000, mFailure));
+    Events::Result shown;
+    shown.address = mAddress;
+    shown.state = lastState();
+    shown.caption = mCaption;
+    shown.log = settings().logPath;
+    const QJsonObject event = Events::result(
+        Events::ending(shown, result, mOptions.checking(), static_cast<double>(mClock.elapsed()) / 1000, mFailure));
     // Beside the log, so that a fleet or a terminal that has gone loses nothing.
     QSaveFile saved(QFileInfo(settings().logPath).dir().filePath(QStringLiteral("result.json")));
     if (saved.open(QIODevice::WriteOnly) && saved.write(Events::line(event) + '\n') >= 0)

@@ -53,6 +53,7 @@ private:
     // The check has passed the maintenance-mode check.
     bool mShellChecked = false;
     QString mFailure;
+    QString mCaption; // the last one shown
     QSocketNotifier mRequests;
     QByteArray mRequestLine;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 #include <QStringList>
 
@@ -14,8 +15,9 @@ struct Options
 
     Command command = Command::Check;
     QString folder;
-    QStringList addresses; // dotted IPv4, each once
-    int jobs = 0;          // at most this many at once; 0: all
+    QStringList addresses; // dotted IPv4, each once: those given, then those of the file
+    QString from;          // the file of more addresses; "-": standard input
+    int jobs = 0;          // at most this many at once; 0: as many as the machine holds
     bool yes = false;
     bool json = false;
     QString logDir; // empty: a new folder in the current one
@@ -25,4 +27,9 @@ struct Options
     double timeScale = 1.0;
 
     bool checking() const { return command == Command::Check; }
+    // Where an instrument's log goes: DIR/ADDRESS/logfile.txt.
+    QString logPath(const QString &address) const
+    {
+        return QDir(QDir(logDir).filePath(address)).filePath(QStringLiteral("logfile.txt"));
+    }
 };

@@ -7,7 +7,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -106,6 +109,59 @@ private:
     QTemporaryDir mLogs;
 };
 
+// A terminal of the given size as the program's output draws it: its screen, the lines that
+// scrolled off its top, the screen as it stood at the end of the last frame with the counts on it.
+struct Terminal
+{
+    Terminal(int rows, int columns) : rows(rows), columns(columns), screen(rows, QString()) {}
+
+    int rows;
+    int columns;
+    QStringList screen;
+    QStringList scrolledOff;
+    QStringList lastFrame;
+    int row = 0;
+    int column = 0;
+    int widest = 0;
+    bool aboveTheTop = false; // the cursor was sent above the screen
+
+    void feed(const QString &text)
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == '\x1b') { // ESC [ N A (up), 2K (line), J (below)
+                qsizetype end = i + 2;
+                while (text[end].isDigit())
+                    ++end;
+                const int n = text.mid(i + 2, end - i - 2).toInt();
+                if (text[end] == 'A') {
+                    aboveTheTop |= n > row;
+                    row = std::max(0, row - n);
+                } else if (text[end] == 'K') {
+                    screen[row].clear();
+                } else if (text[end] == 'J') {
+                    screen[row].truncate(column);
+                    for (int below = row + 1; below < rows; ++below)
+                        screen[below].clear();
+                    if (screen.filter(" running, ").size() == 1)
+                        lastFrame = screen;
+                }
+                i = end;
+            } else if (text[i] == '\r') {
+                column = 0;
+            } else if (text[i] == '\n') {
+                if (++row == rows) {
+                    scrolledOff << screen.takeFirst();
+                    screen << QString();
+                    row = rows - 1;
+                }
+            } else {
+                screen[row] = screen[row].leftJustified(column).left(column) + text[i] + screen[row].mid(column + 1);
+                widest = std::max(widest, ++column);
+            }
+        }
+    }
+};
+
 QStringList names(const QList<QJsonObject> &events)
 {
     QStringList list;
@@ -184,23 +240,30 @@ private slots:
         const Outcome outcome = runProgram(fleet.arguments("run", {"--yes", json ? "--json" : "--jobs=3"}));
         QCOMPARE(outcome.status, 2);
         QCOMPARE(fleet[0].state()["installed"].toObject()["bzimage"].toString(), "new");
-        const QStringList expected{"success", "failed: Transfer of the kernel system file has failed.",
-                                   "halted at state 7081"};
-        for (qsizetype i = 0; i < expected.size(); ++i) {
+        const QStringList results{"success", "failed", "halted"};
+        const QStringList captions{"", "Transferring new kernel file", "Content checking new root file system file"};
+        const QStringList rows{"success",
+                               "failed at: Transferring new kernel file\n +Transfer of the kernel system file has "
+                               "failed\\.\n +log: LOG",
+                               "halted at: Content checking new root file system file \\(state 7081\\)\n +log: LOG"};
+        for (qsizetype i = 0; i < results.size(); ++i) {
             const QString address = fleet.address(i);
+            const QString log = QDir(fleet.logs()).filePath(address + "/logfile.txt");
             if (json) {
                 const QJsonObject result = outcome.result(address);
-                const QString message = result["message"].toString().section("\r\n", 0, 0);
-                QCOMPARE(
-                    result["result"].toString() + (message.isEmpty() ? "" : ": " + message) +
-                        (result["result"] == "halted" ? " at state " + QString::number(result["state"].toInt()) : ""),
-                    expected[i]);
+                QCOMPARE(result["result"].toString(), results[i]);
+                QCOMPARE(result["log"].toString(), log);
+                if (i > 0)
+                    QCOMPARE(result["caption"].toString().section("\r\n", 0, 0), captions[i]);
             } else {
                 const QRegularExpression row('\n' + QRegularExpression::escape(address) + " +[0-9.]+ s  " +
-                                             QRegularExpression::escape(expected[i]) + '\n');
+                                             QString(rows[i]).replace("LOG", QRegularExpression::escape(log)) + '\n');
                 QVERIFY2(row.match(outcome.out).hasMatch(), outcome.out);
             }
         }
+        if (!json)
+            QVERIFY2(QRegularExpression("\n1 success, 1 failed, 1 halted in [0-9]+ s\n$").match(outcome.out).hasMatch(),
+                     outcome.out);
     }
 
     // Read-only: the three commands alone, then the FTP log-in if the instrument is in maintenance mode.
@@ -402,6 +465,144 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray());
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
+    }
+
+    // More instruments than the terminal has rows, one failing and one halting: each frame fits
+    // and keeps its counts, the finished ones are shown once above it and nothing stale stays.
+    // Then the run from the list it leaves upgrades those two once their faults are gone.
+    void fleetOnTheTerminal()
+    {
+        QList<QStringList> modes(12);
+        modes[4] = {"ftp-break-upload=bzimage"};
+        modes[9] = {"cmp-odd=qd8400.rfs"};
+        Fleet fleet(50, modes);
+        int master = -1;
+        int slave = -1;
+        winsize size{10, 80, 0, 0};
+        QVERIFY(::openpty(&master, &slave, nullptr, nullptr, &size) == 0);
+        QProcess program;
+        program.setStandardOutputFile(QString::fromLatin1(::ptsname(master)));
+        program.start(QD_CLI, fleet.arguments("run", {"--yes"}));
+        program.closeWriteChannel();
+        ::close(slave);
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        QByteArray out;
+        const auto read = [&] {
+            char bytes[4096];
+            for (ssize_t got; (got = ::read(master, bytes, sizeof bytes)) > 0;)
+                out.append(bytes, got);
+        };
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                read();
+                return program.state() == QProcess::NotRunning;
+            },
+            170000));
+        read();
+        ::close(master);
+        QCOMPARE(program.exitCode(), 2);
+        Terminal terminal(size.ws_row, size.ws_col);
+        terminal.feed(QString::fromUtf8(out));
+        QVERIFY(!terminal.aboveTheTop);
+        QVERIFY2(terminal.widest < terminal.columns, qPrintable(QString::number(terminal.widest)));
+        QVERIFY2(
+            terminal.lastFrame.filter(QRegularExpression("^0 running, 0 waiting, 10 succeeded, 1 failed, 1 halted, "))
+                    .size() == 1,
+            qPrintable(terminal.lastFrame.join('\n')));
+        const QStringList lines = terminal.scrolledOff + terminal.screen;
+        QCOMPARE(lines.filter(QRegularExpression("%  |waiting|running")), QStringList());
+        for (qsizetype i = 0; i < modes.size(); ++i) // once when it ends, once in the table
+            QCOMPARE(lines.filter(QRegularExpression('^' + QRegularExpression::escape(fleet.address(i)) + ' ')).size(),
+                     2);
+        QVERIFY(lines.filter(QRegularExpression("^10 success, 1 failed, 1 halted in ")).size() == 1);
+
+        const QString retries = QDir(fleet.logs()).filePath("retry.txt");
+        QFile file(retries);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(file.readAll()).split('\n').filter(QRegularExpression("^[^#]")),
+                 (QStringList{fleet.address(4), fleet.address(9)}));
+        fleet[4].restart({});
+        fleet[9].restart({});
+        QStringList again = fleet.arguments("run", {"--yes", "--json", "--from", retries});
+        again.erase(again.begin() + 2, again.begin() + 2 + modes.size());
+        again.last() += "-again";
+        const Outcome outcome = runProgram(again);
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.events.last()["results"].toArray().size(), 2);
+        for (const qsizetype i : {4, 9})
+            QCOMPARE(fleet[i].state()["installed"].toObject()["bzimage"].toString(), "new");
+    }
+
+    // An open-files limit that holds one instrument's process at a time: they take their turns.
+    void openFilesLimit_data()
+    {
+        QTest::addColumn<QString>("jobs");
+        QTest::newRow("by default") << "";
+        QTest::newRow("more jobs than the files hold") << "--jobs=4";
+    }
+
+    void openFilesLimit()
+    {
+        QFETCH(QString, jobs);
+        static int net = 51;
+        Fleet fleet(net++, QList<QStringList>(4));
+        QStringList arguments = fleet.arguments("run", {"--yes", "--json"});
+        if (!jobs.isEmpty())
+            arguments << jobs;
+        const Outcome outcome = runProgram(QStringList{"/usr/bin/prlimit", "--nofile=18:18", QD_CLI} + arguments);
+        QCOMPARE(outcome.status, 0);
+        for (qsizetype i = 0; i < 4; ++i)
+            QCOMPARE(outcome.result(fleet.address(i))["result"], "success");
+    }
+
+    // Addresses from a file or standard input, with those on the command line.
+    void addressesFromAFile_data()
+    {
+        QTest::addColumn<QString>("from"); // FILE: a file of the contents; -: the contents on standard input
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QStringList>("given");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("comments and blank lines, one on the line")
+            << "FILE" << QByteArray("# bench 2\n\n  ADDRESS2  \n# end\n") << QStringList{"ADDRESS1"} << 0 << "";
+        QTest::newRow("standard input") << "-" << QByteArray("ADDRESS1\n\nADDRESS2") << QStringList{} << 0 << "";
+        QTest::newRow("one on the line and in the file")
+            << "-" << QByteArray("ADDRESS2\nADDRESS1\n") << QStringList{"ADDRESS1"} << 3
+            << "standard input line 2: the address ADDRESS1 is given twice";
+        QTest::newRow("a line that is no address") << "FILE" << QByteArray("ADDRESS1\n\n10.0.0\n") << QStringList{} << 3
+                                                   << "FILE line 3: not a valid IPv4 address: 10.0.0";
+        QTest::newRow("no such file") << "NONE" << QByteArray() << QStringList{} << 3
+                                      << "cannot read the addresses in NONE: No such file or directory";
+    }
+
+    void addressesFromAFile()
+    {
+        QFETCH(QString, from);
+        QFETCH(QByteArray, contents);
+        QFETCH(QStringList, given);
+        QFETCH(int, status);
+        QFETCH(QString, problem);
+        Fleet fleet(54, {{}, {}});
+        const auto placed = [&](QString text) {
+            return text.replace("ADDRESS1", fleet.address(0))
+                .replace("ADDRESS2", fleet.address(1))
+                .replace("FILE", QDir(fleet.logs()).filePath("list"))
+                .replace("NONE", QDir(fleet.logs()).filePath("none"));
+        };
+        QFile file(placed("FILE"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(placed(contents).toLatin1()) >= 0);
+        file.close();
+        QStringList arguments = fleet.arguments("check", {"--from", placed(from)});
+        arguments.erase(arguments.begin() + 2, arguments.begin() + 4);
+        for (const QString &address : given)
+            arguments.insert(2, placed(address));
+        const Outcome outcome = runProgram(arguments, from == "-" ? placed(contents).toLatin1() : QByteArray());
+        QCOMPARE(outcome.status, status);
+        if (status == 0)
+            for (qsizetype i = 0; i < 2; ++i)
+                QVERIFY2(outcome.out.contains('\n' + fleet.address(i).toLatin1() + "  ready\n"), outcome.out);
+        else
+            QCOMPARE(outcome.err, "qd8400-upgrade: " + placed(problem).toUtf8() + '\n');
     }
 
     // An instrument's process that dies has a result all the same, after its start.

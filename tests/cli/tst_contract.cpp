@@ -53,7 +53,14 @@ QStringList keysOf(const QJsonObject &object)
 
 Events::Result failure()
 {
-    return {"127.0.0.9", Events::kFailed, 1, 7021, 12.5, "Transfer of the kernel system file has failed.\r\nThen"};
+    return {"127.0.0.9",
+            Events::kFailed,
+            1,
+            7021,
+            12.5,
+            "Transfer of the kernel system file has failed.\r\nThen",
+            "Transferring new kernel file\r\nPlease wait",
+            "/logs/127.0.0.9/logfile.txt"};
 }
 
 } // namespace
@@ -102,8 +109,12 @@ private slots:
                     return results;
                 }());
         }
-        if (name == Events::kResult)
-            QCOMPARE(Events::resultOf(event).message, failure().message);
+        if (name == Events::kResult) {
+            const Events::Result read = Events::resultOf(event);
+            QCOMPARE(read.message, failure().message);
+            QCOMPARE(read.caption, failure().caption);
+            QCOMPARE(read.log, failure().log);
+        }
     }
 
     void addresses_data()

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <memory>
+
 // Runs one of the simulator's helper programs to its end and returns what it printed.
 inline QByteArray runSimTool(const QString &script, const QStringList &arguments)
 {
@@ -34,15 +36,24 @@ class Instrument
 public:
     explicit Instrument(const QStringList &modes = {}, const QStringList &fixtureOptions = {},
                         const SimulatorPlace &place = {})
-        : mMade(make(mDir, fixtureOptions)), mSimulator("qd8400sim.py", arguments(mDir, modes, place))
+        : mMade(make(mDir, fixtureOptions)),
+          mSimulator(std::make_unique<ServerProcess>("qd8400sim.py", arguments(mDir, modes, place))),
+          mPlace{place.address, mSimulator->port("telnet"), mSimulator->port("ftp")}
     {
     }
 
+    // The same instrument on the same address and ports, in other modes: its simulator started again.
+    void restart(const QStringList &modes)
+    {
+        mSimulator.reset();
+        mSimulator = std::make_unique<ServerProcess>("qd8400sim.py", arguments(mDir, modes, mPlace));
+    }
+
     QString upgradeFolder() const { return mDir.filePath("upgrade"); }
-    quint16 telnetPort() { return static_cast<quint16>(mSimulator.port("telnet")); }
-    quint16 ftpPort() { return static_cast<quint16>(mSimulator.port("ftp")); }
+    quint16 telnetPort() { return static_cast<quint16>(mPlace.telnetPort); }
+    quint16 ftpPort() { return static_cast<quint16>(mPlace.ftpPort); }
     // How many of the simulator's announced events begin with prefix ("TELNET ", "FTP LOGIN").
-    int announced(const QByteArray &prefix) { return mSimulator.announced(prefix); }
+    int announced(const QByteArray &prefix) { return mSimulator->announced(prefix); }
 
     // Every command line received, one after the other.
     QStringList commands() const
@@ -84,5 +95,6 @@ private:
 
     QTemporaryDir mDir;
     bool mMade;
-    ServerProcess mSimulator;
+    std::unique_ptr<ServerProcess> mSimulator;
+    SimulatorPlace mPlace; // with the ports it listens on
 };
