@@ -7,9 +7,7 @@
 #include <QTest>
 
 #include <csignal>
-#include <fcntl.h>
 #include <memory>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
@@ -476,33 +474,13 @@ private slots:
         modes[4] = {"ftp-break-upload=bzimage"};
         modes[9] = {"cmp-odd=qd8400.rfs"};
         Fleet fleet(50, modes);
-        int master = -1;
-        int slave = -1;
-        winsize size{10, 80, 0, 0};
-        QVERIFY(::openpty(&master, &slave, nullptr, nullptr, &size) == 0);
-        QProcess program;
-        program.setStandardOutputFile(QString::fromLatin1(::ptsname(master)));
-        program.start(QD_CLI, fleet.arguments("run", {"--yes"}));
-        program.closeWriteChannel();
-        ::close(slave);
-        ::fcntl(master, F_SETFL, O_NONBLOCK);
-        QByteArray out;
-        const auto read = [&] {
-            char bytes[4096];
-            for (ssize_t got; (got = ::read(master, bytes, sizeof bytes)) > 0;)
-                out.append(bytes, got);
-        };
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                read();
-                return program.state() == QProcess::NotRunning;
-            },
-            170000));
-        read();
-        ::close(master);
-        QCOMPARE(program.exitCode(), 2);
-        Terminal terminal(size.ws_row, size.ws_col);
-        terminal.feed(QString::fromUtf8(out));
+        const Outcome shown = runProgram(
+            {"/usr/bin/script", "-qec",
+             "stty rows 10 cols 80; exec " + shellQuoted(QStringList{QD_CLI} + fleet.arguments("run", {"--yes"})),
+             "/dev/null"});
+        QCOMPARE(shown.status, 2);
+        Terminal terminal(10, 80);
+        terminal.feed(QString::fromUtf8(shown.out));
         QVERIFY(!terminal.aboveTheTop);
         QVERIFY2(terminal.widest < terminal.columns, qPrintable(QString::number(terminal.widest)));
         QVERIFY2(
