@@ -215,7 +215,7 @@ def main():
         state=event.get("state", 0),
         seconds=event.get("seconds", 0),
         message=event.get("message", ""),
-        log=event.get("log") or os.path.join(log_dir, event["address"], "logfile.txt"),
+        log=event["log"],
         rc=rc,
         cmd=cmd,
         changed=not module.check_mode and event["result"] != "not-started",
