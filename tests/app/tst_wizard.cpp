@@ -505,52 +505,6 @@ private slots:
         QCOMPARE(f.endedWith, running ? std::nullopt : std::optional<int>(0));
     }
 
-    // Closed during the run, the window asks; the run goes on while it asks.
-    void closingDuringTheRun_data()
-    {
-        QTest::addColumn<Button>("answer");
-        QTest::addColumn<bool>("dropped"); // the instrument drops the connection: the log-in's limit comes
-        QTest::addColumn<QByteArray>("traced");
-        QTest::addColumn<std::optional<int>>("status");
-        QTest::newRow("Continue") << Button::Continue << false
-                                  << QByteArray("\r\n* Close asked during the run: it goes on\r\n")
-                                  << std::optional<int>();
-        QTest::newRow("Stop") << Button::Stop << false
-                              << QByteArray("\r\n* Stopped by the operator at state 81\r\n>>Disconnect()\r\n")
-                              << std::optional<int>(2);
-        QTest::newRow("the run ends meanwhile")
-            << Button::Stop << true << QByteArray("\r\n* No shell prompt within 60 seconds of OpenConnection\r\n")
-            << std::optional<int>(1);
-    }
-
-    void closingDuringTheRun()
-    {
-        QFETCH(Button, answer);
-        QFETCH(bool, dropped);
-        QFETCH(QByteArray, traced);
-        QFETCH(std::optional<int>, status);
-        ScriptedPeer instrument;
-        WizardFixture f(kRequiredUpgradeFiles, instrument.port());
-        startRun(f, instrument);
-        f.window->close();
-        QCOMPARE(describe(f.dialogs.shown.first()), "QD8400 Firmware Upgrade | question | Stop Continue*\n"
-                                                    "Nothing has been changed on the QD8400 yet.\r\nStop the upgrade?");
-        if (dropped) {
-            instrument.close();
-            QVERIFY(QTest::qWaitFor([&] { return f.endedWith.has_value(); }, 90000));
-        } else {
-            instrument.send("\xff\xfd\x18\r\nQD8400-0042 login: ");
-            QVERIFY(instrument.waitForReceived(3 + 6));
-        }
-        f.dialogs.answer(answer);
-        QCOMPARE(f.dialogs.dismissals, dropped ? 1 : 0);
-        QVERIFY2(f.trace().contains(traced), f.trace().right(300).constData());
-        QCOMPARE(f.endedWith, status);
-        if (dropped)
-            QCOMPARE(f.dialogs.shown.last().text.section("\r\n", 0, 0),
-                     "The attempt to connect to the QD8400 has failed.");
-    }
-
     void aboutWindow()
     {
         WizardFixture f;

@@ -1,14 +1,11 @@
 // The command line's contract as the README documents it, and its tables: the events' fields, the
-// result names, the instruments' addresses and the arguments given to each instrument's process.
-#include "Commands.h"
+// result names and the instruments' addresses.
 #include "Events.h"
 #include "Octets.h"
-#include "UpgradeFiles.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -150,28 +147,6 @@ private slots:
         QCOMPARE(parsed.address, address);
         QVERIFY2(parsed.problem.contains(problem) && parsed.problem.isEmpty() != address.isEmpty(),
                  qPrintable(parsed.problem));
-    }
-
-    // An instrument's process is given every option it takes: parsed back, they are the fleet's.
-    void instrumentArguments()
-    {
-        QTemporaryDir folder;
-        writeFiles(folder.path(), kRequiredUpgradeFiles);
-        const Commands::Parsed fleet =
-            Commands::parse({"qd8400-upgrade", "run", folder.path(), "127.0.0.2", "127.0.0.3", "--yes", "--json", "-j",
-                             "2", "--telnet-port", "2323", "--ftp-port", "2121", "--time-scale", "0.125"});
-        QVERIFY2(fleet.options, qPrintable(fleet.problem));
-        const Commands::Parsed instrument = Commands::parse(
-            QStringList{"qd8400-upgrade"} + Commands::instrumentArguments(*fleet.options, "127.0.0.3", "/logs"));
-        QVERIFY2(instrument.options, qPrintable(instrument.problem));
-        const Options &o = *instrument.options;
-        QCOMPARE(o.command, Options::Command::Run);
-        QCOMPARE(o.folder, folder.path());
-        QCOMPARE(o.addresses, QStringList{"127.0.0.3"});
-        QCOMPARE(o.logDir, "/logs");
-        QCOMPARE(o.telnetPort, 2323);
-        QCOMPARE(o.ftpPort, 2121);
-        QCOMPARE(o.timeScale, 0.125);
     }
 };
 

@@ -10,7 +10,7 @@
 
 // Dialogs answered by script: each message is recorded and answered with the next scripted button
 // (its default button when none is left); a question asked without waiting stays open when none is
-// left, until answer() or dismiss(). The folder chooser returns the next scripted folder.
+// left, until dismiss(). The folder chooser returns the next scripted folder.
 class ScriptedDialogs final : public Dialogs
 {
 public:
@@ -27,23 +27,18 @@ public:
         shown.append(message);
         if (onShow)
             onShow(message);
-        mOpen = {message.buttons.contains(Button::Cancel) ? Button::Cancel : message.defaultButton,
-                 std::move(answered)};
         if (!answers.isEmpty())
-            answer(answers.dequeue());
-    }
-
-    // The operator answers the open question.
-    void answer(Button button)
-    {
-        if (const auto answered = std::exchange(mOpen.second, nullptr))
-            answered(button);
+            answered(answers.dequeue());
+        else
+            mOpen = {message.buttons.contains(Button::Cancel) ? Button::Cancel : message.defaultButton,
+                     std::move(answered)};
     }
 
     void dismiss() override
     {
         ++dismissals;
-        answer(mOpen.first);
+        if (const auto answered = std::exchange(mOpen.second, nullptr))
+            answered(mOpen.first);
     }
 
     QString chooseFolder(const QString &title, const QString &start) override

@@ -4,7 +4,6 @@
 #include "Instrument.h"
 #include "Script.h"
 #include "WizardFixture.h"
-#include "WizardTexts.h"
 
 #include <QRegularExpression>
 #include <QtTest>
@@ -15,6 +14,8 @@
 using enum FailureRoutine;
 
 namespace {
+
+using Button = Dialogs::Button;
 
 // The script of a whole upgrade, in order: "flags|state command|items". A line with flags belongs
 // to the scenarios that have all of them: a the folder holds autoexec.bat, A it does not; p and P
@@ -535,23 +536,39 @@ private slots:
     }
 
     // Closed once the instrument has been changed, the window says so; Stop ends the run there.
-    // Closed at 4031, after the first change: Stop ends the run there; a question left open holds
-    // nothing up, and goes away when the upgrade has completed.
+    // Closed during the run, the window asks and the run goes on meanwhile: Continue, Stop, or a
+    // question left open that goes away when the run ends, however it ends.
     void closedMidUpgrade_data()
     {
-        QTest::addColumn<std::optional<Dialogs::Button>>("answer");
-        QTest::newRow("Stop") << std::optional(Dialogs::Button::Stop);
-        QTest::newRow("the question left open") << std::optional<Dialogs::Button>();
+        QTest::addColumn<int>("closedAt");
+        QTest::addColumn<QStringList>("modes");
+        QTest::addColumn<std::optional<Button>>("answer");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("last"); // the last message's first line, or the trace's line
+        QTest::newRow("Continue before any change") << 1022 << QStringList{} << std::optional(Button::Continue) << 0
+                                                    << "\r\n* Close asked during the run: it goes on\r\n";
+        QTest::newRow("Stop after the first change")
+            << 4031 << QStringList{} << std::optional(Button::Stop) << 2
+            << "\r\nmUpgradeState=(4031)\r\n* Stopped by the operator at state 4031\r\n>>Disconnect()";
+        QTest::newRow("left open: the upgrade completes")
+            << 4031 << QStringList{} << std::optional<Button>() << 0 << "Upgrade completed successfully";
+        QTest::newRow("left open: the connection drops")
+            << 1022 << QStringList{"drop=cd /mnt/nand1"} << std::optional<Button>() << 1
+            << "A timeout has occurred while communicating with the QD8400.";
     }
 
     void closedMidUpgrade()
     {
-        QFETCH(std::optional<Dialogs::Button>, answer);
-        Instrument instrument;
+        QFETCH(int, closedAt);
+        QFETCH(QStringList, modes);
+        QFETCH(std::optional<Button>, answer);
+        QFETCH(int, status);
+        QFETCH(QString, last);
+        Instrument instrument(modes);
         BasicWizardFixture<RecordingMain> f({}, instrument.telnetPort(), instrument.ftpPort(),
                                             instrument.upgradeFolder(), 0.02);
         f.window->onState = [&](int state) {
-            if (state == 4031)
+            if (state == closedAt)
                 f.window->close();
         };
         f.walkToLoginPage();
@@ -559,21 +576,21 @@ private slots:
             f.dialogs.answers.enqueue(*answer);
         f.click("cmdNext");
         QVERIFY(QTest::qWaitFor([&] { return f.endedWith.has_value(); }, 60000));
+        QCOMPARE(f.endedWith, std::optional<int>(status));
         QCOMPARE(describe(f.dialogs.shown.first()),
-                 "QD8400 Firmware Upgrade | question | Stop Continue*\nThe QD8400 is being upgraded. Stopping now may "
-                 "leave it unable to start.\r\nStop the upgrade?");
-        if (answer) {
-            QCOMPARE(f.endedWith, std::optional<int>(2));
-            QVERIFY2(f.trace().contains("\r\nmUpgradeState=(4031)\r\n* Stopped by the operator at state 4031\r\n"
-                                        ">>Disconnect()"),
-                     f.trace().right(600).constData());
-            QVERIFY(instrument.commands().last().startsWith("date "));
-        } else {
-            QCOMPARE(f.endedWith, std::optional<int>(0));
-            QCOMPARE(f.dialogs.dismissals, 1);
-            QCOMPARE(f.dialogs.shown.last().text, WizardTexts::kSuccess);
-            QVERIFY(instrument.commands().last().startsWith("reboot"));
-        }
+                 "QD8400 Firmware Upgrade | question | Stop Continue*\n" +
+                     QString(closedAt == 1022 ? "Nothing has been changed on the QD8400 yet."
+                                              : "The QD8400 is being upgraded. Stopping now may leave it unable to "
+                                                "start.") +
+                     "\r\nStop the upgrade?");
+        QCOMPARE(f.dialogs.dismissals, answer ? 0 : 1);
+        if (last.startsWith("\r\n"))
+            QVERIFY2(f.trace().contains(last.toLatin1()), f.trace().right(600).constData());
+        else
+            QCOMPARE(f.dialogs.shown.last().text.section("\r\n", 0, 0), last);
+        const QStringList commands = instrument.commands();
+        QVERIFY(status != 2 || commands.last().startsWith("date "));
+        QVERIFY(status != 0 || commands.last().startsWith("reboot"));
     }
 
     void preparationEndings() { ending(); }
