@@ -117,12 +117,13 @@ void Main::askToStop()
 
 void Main::endProcess(RunResult result)
 {
+    flushLog();
     const int status = code(statusOf(result));
     if (mEnvironment.endProgram) {
         mEnvironment.endProgram(status);
         return;
     }
-    // Every log entry is on disk already; end at once, wherever the call came from.
+    // Every log entry is on disk: end at once, wherever the call came from.
     std::fflush(nullptr);
     std::_Exit(status);
 }

@@ -169,6 +169,7 @@ void InstrumentRun::refuse(const QString &message)
 
 void InstrumentRun::exitWith(RunResult result, ExitStatus process)
 {
+    flushLog();
     Events::Result shown;
     shown.address = mAddress;
     shown.state = lastState();
@@ -181,7 +182,7 @@ void InstrumentRun::exitWith(RunResult result, ExitStatus process)
     if (saved.open(QIODevice::WriteOnly) && saved.write(Events::line(event) + '\n') >= 0)
         saved.commit();
     mEvents.write(event);
-    // Every log entry and every event is out already; end at once, wherever the call came from.
+    // Every log entry and every event is out: end at once, wherever the call came from.
     std::fflush(nullptr);
     std::_Exit(code(process));
 }

@@ -1,14 +1,19 @@
 #include "LogFile.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -32,16 +37,105 @@ bool writeAll(int fd, const char *data, size_t size)
     return true;
 }
 
+// Held while the process's logs, their entries or their files change. The signal handler takes it
+// only if it is free and never waits for it: a signal that interrupts a change writes nothing.
+std::atomic<bool> gBusy{false};
+
+class Busy
+{
+public:
+    Busy()
+    {
+        while (gBusy.exchange(true, std::memory_order_acquire))
+            std::this_thread::yield();
+    }
+    ~Busy() { gBusy.store(false, std::memory_order_release); }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+};
+
+// The process's logs, for the signal handler.
+LogFile *gFirstLog = nullptr;
+
+// The signals that end a process by default, and what was there before the log's handler.
+constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+struct sigaction gPrevious[NSIG];
+
 } // namespace
+
+// Writes the log's entries before the application's event loop handles its next event or goes to
+// sleep.
+class LogFile::EventBoundary final : public QObject
+{
+public:
+    explicit EventBoundary(LogFile &log) : mLog(log)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] { mLog.flush(); });
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *) override
+    {
+        mLog.flush();
+        return false;
+    }
+
+private:
+    LogFile &mLog;
+};
 
 LogFile::LogFile(QString primaryPath, QString fallbackPath, Clock clock)
     : mPrimaryPath(std::move(primaryPath)), mFallbackPath(std::move(fallbackPath)), mClock(std::move(clock))
 {
+    static std::once_flag signalsTaken;
+    std::call_once(signalsTaken, [] {
+        for (const int signal : kEndingSignals) {
+            struct sigaction action = {};
+            action.sa_sigaction = &LogFile::onEndingSignal;
+            action.sa_flags = SA_SIGINFO;
+            sigemptyset(&action.sa_mask);
+            // A signal ignored stays ignored.
+            if (::sigaction(signal, nullptr, &gPrevious[signal]) == 0 && gPrevious[signal].sa_handler != SIG_IGN)
+                ::sigaction(signal, &action, nullptr);
+        }
+    });
+    if (const QCoreApplication *application = QCoreApplication::instance();
+        application && application->thread() == QThread::currentThread())
+        mEventBoundary = std::make_unique<EventBoundary>(*this);
+    const Busy busy;
+    mNext = std::exchange(gFirstLog, this);
+    if (mNext)
+        mNext->mPrevious = this;
 }
 
 LogFile::~LogFile()
 {
+    mEventBoundary.reset();
+    flush();
+    const Busy busy;
     closeFile();
+    (mPrevious ? mPrevious->mNext : gFirstLog) = mNext;
+    if (mNext)
+        mNext->mPrevious = mPrevious;
+}
+
+void LogFile::onEndingSignal(int signal, siginfo_t *info, void *)
+{
+    const int savedErrno = errno;
+    if (!gBusy.exchange(true, std::memory_order_acquire)) {
+        for (LogFile *log = gFirstLog; log; log = log->mNext)
+            if (log->mFd >= 0 && writeAll(log->mFd, log->mPending.data(), log->mPending.size()))
+                log->mPending.clear();
+        gBusy.store(false, std::memory_order_release);
+    }
+    // What was there before takes its course: a fault comes back as the instruction runs again,
+    // a signal that was sent is sent again.
+    ::sigaction(signal, &gPrevious[signal], nullptr);
+    if (info->si_code <= 0)
+        ::raise(signal);
+    errno = savedErrno;
 }
 
 QString LogFile::defaultPath()
@@ -94,6 +188,7 @@ bool LogFile::ensureOpen()
 
 QString LogFile::openProblem()
 {
+    const Busy busy;
     if (ensureOpen())
         return QString();
     mOpenFailureReported = true;
@@ -122,7 +217,27 @@ void LogFile::refreshStamp(std::time_t now)
 
 void LogFile::Log_Add(QByteArrayView text)
 {
+    refreshStamp(mClock ? mClock() : std::time(nullptr));
+    const Busy busy;
+    mPending.append(kLineEnd, 2);
+    mPending.append(mStamp);
+    mPending.append(text.data(), static_cast<size_t>(text.size()));
+    mPending.append(kLineEnd, 2);
+    if (!mEventBoundary || mPending.size() >= kMaxPending)
+        writePending();
+}
+
+void LogFile::flush()
+{
+    const Busy busy;
+    if (!mPending.empty())
+        writePending();
+}
+
+void LogFile::writePending()
+{
     if (!ensureOpen()) {
+        mPending.clear();
         if (!std::exchange(mOpenFailureReported, true)) {
             const QString places = mFallbackPath.isEmpty() || mFallbackPath == mPrimaryPath
                                        ? mPrimaryPath
@@ -133,15 +248,12 @@ void LogFile::Log_Add(QByteArrayView text)
         }
         return;
     }
-    refreshStamp(mClock ? mClock() : std::time(nullptr));
-    mEntry.clear();
-    mEntry.append(kLineEnd, 2);
-    mEntry.append(mStamp);
-    mEntry.append(text.data(), static_cast<size_t>(text.size()));
-    mEntry.append(kLineEnd, 2);
-    if (!writeAll(mFd, mEntry.data(), mEntry.size()) && !mWriteFailureReported) {
+    const int writeError = writeAll(mFd, mPending.data(), mPending.size()) ? 0 : errno;
+    mPending.clear();
+    if (writeError != 0 && !mWriteFailureReported) {
         mWriteFailureReported = true;
         std::fprintf(stderr, "%s: cannot write to the log file %s: %s\n",
-                     qPrintable(QCoreApplication::applicationName()), mActiveName.constData(), std::strerror(errno));
+                     qPrintable(QCoreApplication::applicationName()), mActiveName.constData(),
+                     std::strerror(writeError));
     }
 }

@@ -5,20 +5,33 @@
 #include <QByteArray>
 #include <QString>
 
+#include <csignal>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 
 // logfile.txt: an append-only record of every run. Each entry is an empty line end, the stamp
-// "I|yyyymmdd-hhmmss|", the text and a closing CR LF, handed to the operating system in one
-// write before Log_Add returns. The file is kept open for appending between entries and never
-// truncated. Before each entry the file at the path is checked to be the one still open: if it was
-// deleted, renamed or never opened, the entry opens (and creates) the file at the path again.
+// "I|yyyymmdd-hhmmss|" of the moment it was made, the text and a closing CR LF.
+//
+// The entries made while the event loop handles one event are written together, in one write, when
+// that event has been handled: before the thread's loop handles its next event or goes to sleep (so
+// also before any wait with a local event loop starts waiting), at flush(), when the LogFile ends,
+// and, as far as it can be done safely, when a signal ends the process. An event that logs more
+// than kMaxPending bytes writes each such block as it fills. Where there is no event loop to mark
+// the events (no application object, or another thread than the application's), each entry is
+// written at once.
+//
+// The file is kept open for appending between writes and never truncated. Before each write the
+// file at the path is checked to be the one still open: if it was deleted, renamed or never opened,
+// the write opens (and creates) the file at the path again.
 class LogFile final : public LogSink
 {
 public:
     using Clock = std::function<std::time_t()>;
+
+    static constexpr size_t kMaxPending = 1 << 20;
 
     // The log beside the executable; if that folder is not writable, fallbackPath.
     explicit LogFile(QString primaryPath = defaultPath(), QString fallbackPath = defaultFallbackPath(),
@@ -28,6 +41,8 @@ public:
     LogFile &operator=(const LogFile &) = delete;
 
     void Log_Add(QByteArrayView text) override;
+    // Writes the entries made since the last write.
+    void flush();
     // Opens the file now: empty when it is open, otherwise why it cannot be (not reported again
     // on standard error).
     QString openProblem();
@@ -36,6 +51,13 @@ public:
     static QString defaultFallbackPath();
 
 private:
+    class EventBoundary;
+
+    // A signal that ends the process: what each log holds goes to its open file, by write alone.
+    static void onEndingSignal(int signal, siginfo_t *info, void *);
+    // The entries written, or dropped when the file cannot be opened.
+    void writePending();
+
     bool stillAtItsPath() const;
     // Keeps the error number of a failure to open in mOpenError.
     bool ensureOpen();
@@ -54,5 +76,10 @@ private:
     bool mWriteFailureReported = false;
     std::time_t mStampTime = -1;
     std::string mStamp;
-    std::string mEntry;
+    // The entries not written yet.
+    std::string mPending;
+    std::unique_ptr<EventBoundary> mEventBoundary;
+    // The process's logs, for the signal handler.
+    LogFile *mNext = nullptr;
+    LogFile *mPrevious = nullptr;
 };

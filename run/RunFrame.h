@@ -58,6 +58,9 @@ public:
     std::time_t Now() const override;
 
     ucTelnet &telnet() { return *mTelnet; }
+    // Writes the log's entries made since the last event: before the process ends without its
+    // destructors, or to read the file in the middle of an event.
+    void flushLog() { mLog.flush(); }
     // The failure routine's message, then the end.
     void fail(FailureRoutine routine, const QString &address = QString());
 

@@ -1,10 +1,13 @@
 #include "LogFile.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -17,6 +20,30 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// What the file holds whenever an event of one type reaches the application: installed after the
+// log's own filter, this one sees each event first.
+class FileAtEvent : public QObject
+{
+public:
+    FileAtEvent(QString path, QEvent::Type type) : mPath(std::move(path)), mType(type)
+    {
+        qApp->installEventFilter(this);
+    }
+    QList<QByteArray> seen;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == mType)
+            seen << readFile(mPath);
+        return false;
+    }
+
+private:
+    QString mPath;
+    QEvent::Type mType;
+};
+
 } // namespace
 
 class TestLogFile : public QObject
@@ -24,7 +51,8 @@ class TestLogFile : public QObject
     Q_OBJECT
 
 private slots:
-    // Each entry is on disk when Log_Add returns; midnight moves the date; a second run appends.
+    // Each entry keeps the stamp of the moment it was made; midnight moves the date; a second run
+    // appends.
     void entriesToTheByte()
     {
         QTemporaryDir dir;
@@ -33,7 +61,6 @@ private slots:
         {
             LogFile log(path, QString(), [&] { return now; });
             log.Log_Add("\r\nmUpgradeState=(11)");
-            QCOMPARE(readFile(path), QByteArray("\r\nI|20261231-235959|\r\nmUpgradeState=(11)\r\n"));
             now += 1;
             log.Log_Add("");
         }
@@ -41,6 +68,38 @@ private slots:
         QCOMPARE(readFile(path), QByteArray("\r\nI|20261231-235959|\r\nmUpgradeState=(11)\r\n"
                                             "\r\nI|20270101-000000|\r\n"
                                             "\r\nI|20270101-000000|\r\nFolder /tmp/Mess\xc3\xa9\r\n"));
+    }
+
+    // The entries of one event reach the file together before the next event is handled; those
+    // of the last event before the loop sleeps, before the loop wakes again.
+    void writtenOncePerEvent()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("logfile.txt");
+        LogFile log(path, QString(), [] { return kLastSecond; });
+        QEventLoop loop;
+        QByteArray duringEvent, atNextEvent;
+        QMetaObject::invokeMethod(
+            &loop,
+            [&] {
+                log.Log_Add("a");
+                log.Log_Add("b");
+                duringEvent = readFile(path);
+            },
+            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop,
+            [&] {
+                atNextEvent = readFile(path);
+                QTimer::singleShot(1, &loop, &QEventLoop::quit);
+                log.Log_Add("c");
+            },
+            Qt::QueuedConnection);
+        const FileAtEvent woken(path, QEvent::Timer);
+        loop.exec();
+        QCOMPARE(duringEvent, QByteArray("<missing>"));
+        QCOMPARE(atNextEvent, QByteArray("\r\nI|20261231-235959|a\r\n\r\nI|20261231-235959|b\r\n"));
+        QCOMPARE(woken.seen.value(0), atNextEvent + "\r\nI|20261231-235959|c\r\n");
     }
 
     void unwritableFolderFallsBack()
@@ -59,13 +118,17 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("later/logfile.txt");
         LogFile log(path, QString(), [] { return kLastSecond; });
-        log.Log_Add("lost");
+        const auto event = [&](const char *entry) {
+            log.Log_Add(entry);
+            log.flush();
+        };
+        event("lost");
         QVERIFY(QDir(dir.path()).mkdir("later"));
-        log.Log_Add("a");
+        event("a");
         QVERIFY(QFile::rename(path, dir.filePath("later/old.txt")));
-        log.Log_Add("b");
+        event("b");
         QVERIFY(QFile::remove(path));
-        log.Log_Add("c");
+        event("c");
         QCOMPARE(readFile(dir.filePath("later/old.txt")), QByteArray("\r\nI|20261231-235959|a\r\n"));
         QCOMPARE(readFile(path), QByteArray("\r\nI|20261231-235959|c\r\n"));
     }

@@ -82,6 +82,7 @@ template <class Window> struct BasicWizardFixture
     // The log's entries one after the other, without their stamps and blank lines.
     QByteArray trace() const
     {
+        window->flushLog();
         QFile file(environment.logPath);
         file.open(QIODevice::ReadOnly);
         static const QRegularExpression stamp("(\r\n)?\r\nI\\|\\d{8}-\\d{6}\\|");

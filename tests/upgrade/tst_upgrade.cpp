@@ -192,10 +192,24 @@ ExpectedRun expectedRun(const QString &scenario)
 class RecordingMain final : public Main
 {
 public:
-    explicit RecordingMain(Environment environment) : Main(environment), mTimeScale(environment.timeScale) {}
+    explicit RecordingMain(Environment environment)
+        : Main(environment), mTimeScale(environment.timeScale), mEntryByEntry(environment.logPath + ".each")
+    {
+        // What the window logged while it was being made, before this one took its entries.
+        flushLog();
+        QFile::copy(environment.logPath, environment.logPath + ".each");
+    }
 
     QStringList seen;
     QStringList shortWaits;
+
+    // The same run logged as well into a second file, each entry written as it is made.
+    void Log_Add(QByteArrayView text) override
+    {
+        Main::Log_Add(text);
+        mEntryByEntry.Log_Add(text);
+        mEntryByEntry.flush();
+    }
 
     void SetCaption(const QString &text) override
     {
@@ -227,7 +241,17 @@ public:
 
 private:
     double mTimeScale;
+    LogFile mEntryByEntry;
 };
+
+// A log file's bytes with the digits of every time stamp masked.
+QByteArray masked(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    static const QRegularExpression stamp("\r\nI\\|\\d{8}-\\d{6}\\|");
+    return QString::fromLatin1(file.readAll()).replace(stamp, "\r\nI|yyyymmdd-hhmmss|").toLatin1();
+}
 
 // The states set from the first step on, each once, without the busy marker.
 QStringList statesIn(const QByteArray &trace)
@@ -448,6 +472,9 @@ private slots:
         for (const QByteArray &text : logged)
             QVERIFY2(run.f.trace().contains(text), text.constData());
         QVERIFY(!run.f.trace().contains("k8r2Mq5"));
+        const QByteArray whole = masked(run.f.environment.logPath);
+        QVERIFY(whole.size() > 100000);
+        QCOMPARE(whole, masked(run.f.environment.logPath + ".each"));
     }
 
     // Every failure ending and halt: the message of the routine (or none), the step's log lines in
