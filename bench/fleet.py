@@ -6,11 +6,13 @@ factor for each N.
     bench/fleet.py PROGRAM [--scale F] [--sizes 1,4,16,64,256]
 
 Prints, for each N: fleet n=<N> wall_s=<T> ratio_to_one=<T/T1> cpu_pct=<C> peak_rss_mib=<R>
-total_pss_mib=<P> parent_cpu_pct=<F> sim_cpu_pct=<S>. The processor time is that of the command line
-and its instruments' processes, parent_cpu_pct the command line's own share of it; peak_rss_mib is the largest resident size of any one of them (shared
+total_pss_mib=<P> parent_cpu_pct=<F> sim_cpu_pct=<S> cpu_ms_per_instrument=<I> sim_ms_per_instrument=<M>.
+The processor time is that of the command line and its instruments' processes, parent_cpu_pct the
+command line's own share of it; peak_rss_mib is the largest resident size of any one of them (shared
 libraries counted whole in each); total_pss_mib is the peak, sampled twice a second, of their
 proportional set sizes summed: the fleet's own memory. sim_cpu_pct is the simulators' processor time
-(they share the machine with the fleet).
+(they share the machine with the fleet). The last two are the processor time, in milliseconds, that
+the fleet's processes and the simulators spent on one instrument's upgrade.
 """
 
 import argparse
@@ -140,9 +142,11 @@ def upgrade_fleet(program, count, scale, work):
         simulators_cpu = sum(cpu_seconds(process.pid) for process in simulators) - simulators_cpu
         if os.waitstatus_to_exitcode(status) != 0:
             sys.exit("the fleet of %d did not upgrade (exit status %d)" % (count, os.waitstatus_to_exitcode(status)))
-        return {"wall": wall, "cpu": (usage.ru_utime + usage.ru_stime) / wall * 100, "rss": usage.ru_maxrss / 1024,
+        fleet_cpu = usage.ru_utime + usage.ru_stime
+        return {"wall": wall, "cpu": fleet_cpu / wall * 100, "rss": usage.ru_maxrss / 1024,
                 "pss": sampler.peak_kib / 1024, "parent_cpu": sampler.own_cpu / wall * 100,
-                "sim_cpu": simulators_cpu / wall * 100}
+                "sim_cpu": simulators_cpu / wall * 100, "cpu_ms": fleet_cpu * 1000 / count,
+                "sim_ms": simulators_cpu * 1000 / count}
     finally:
         for process in simulators:
             process.terminate()
@@ -161,8 +165,9 @@ def main():
             run = upgrade_fleet(os.path.abspath(args.program), count, args.scale, work)
         one = one or run["wall"]
         print("fleet n=%d wall_s=%.2f ratio_to_one=%.2f cpu_pct=%.1f peak_rss_mib=%.1f total_pss_mib=%.1f "
-              "parent_cpu_pct=%.1f sim_cpu_pct=%.1f" % (count, run["wall"], run["wall"] / one, run["cpu"], run["rss"],
-                                                        run["pss"], run["parent_cpu"], run["sim_cpu"]), flush=True)
+              "parent_cpu_pct=%.1f sim_cpu_pct=%.1f cpu_ms_per_instrument=%.0f sim_ms_per_instrument=%.0f"
+              % (count, run["wall"], run["wall"] / one, run["cpu"], run["rss"], run["pss"], run["parent_cpu"],
+                 run["sim_cpu"], run["cpu_ms"], run["sim_ms"]), flush=True)
 
 
 if __name__ == "__main__":
