@@ -18,6 +18,8 @@ from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
+PLAIN_BLOCK = 1 << 20  # the most bytes of an upload without a fault read at a time
+
 
 class Faults:
     """What the server does wrong, keyed by the remote file's base name."""
@@ -69,6 +71,8 @@ def make_handler(faults, passive_ports, announce=_announce, upload_begins=_nothi
             if self.break_upload:
                 self._break()
                 return
+            if not self.rate and self.stall_after is None:
+                self.ac_in_buffer_size = PLAIN_BLOCK
             before = self.tot_bytes_received
             DTPHandler.handle_read(self)
             if self.stall_after is not None and self.tot_bytes_received >= self.stall_after:

@@ -18,7 +18,6 @@ import logging
 import os
 import signal
 import socket
-import socketserver
 import sys
 import threading
 
@@ -73,16 +72,35 @@ class Instrument:
             connection.close()
 
 
-class TelnetServer(socketserver.ThreadingTCPServer):
-    allow_reuse_address = True
-    daemon_threads = True
+class TelnetServer:
+    """The daemon: each connection accepted is served on a thread of its own. The accepting thread
+    sleeps in accept() until a client comes or stop() shuts the listening socket."""
 
     def __init__(self, address, instrument):
-        class Handler(socketserver.BaseRequestHandler):
-            def handle(self):
-                instrument.serve_connection(self.request)
+        self.instrument = instrument
+        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            self.listener.bind(address)
+            self.listener.listen(5)
+        except OSError:
+            self.listener.close()
+            raise
+        self.server_address = self.listener.getsockname()
 
-        super().__init__(address, Handler)
+    def serve_forever(self):
+        while True:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                if self.listener.fileno() < 0:
+                    return  # stopped
+                continue
+            threading.Thread(target=self.instrument.serve_connection, args=(connection,), daemon=True).start()
+
+    def stop(self):
+        self.listener.shutdown(socket.SHUT_RDWR)  # wakes accept()
+        self.listener.close()
 
 
 class Simulator:
@@ -95,7 +113,7 @@ class Simulator:
         self.events = events or Events()
         instrument = Instrument(root, faults, self.events, option_wait)
         self.telnet = TelnetServer((address, telnet_port), instrument)
-        threading.Thread(target=self.telnet.serve_forever, args=(0.05,), daemon=True).start()
+        threading.Thread(target=self.telnet.serve_forever, daemon=True).start()
         self.ftp = None
         if not faults.on("no-ftp"):
             password = "refused-" + PASSWORD if faults.on("ftp-refuse-login") else instrument.password
@@ -108,8 +126,7 @@ class Simulator:
         self.ftp_port = self.ftp.address[1] if self.ftp else 0
 
     def stop(self):
-        self.telnet.shutdown()
-        self.telnet.server_close()
+        self.telnet.stop()
         if self.ftp:
             self.ftp.close_all()
 

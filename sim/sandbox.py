@@ -78,10 +78,14 @@ class Sandbox:
         os.mkdir(link)
 
     def format(self, device):
+        """Empties the device's storage, which stays the same folder."""
         storage = self.storage(device)
-        if os.path.isdir(storage):
-            shutil.rmtree(storage)
-        os.makedirs(storage)
+        os.makedirs(storage, exist_ok=True)
+        for entry in os.scandir(storage):
+            if entry.is_dir(follow_symlinks=False):
+                shutil.rmtree(entry.path)
+            else:
+                os.unlink(entry.path)
 
     # What the simulator remembers across its own restarts (reboots).
 

@@ -2,7 +2,6 @@
 carrying out every command the upgrade sends over the sandbox folder, with that system's outputs."""
 
 import datetime
-import filecmp
 import fnmatch
 import os
 import shutil
@@ -13,6 +12,7 @@ import time
 from sandbox import FSTAB, Sandbox, SandboxError
 
 PROMPT = "bash-2.04# "
+COMPARED_BLOCK = 1 << 20  # bytes cmp reads of each file at a time
 OTHER_PROMPT = "[root@ws-0815 /]# "
 
 PROCESSES = [
@@ -328,10 +328,22 @@ class Shell:
         if any(self.faults.names("cmp-odd", os.path.basename(operand)) for operand in operands):
             return Result(["cmp: EOF on %s" % operands[1]])
         first, second = (self.host(o) for o in operands)
-        if filecmp.cmp(first, second, shallow=False):
+        if self._same(first, second):
             return Result()
         position = self._first_difference(first, second)
         return Result(out(["%s %s differ: char %d, line %d" % (operands[0], operands[1], *position)]))
+
+    @staticmethod
+    def _same(first, second):
+        if os.path.getsize(first) != os.path.getsize(second):
+            return False
+        with open(first, "rb") as a, open(second, "rb") as b:
+            while True:
+                block = a.read(COMPARED_BLOCK)
+                if block != b.read(COMPARED_BLOCK):
+                    return False
+                if not block:
+                    return True
 
     @staticmethod
     def _first_difference(first, second):

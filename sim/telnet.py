@@ -42,8 +42,11 @@ class TelnetInput:
             self.connection.settimeout(None)
         if not data:
             raise EOFError
-        for byte in data:
-            self._take_byte(byte)
+        if self.state == "data" and IAC not in data:
+            self.text += data
+        else:
+            for byte in data:
+                self._take_byte(byte)
         return True
 
     def _take_byte(self, byte):
