@@ -14,7 +14,11 @@
 #include <cstdio>
 #include <cstring>
 #include <curl/curl.h>
+#include <linux/sockios.h>
 #include <mutex>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -65,6 +69,39 @@ struct FtpInterface::Transfer
     Progress progress;
     qint64 fileSize = 0; // of an upload
     std::chrono::steady_clock::time_point lastReport;
+
+    // An upload is watched for standing still where libcurl's low-speed rule does not look: before
+    // any of its data goes and after all of it has been handed over. The data connection that
+    // libcurl closes then is held open, its sending side shut, until the upload has ended, so that
+    // what the server takes of what its socket holds can be seen.
+    bool upload = false;
+    long stallSeconds = 0;
+    const int *replyLines = nullptr;
+    int heldSocket = -1;
+    int repliesSeen = 0;
+    curl_off_t sentSeen = 0;
+    int queuedSeen = -1;
+    std::chrono::steady_clock::time_point lastMovement;
+    bool stalled = false;
+
+    // Whether nothing has moved for the stall time: no reply line, no byte sent, none of what the
+    // held socket holds taken by the server. Once the server's side has taken it all, only the
+    // allowance for the final reply is left to wait.
+    bool standsStill(std::chrono::steady_clock::time_point now, curl_off_t sent)
+    {
+        int queued = 0;
+        if (heldSocket >= 0 && ::ioctl(heldSocket, SIOCOUTQ, &queued) != 0)
+            queued = 0;
+        const bool moved = *replyLines != repliesSeen || sent != sentSeen || (queuedSeen >= 0 && queued < queuedSeen);
+        repliesSeen = *replyLines;
+        sentSeen = sent;
+        queuedSeen = heldSocket >= 0 ? queued : -1;
+        if (moved)
+            lastMovement = now;
+        const bool watched = heldSocket >= 0 ? queued > 0 : sent == 0;
+        stalled = watched && now - lastMovement >= std::chrono::seconds(stallSeconds);
+        return stalled;
+    }
 
     size_t readRaw(char *buffer, size_t size)
     {
@@ -130,6 +167,8 @@ struct FtpInterface::Transfer
     {
         auto *t = static_cast<Transfer *>(self);
         const auto now = std::chrono::steady_clock::now();
+        if (t->upload && t->standsStill(now, sent))
+            return 1;
         if (t->progress && now - t->lastReport >= kProgressInterval) {
             t->lastReport = now;
             // Before the data connection is up libcurl reports a total of 0; the file's size is known.
@@ -154,6 +193,8 @@ FtpInterface::FtpInterface(Settings settings) : mSettings(std::move(settings))
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, mCurlError);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &FtpInterface::onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, &FtpInterface::onCloseSocket);
+    curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, this);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, mSettings.connectTimeoutSeconds);
     // The control connection idles while the instrument's shell runs long commands.
     curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L);
@@ -199,12 +240,24 @@ size_t FtpInterface::onHeader(char *data, size_t size, size_t count, void *self)
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     ftp->mLastReply = line;
+    ++ftp->mReplyLines;
     // The last final reply ("ddd text" or a bare "ddd", not the "ddd-" continuation) tells whether
     // the server refused.
     const auto digit = [&line](qsizetype i) { return std::isdigit(static_cast<unsigned char>(line[i])) != 0; };
     if (line.size() >= 3 && digit(0) && digit(1) && digit(2) && (line.size() == 3 || line[3] == ' '))
         ftp->mNegativeReply = line[0] >= '4';
     return total;
+}
+
+int FtpInterface::onCloseSocket(void *self, curl_socket_t socket)
+{
+    Transfer *upload = static_cast<FtpInterface *>(self)->mUploading;
+    if (!upload || upload->heldSocket >= 0)
+        return ::close(socket);
+    // The server reads what the socket still holds after the end of the data, then replies.
+    ::shutdown(socket, SHUT_WR);
+    upload->heldSocket = socket;
+    return 0;
 }
 
 bool FtpInterface::lastResponse(QByteArray &reply) const
@@ -284,6 +337,7 @@ bool FtpInterface::perform()
     curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, nullptr);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, mSettings.stallSeconds);
     if (code == CURLE_OK) {
         mErrorNumber = 0;
         mErrorDescription.clear();
@@ -334,14 +388,31 @@ bool FtpInterface::runTransfer(const QString &remoteName, Transfer &transfer, bo
         // A text-type upload grows by its CRs on the wire, so only a binary one has a known size.
         if (!transfer.ascii)
             curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(uploadSize));
+        curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                         static_cast<long>(mSettings.stallSeconds + uploadSize / mSettings.slowestReplyBytesPerSecond));
+        transfer.upload = true;
+        transfer.stallSeconds = mSettings.stallSeconds;
+        transfer.replyLines = &mReplyLines;
+        transfer.repliesSeen = mReplyLines;
+        transfer.lastMovement = std::chrono::steady_clock::now();
     } else {
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     }
-    if (transfer.progress) {
+    if (transfer.progress || upload) {
         curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
     }
-    return perform();
+    mUploading = upload ? &transfer : nullptr;
+    const bool done = perform();
+    mUploading = nullptr;
+    if (transfer.heldSocket >= 0)
+        ::close(transfer.heldSocket);
+    // A refusal from the server says more than the wait that followed it.
+    if (transfer.stalled && mErrorNumber != kExtendedError)
+        return fail(CURLE_OPERATION_TIMEDOUT,
+                    QStringLiteral("Nothing moved for %1 seconds: no reply, and no data taken by the server.")
+                        .arg(mSettings.stallSeconds));
+    return done;
 }
 
 bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, bool ascii, const Progress &progress)

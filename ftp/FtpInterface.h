@@ -29,8 +29,14 @@ public:
         QByteArray agent;
         int port = 21;
         long connectTimeoutSeconds = 20;
-        // A transfer or a reply that makes no progress for this long fails.
+        // A transfer or a reply that makes no progress for this long fails. An upload makes progress
+        // while the server takes what the socket buffers still hold after its last byte has been
+        // handed over (in passive mode, where the data connection is ours).
         long stallSeconds = 30;
+        // The final reply to an upload may take stallSeconds plus one second for every this many
+        // bytes of the file, counted from the end of the data: what the socket buffers hold reaches
+        // the server at the pace of its link and its storage before it replies.
+        long slowestReplyBytesPerSecond = 10000;
     };
 
     struct DirEntry
@@ -87,12 +93,16 @@ private:
     bool fail(int number, const QString &description);
 
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
+    static int onCloseSocket(void *self, int socket);
 
     Settings mSettings;
     void *mCurl = nullptr;
     QByteArray mBase;
     QString mCwd = QStringLiteral("/");
     QByteArray mLastReply;
+    int mReplyLines = 0;
+    // The upload being performed, whose data connection is held once libcurl closes it.
+    Transfer *mUploading = nullptr;
     bool mNegativeReply = false;
     char mCurlError[256] = {};
     int mErrorNumber = 0;

@@ -435,6 +435,9 @@ private slots:
             {"\r\n>>ucTelnetInterface_CommandPerformed\r\nmUpgradeState=(1022)\r\n===== End of state machine =====\r\n",
              "\r\n* bash-2.04# <> (bash-2.04# Donebash-2.04# )\r\n",
              "\r\nmUpgradeState=(9051)\r\n* Not examined: the command of state 9051 has not been sent yet\r\n"});
+        // A slow link and flash: the kernel's upload is all in the socket buffers long before the
+        // instrument has taken it, and its final reply comes after more than 30 s.
+        row("a slow link", {"ftp-rate-upload=bzimage:20000"}, {}, "apkrL", "new new new new");
         // The first step's state raised again and again until its command goes out: each time the
         // step is found running, and the upgrade goes on.
         row("the first step's state raised until its command goes out", {"ask-again=cd /mnt/nand1"}, {}, "apkrL",
@@ -669,6 +672,9 @@ private slots:
                   int(AbortFileSystemBackupFailed), {}, listRootFileSystems);
         addEnding("6041 kernel transfer broken", {"ftp-break-upload=bzimage"}, int(AbortKernelTransferFailed),
                   "\r\n* Transfer of bzimage failed\r\n", listRootFileSystems);
+        // All of it handed over, the instrument stops taking it: 30 s later the transfer has failed.
+        addEnding("6041 kernel transfer stops moving", {"ftp-stall-upload=bzimage:65536"},
+                  int(AbortKernelTransferFailed), "[Error=28:Nothing moved for 30 seconds", listRootFileSystems);
         // A bare prompt before each listing line, and another as the kernel's upload begins: what they
         // raise would compare and install a kernel that never arrived. The broken transfer is
         // reported before anything looks at them.
