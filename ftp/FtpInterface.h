@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -50,6 +51,9 @@ public:
     FtpInterface &operator=(const FtpInterface &) = delete;
 
     bool isOpen() const { return mCurl != nullptr; }
+    // From any thread: the operation under way ends within about a second, failed, and every later
+    // one fails at once; nothing more reaches the server.
+    void cancel() { mCancelled = true; }
 
     bool connect(const QString &server, const QString &user, const QString &password, bool passive);
     bool putFile(const QString &localPath, const QString &remoteName, bool ascii, const Progress &progress = {});
@@ -83,13 +87,16 @@ private:
     bool failLocal(int error, const QString &path);
     bool command(const QList<QByteArray> &commands);
     bool runTransfer(const QString &remoteName, Transfer &transfer, bool upload, qint64 uploadSize = -1);
-    bool perform();
+    bool perform(Transfer *transfer = nullptr);
     bool fail(int number, const QString &description);
 
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
 
     Settings mSettings;
     void *mCurl = nullptr;
+    std::atomic<bool> mCancelled = false;
+    // What the operation under way moves, if anything; read by the progress callback.
+    Transfer *mTransfer = nullptr;
     QByteArray mBase;
     QString mCwd = QStringLiteral("/");
     QByteArray mLastReply;
