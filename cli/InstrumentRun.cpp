@@ -58,6 +58,9 @@ void InstrumentRun::start()
     QDir().mkpath(QFileInfo(settings().logPath).absolutePath());
     if (const QString problem = logProblem(); !problem.isEmpty())
         refuse(QStringLiteral("cannot write the log %1: %2").arg(settings().logPath, problem));
+    // The network probe is the first call that needs what the run takes.
+    if (!takeResources())
+        return;
     if (!ProbeInstrument(mAddress)) {
         Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
         mFailure = RunTexts::kNoNetwork;
@@ -81,7 +84,7 @@ void InstrumentRun::readRequests()
         const QByteArray request = mRequestLine.left(end);
         mRequestLine.remove(0, end + 1);
         if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && changedNothing()))
-            stop(changedNothing() ? RunResult::NotStarted : RunResult::Stop);
+            stop();
     }
 }
 
@@ -119,6 +122,11 @@ void InstrumentRun::ShowTransfer(const QString &file, qint64 sent, qint64 total)
 void InstrumentRun::showFailure(FailureRoutine routine, const QString &address)
 {
     mFailure = failureText(routine, address).text();
+}
+
+void InstrumentRun::showNotStarted(const QString &reason)
+{
+    mFailure = reason;
 }
 
 void InstrumentRun::scriptHalted()

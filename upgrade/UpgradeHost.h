@@ -39,6 +39,9 @@ public:
     virtual void Abort(FailureRoutine routine, const QString &address = QString()) = 0;
     // True once a failure, the success or Exit has ended the run.
     virtual bool RunEnded() const = 0;
+    // Just before the first command that changes the instrument: returns once it may go, at once
+    // unless the front end holds the run there; false when the run has ended instead.
+    virtual bool BeforeFirstChange() = 0;
     virtual void ResetWizard() = 0;
     // The script stopped without a message: nothing more is sent; the front end decides what follows.
     virtual void Halted() = 0;
