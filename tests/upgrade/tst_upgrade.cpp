@@ -601,23 +601,22 @@ private slots:
         BasicWizardFixture<RecordingMain> f({}, instrument.telnetPort(), instrument.ftpPort(),
                                             instrument.upgradeFolder(), 0.02);
         const bool beforeChange = Script::readsOnly(closedAt);
-        const int transferState = 4041;
         QStringList sentBeforeStop;
         QElapsedTimer sinceStop;
-        bool transferReturned = closedAt != transferState;
+        bool transferReturned = closedAt != 4041;
         const auto close = [&] {
             sentBeforeStop = instrument.commands();
             sinceStop.start();
             f.window->close();
         };
         f.window->onState = [&](int state) {
-            if (state == closedAt && state != transferState)
+            if (state == closedAt && state != 4041)
                 close();
         };
         // The file all handed over and the transfer still waiting for the instrument, which has
         // stopped reading it.
         f.window->onTransfer = [&](const QString &file, bool whole) {
-            if (closedAt == transferState && blockingCallRunning() && whole && !sinceStop.isValid())
+            if (closedAt == 4041 && blockingCallRunning() && whole && !sinceStop.isValid())
                 close();
             else if (file.isEmpty() && sinceStop.isValid() && !transferReturned)
                 qInfo("Stop to the end of the stalled transfer: %lld ms", sinceStop.elapsed());
@@ -625,15 +624,13 @@ private slots:
         };
         // Held before its first change, the run waits in an event loop of its own: the answer comes
         // from there.
+        const auto answerHeld = [&] {
+            sentBeforeStop = instrument.commands();
+            f.dialogs.answer(*answer);
+        };
         f.window->onLogged = [&](QByteArrayView text) {
             if (answer && beforeChange && text == "\r\n" + last.section("\r\n", 1, 1).toLatin1())
-                QMetaObject::invokeMethod(
-                    f.window.get(),
-                    [&] {
-                        sentBeforeStop = instrument.commands();
-                        f.dialogs.answer(*answer);
-                    },
-                    Qt::QueuedConnection);
+                QMetaObject::invokeMethod(f.window.get(), answerHeld, Qt::QueuedConnection);
         };
         f.walkToLoginPage();
         if (answer && !beforeChange)
@@ -657,7 +654,7 @@ private slots:
         // Nothing goes out after Stop, and a transfer cut off neither arrives nor times out.
         if (answer == Button::Stop)
             QCOMPARE(instrument.commands(), sentBeforeStop);
-        QVERIFY(!f.trace().contains("Transfer of update.tar") || closedAt != transferState);
+        QVERIFY(!f.trace().contains("Transfer of update.tar") || closedAt != 4041);
         QVERIFY(!f.trace().contains("[Error=28:"));
         QVERIFY(status != 0 || instrument.commands().last().startsWith("reboot"));
     }
