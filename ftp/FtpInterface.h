@@ -11,7 +11,8 @@
 // session so that libcurl reuses the logged-in control connection between operations. Each
 // operation blocks its caller, but runs on a worker thread while the caller's thread waits in a
 // local event loop (runBlockingCall): windows keep painting and progress reaches the caller, and
-// timers and other posted events run too, so the caller must not start another operation then.
+// timers, posted events and the operator's input are handled too, so the caller must not start
+// another operation then; it may cancel() the one under way.
 //
 // A failed operation leaves an error number and description: kExtendedError when the server's
 // negative reply is the reason (lastResponse() then holds that reply), else libcurl's error code
