@@ -1,3 +1,4 @@
+#include "ModeBitsApply.h"
 #include "ScriptedPeer.h"
 #include "TimerCatch.h"
 #include "WizardFixture.h"
@@ -287,6 +288,7 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(QString, name);
         QFETCH(QString, reason);
+        const ModeBitsApply asAnOperator;
         WizardFixture f(kRequiredUpgradeFiles + kOptionalUpgradeFiles + QStringList{entry});
         f.click("cmdStartUpgrade");
         QCOMPARE(f.dialogs.shown.size(), 1); // the data-loss warning alone
