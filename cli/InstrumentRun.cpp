@@ -90,17 +90,23 @@ void InstrumentRun::showState(int n)
     if (n == Script::kBusy)
         return;
     mEvents.write(Events::state(mAddress, n));
-    if (mOptions.checking() && !RunEnded() && !Script::readsOnly(n) && n != RunRules::kConnecting) {
-        // The maintenance-mode check has passed and the script goes on to change the instrument.
-        mShellChecked = true;
-        endRun();
-    }
+}
+
+bool InstrumentRun::ChangesMayBegin()
+{
+    if (!mOptions.checking())
+        return true;
+    // The maintenance-mode check has passed: the check lists the working folder once the step has returned.
+    mShellChecked = true;
+    endRun();
+    return false;
 }
 
 void InstrumentRun::showCaption(const QString &text)
 {
-    // Not what the window leaves behind the failure's message once the run has ended.
-    if (!RunEnded())
+    // Not what the window leaves behind the failure's message; the success's caption comes after
+    // the run has ended.
+    if (mFailure.isEmpty())
         mCaption = text;
     mEvents.write(Events::caption(mAddress, text));
 }

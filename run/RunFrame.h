@@ -52,6 +52,7 @@ public:
     bool RunEnded() const override { return mEnded; }
     void ResetWizard() override;
     void Halted() override;
+    bool ChangesMayBegin() override { return true; }
     void CompleteUpgrade() override;
     bool SystemFilesInstalled() const override { return mSystemFilesInstalled; }
     void SetSystemFilesInstalled(bool installed) override { mSystemFilesInstalled = installed; }

@@ -193,7 +193,8 @@ private slots:
         QCOMPARE(outcome.status, 2);
         QCOMPARE(fleet[0].state()["installed"].toObject()["bzimage"].toString(), "new");
         const QStringList results{"success", "failed", "halted"};
-        const QStringList captions{"", "Transferring new kernel file", "Content checking new root file system file"};
+        const QStringList captions{"The QD8400 firmware has been up upgraded and the QD8400 rebooted.",
+                                   "Transferring new kernel file", "Content checking new root file system file"};
         const QStringList rows{"success",
                                "failed at: Transferring new kernel file\n +Transfer of the kernel system file has "
                                "failed\\.\n +log: LOG",
@@ -205,8 +206,7 @@ private slots:
                 const QJsonObject result = outcome.result(address);
                 QCOMPARE(result["result"].toString(), results[i]);
                 QCOMPARE(result["log"].toString(), log);
-                if (i > 0)
-                    QCOMPARE(result["caption"].toString().section("\r\n", 0, 0), captions[i]);
+                QCOMPARE(result["caption"].toString().section("\r\n", 0, 0), captions[i]);
             } else {
                 const QRegularExpression row('\n' + QRegularExpression::escape(address) + " +[0-9.]+ s  " +
                                              QString(rows[i]).replace("LOG", QRegularExpression::escape(log)) + '\n');
@@ -274,6 +274,12 @@ private slots:
         QCOMPARE(fleet[0].commands(), (QStringList{"cd /mnt/nand1", "pwd", "ps aux"}));
         QCOMPARE(fleet[0].announced("FTP LOGIN "), 1 - status);
         QCOMPARE(fleet[0].announced("STORED "), 0);
+        const QDir logs(QDir(fleet.logs()).filePath(fleet.address(0)));
+        const QJsonObject result =
+            QJsonDocument::fromJson(FtpServerProcess::read(logs.filePath("result.json"))).object();
+        QCOMPARE(result["state"], 2011);
+        QCOMPARE(result["caption"], "Checking maintenance mode.");
+        QVERIFY(!FtpServerProcess::read(logs.filePath("logfile.txt")).contains("mUpgradeState=(2021)"));
     }
 
     // A damaged upgrade file: check lists it with the reason, run refuses with one line; both exit
