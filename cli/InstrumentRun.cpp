@@ -58,6 +58,12 @@ void InstrumentRun::start()
     QDir().mkpath(QFileInfo(settings().logPath).absolutePath());
     if (const QString problem = logProblem(); !problem.isEmpty())
         refuse(QStringLiteral("cannot write the log %1: %2").arg(settings().logPath, problem));
+    const QString program = QCoreApplication::applicationName() + (mOptions.checking() ? " check" : " run");
+    if (const QString refusal = lockInstrument(program, mOptions.checking()); !refusal.isEmpty()) {
+        mFailure = refusal;
+        finish(mOptions.checking() ? RunResult::Failure : RunResult::NotStarted);
+        return;
+    }
     if (!ProbeInstrument(mAddress)) {
         Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
         mFailure = RunTexts::kNoNetwork;

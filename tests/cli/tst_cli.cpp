@@ -250,6 +250,7 @@ private slots:
     }
 
     // Read-only: the three commands alone, then the FTP log-in if the instrument is in maintenance mode.
+    // Its result, state and caption are those of its last step, which only reads.
     void check_data()
     {
         QTest::addColumn<QStringList>("modes");
@@ -321,8 +322,8 @@ private slots:
         const QString address = "127.0.36.1";
         QTest::newRow("invalid address") << QStringList{"run", folder, address, "127.0.0.256", "--yes"}
                                          << "not a valid IPv4 address: 127.0.0.256";
-        QTest::newRow("same address twice")
-            << QStringList{"run", folder, address, address, "--yes"} << "the address 127.0.36.1 is given twice";
+        QTest::newRow("same address twice, written two ways")
+            << QStringList{"run", folder, address, "127.0.036.01", "--yes"} << "the address 127.0.36.1 is given twice";
         QTest::newRow("folder without the upgrade files")
             << QStringList{"check", "LOGS", address} << "the folder lacks the upgrade files bzimage, qd8400.rfs";
         QTest::newRow("unknown option") << QStringList{"run", folder, address, "--yes", "--force"}
@@ -574,7 +575,79 @@ private slots:
             QCOMPARE(outcome.err, "qd8400-upgrade: " + placed(problem).toUtf8() + '\n');
     }
 
-    // An instrument's process that dies has a result all the same, after its start.
+    // One instrument, one process: while a run holds it, a second run (its address written another
+    // way, its logs elsewhere) and a check are refused at once, naming the holder, and send nothing;
+    // the first goes on to its end. A link planted where the lock goes is refused.
+    void instrumentLocked_data()
+    {
+        QTest::addColumn<QString>("planted"); // at the lock's path before the first run
+        QTest::newRow("nothing") << "";
+        QTest::newRow("another user's file") << "file";
+        QTest::newRow("a link") << "link";
+    }
+
+    void instrumentLocked()
+    {
+        QFETCH(QString, planted);
+        static int net = 61;
+        // The unpacking that follows the first change waits 10 s: the first run holds the lock well past it.
+        Fleet fleet(net++, {{"slow=tar -xf /mnt/ramdisk2/qd8nand.tar:10"}});
+        const QString address = fleet.address(0);
+        const QString lock =
+            QStringLiteral("/run/lock/qd8400upgrade-%1-%2.lock").arg(address).arg(fleet[0].telnetPort());
+        if (planted == "file" && geteuid() != 0)
+            QSKIP("only root makes another user's file");
+        if (planted == "file")
+            QVERIFY(QFile(lock).open(QIODevice::WriteOnly) && ::chown(qPrintable(lock), 65534, 65534) == 0);
+        if (planted == "link")
+            QVERIFY(QFile::link(fleet.logs(), lock));
+        QProcess first;
+        first.start(QD_CLI, fleet.arguments("run", {"--yes", "--json"}));
+        first.closeWriteChannel();
+        if (planted == "link") {
+            QVERIFY(first.waitForFinished(60000));
+            Outcome outcome{first.exitCode(), first.readAllStandardOutput(), {}, {}, 0};
+            readEvents(outcome);
+            QVERIFY(QFile::remove(lock));
+            QCOMPARE(outcome.result(address)["message"],
+                     "cannot take the lock " + lock + ": Too many levels of symbolic links");
+            QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
+            return;
+        }
+        QVERIFY(QTest::qWaitFor([&] { return fleet[0].announced("CMD date ") == 1; }, 60000));
+        QStringList second = fleet.arguments("run", {"--yes", "--json"});
+        second.replaceInStrings(QRegularExpression("^" + QRegularExpression::escape(address) + "$"),
+                                address.section('.', 0, 2) + ".001");
+        second.last() += "-second";
+        const Outcome refused = runProgram(second);
+        QStringList check = fleet.arguments("check", {"--json"});
+        check.last() += "-check";
+        const Outcome checked = runProgram(check);
+        QCOMPARE(first.state(), QProcess::Running);
+        Outcome outcome{-1, first.readAllStandardOutput(), {}, {}, 0};
+        readEvents(outcome);
+        const QString holder =
+            QStringLiteral(R"(%1 is being upgraded by process %2 \(qd8400-upgrade run, since )"
+                           R"((\d{4}-\d\d-\d\d )?\d\d:\d\d:\d\d; log %3\))")
+                .arg(QRegularExpression::escape(address))
+                .arg(outcome.events.first()["pid"].toInteger())
+                .arg(QRegularExpression::escape(QDir(fleet.logs()).filePath(address + "/logfile.txt")));
+        for (const auto &[ended, result] : {std::pair{&refused, "not-started"}, std::pair{&checked, "not-ready"}}) {
+            QCOMPARE(ended->status, 1);
+            QCOMPARE(ended->result(address)["result"], result);
+            const QString message = ended->result(address)["message"].toString();
+            QVERIFY2(QRegularExpression('^' + holder + '$').match(message).hasMatch(), qPrintable(message));
+        }
+        QVERIFY(first.waitForFinished(120000));
+        QCOMPARE(first.exitCode(), 0);
+        const QStringList commands = fleet[0].commands();
+        QCOMPARE(commands.filter(QRegularExpression("^(cd /mnt/nand1|date )")).size(), 2);
+        QCOMPARE(fleet[0].announced("TELNET LOGIN "), 1);
+        QVERIFY(planted.isEmpty() ? !QFile::exists(lock) : QFile::remove(lock));
+    }
+
+    // An instrument's process that dies has a result all the same, after its start, and leaves the
+    // instrument to the next one.
     void instrumentKilled()
     {
         Fleet fleet(41, {{"hang=ps aux"}});
@@ -606,6 +679,11 @@ private slots:
         QVERIFY(result["seconds"].toDouble() > 0);
         QCOMPARE(result["message"], "its process was ended by signal 9 (Killed)");
         QCOMPARE(outcome.events.last()["results"].toArray()[0].toObject()["seconds"], result["seconds"]);
+        // Its lock went with it: the next one logs in.
+        fleet[0].restart({});
+        QStringList again = fleet.arguments("check");
+        again.last() += "-again";
+        QCOMPARE(runProgram(again).status, 0);
     }
 
     // The signals the fleet takes, sent by the test once every instrument's run has reached a
