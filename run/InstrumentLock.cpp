@@ -45,19 +45,17 @@ bool sameFile(const struct stat &opened, const QByteArray &path)
     return ::lstat(path.constData(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
-// Whether the holder's details were written; without them the next one is told the holder's pid alone.
-bool writeWhole(int fd, const QByteArray &bytes)
+// Into a file of our own, readable by every user whatever the umask. Whether they were written:
+// without them the next one is told the holder's pid alone.
+bool writeDetails(int fd, const LockHolder &holder)
 {
-    return ::ftruncate(fd, 0) == 0 &&
+    const QByteArray bytes = "pid=" + QByteArray::number(QCoreApplication::applicationPid()) +
+                             "\nprogram=" + holder.program.toUtf8() +
+                             "\nactivity=" + (holder.checking ? "checked" : "upgraded") +
+                             "\nsince=" + QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toUtf8() +
+                             "\nlog=" + QFile::encodeName(holder.log) + '\n';
+    return ::fchmod(fd, 0644) == 0 && ::ftruncate(fd, 0) == 0 &&
            ::pwrite(fd, bytes.constData(), static_cast<size_t>(bytes.size()), 0) == bytes.size();
-}
-
-QByteArray detailsOf(const LockHolder &holder)
-{
-    return "pid=" + QByteArray::number(QCoreApplication::applicationPid()) + "\nprogram=" + holder.program.toUtf8() +
-           "\nactivity=" + (holder.checking ? "checked" : "upgraded") +
-           "\nsince=" + QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toUtf8() +
-           "\nlog=" + QFile::encodeName(holder.log) + '\n';
 }
 
 // What a lock file or side file says, as key=value lines, each value cut and its control
@@ -69,12 +67,14 @@ QMap<QString, QString> readDetails(int fd)
     bytes.truncate(std::max<ssize_t>(got, 0));
     QMap<QString, QString> details;
     for (const QByteArray &line : bytes.split('\n')) {
-        QString value = QString::fromUtf8(line.mid(line.indexOf('=') + 1)).left(kShownCharacters);
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        QString value = QString::fromUtf8(line.mid(equals + 1)).left(kShownCharacters);
         for (QChar &c : value)
             if (!c.isPrint())
                 c = u'?';
-        if (line.contains('='))
-            details.insert(QString::fromUtf8(line.left(line.indexOf('='))), value);
+        details.insert(QString::fromUtf8(line.left(equals)), value);
     }
     return details;
 }
@@ -91,11 +91,9 @@ qint64 holderPid(const struct stat &file)
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() < 6 || fields[1] != "FLOCK")
             continue;
-        const QList<QByteArray> where = fields[5].split(':');
-        bool ok = where.size() == 3;
-        ok = ok && where[0].toUInt(nullptr, 16) == major(file.st_dev) &&
-             where[1].toUInt(nullptr, 16) == minor(file.st_dev) && where[2].toULongLong() == file.st_ino;
-        if (ok)
+        const QList<QByteArray> where = fields[5].split(':'); // the device's major and minor in hex, the inode
+        if (where.size() == 3 && where[0].toUInt(nullptr, 16) == major(file.st_dev) &&
+            where[1].toUInt(nullptr, 16) == minor(file.st_dev) && where[2].toULongLong() == file.st_ino)
             return fields[4].toLongLong();
     }
     return 0;
@@ -180,11 +178,15 @@ Attempt tryLock(const QByteArray &path)
     if (fd < 0 && errno == ENOENT) {
         writable = true;
         fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, 0644);
-        if (fd < 0)
-            return {errno == EEXIST ? Attempt::Again : Attempt::NoFolder, -1, false, reason(errno)};
+        if (fd < 0 && errno != EEXIST)
+            return {Attempt::NoFolder, -1, false, reason(errno)};
     }
+    // Removed or made by another process meanwhile.
+    const QString changing = QStringLiteral("it keeps changing");
+    if (fd < 0 && (errno == EEXIST || errno == ENOENT))
+        return {Attempt::Again, -1, false, changing};
     if (fd < 0)
-        return {errno == ENOENT ? Attempt::Again : Attempt::Refused, -1, false, reason(errno)};
+        return {Attempt::Refused, -1, false, reason(errno)};
     struct stat opened = {};
     Attempt attempt{Attempt::Taken, fd, writable, QString()};
     if (::fstat(fd, &opened) != 0)
@@ -195,7 +197,7 @@ Attempt tryLock(const QByteArray &path)
         attempt = {errno == EWOULDBLOCK ? Attempt::Held : Attempt::Refused, fd, false, reason(errno)};
     else if (!sameFile(opened, path))
         // Released and removed by its holder between our opening and our lock: a new file is needed.
-        attempt = {Attempt::Again, -1, false, QString()};
+        attempt = {Attempt::Again, -1, false, changing};
     if (attempt.fd < 0)
         ::close(fd);
     return attempt;
@@ -246,16 +248,14 @@ QString InstrumentLock::take(const QString &address, quint16 telnetPort, const L
             continue;
         case Attempt::Refused:
         case Attempt::Again:
-            return QStringLiteral("cannot take the lock %1: %2")
-                .arg(QFile::decodeName(path),
-                     attempt.problem.isEmpty() ? QStringLiteral("it keeps changing") : attempt.problem);
+            return QStringLiteral("cannot take the lock %1: %2").arg(QFile::decodeName(path), attempt.problem);
         }
         mFd = attempt.fd;
         struct stat file = {};
         const bool own = ::fstat(mFd, &file) == 0 && file.st_uid == ::geteuid();
         if (own && attempt.writable) {
             mPath = path;
-            writeWhole(mFd, detailsOf(holder));
+            writeDetails(mFd, holder);
         } else if (!own) {
             // Another user's file is never written: the details go into a side file of our own.
             const QByteArray side = path + '.' + QByteArray::number(QCoreApplication::applicationPid());
@@ -265,7 +265,7 @@ QString InstrumentLock::take(const QString &address, quint16 telnetPort, const L
             struct stat sideFile = {};
             if (fd >= 0 && ::fstat(fd, &sideFile) == 0 && S_ISREG(sideFile.st_mode) && sideFile.st_uid == ::geteuid()) {
                 mSidePath = side;
-                writeWhole(fd, detailsOf(holder));
+                writeDetails(fd, holder);
             }
             if (fd >= 0)
                 ::close(fd);

@@ -386,6 +386,8 @@ private slots:
         QTest::newRow("no answer to the network probe")
             << "network" << 1
             << "No network connection found to IP Address\r\nPlease check IP Address or seek IT support";
+        QTest::newRow("no folder for its lock")
+            << "lock" << 1 << "no folder can hold the lock of 127.0.38.1: /run/lock: Read-only file system";
     }
 
     void refusedBeforeSending()
@@ -398,12 +400,21 @@ private slots:
         QStringList arguments = fleet.arguments("run", {"--yes", "--json"});
         if (where == "log")
             QVERIFY(QFile(QDir(fleet.logs()).filePath(fleet.address(0))).open(QIODevice::WriteOnly));
+        else if (where == "lock") // A /run/lock of its own that cannot be written, and no $XDG_RUNTIME_DIR.
+            arguments = QStringList{"/usr/bin/unshare",
+                                    geteuid() == 0 ? "-m" : "-rm",
+                                    "/bin/sh",
+                                    "-c",
+                                    "mount -t tmpfs -o ro tmpfs /run/lock && exec env -u XDG_RUNTIME_DIR \"$@\"",
+                                    "sh",
+                                    QD_CLI} +
+                        arguments;
         else // Its own network, where even the loopback interface is down.
             arguments = QStringList{"/usr/bin/unshare", geteuid() == 0 ? "-n" : "-rn", QD_CLI} + arguments;
         const Outcome outcome = runProgram(arguments);
         QCOMPARE(outcome.status, status);
         const QJsonObject result = outcome.result(fleet.address(0));
-        QCOMPARE(result["result"].toString(), "failed");
+        QCOMPARE(result["result"].toString(), where == "lock" ? "not-started" : "failed");
         QCOMPARE(result["message"].toString(), message);
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
