@@ -8,6 +8,7 @@
 #include "ucTelnet.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 
 RunFrame::RunFrame(const RunSettings &settings)
     : mSettings(settings), mLog(settings.logPath, settings.logFallbackPath, settings.clock)
@@ -116,7 +117,7 @@ std::time_t RunFrame::Now() const
     return mSettings.clock ? mSettings.clock() : std::time(nullptr);
 }
 
-bool RunFrame::BeforeFirstChange()
+bool RunFrame::ChangesMayBegin()
 {
     if (mChangeHeld && !mEnded) {
         Log_Add("\r\n* Held before the first change at state " + QByteArray::number(mLastState));
@@ -180,6 +181,15 @@ void RunFrame::startRun()
     }
 }
 
+QString RunFrame::lockInstrument(const QString &program, bool checking)
+{
+    const LockHolder holder{program, checking, QFileInfo(mLog.path()).absoluteFilePath()};
+    const QString refusal = mLock.take(Inputs().address, mSettings.telnetPort, holder);
+    if (!refusal.isEmpty())
+        Log_Add("\r\n* " + refusal.toUtf8());
+    return refusal;
+}
+
 void RunFrame::commandPerformed()
 {
     mEngine->CommandPerformed();
@@ -236,5 +246,7 @@ void RunFrame::stop()
 void RunFrame::finish(RunResult result)
 {
     endRun();
+    // Nothing more reaches the instrument: the next process may have it, and finds the folder clean.
+    mLock.release();
     endProcess(result);
 }

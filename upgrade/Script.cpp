@@ -646,12 +646,6 @@ bool readsOnly(int state)
     return state == kStart || state == 1033 || state == 2011;
 }
 
-bool sendsFirstChange(int state)
-{
-    const Row *row = find(state);
-    return row && readsOnly(state) && !readsOnly(row->ways[0].next);
-}
-
 std::span<const Row> rows()
 {
     return kRows;

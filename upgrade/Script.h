@@ -90,8 +90,6 @@ const char *firstCommand();
 // "ps aux": the right device, its working folder, maintenance mode)? Until the step of the last of
 // them sends "date", nothing on the instrument has been changed.
 bool readsOnly(int state);
-// Does the step of the state send the first command that changes the instrument ("date")?
-bool sendsFirstChange(int state);
 
 std::span<const Row> rows();
 const Row *find(int state);

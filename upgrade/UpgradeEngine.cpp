@@ -87,7 +87,7 @@ void UpgradeEngine::runStep(const Script::Row &row)
             return;
     // The front end may hold the run here, its checks passed and nothing changed yet; the date it
     // then sets is the time it goes on at.
-    if (Script::sendsFirstChange(row.state) && !mHost.BeforeFirstChange())
+    if (Script::readsOnly(row.state) && !Script::readsOnly(row.ways[0].next) && !mHost.ChangesMayBegin())
         return;
     const int way = row.choose ? row.choose(step) : 0;
     if (way == Script::kEnded)
