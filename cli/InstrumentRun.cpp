@@ -58,6 +58,15 @@ void InstrumentRun::start()
     QDir().mkpath(QFileInfo(settings().logPath).absolutePath());
     if (const QString problem = logProblem(); !problem.isEmpty())
         refuse(QStringLiteral("cannot write the log %1: %2").arg(settings().logPath, problem));
+    const QString program = QCoreApplication::applicationName() + (mOptions.checking() ? " check" : " run");
+    if (const QString refusal = lockInstrument(program, mOptions.checking()); !refusal.isEmpty()) {
+        mFailure = refusal;
+        finish(mOptions.checking() ? RunResult::Failure : RunResult::NotStarted);
+        return;
+    }
+    // The network probe is the first call that needs what the run takes.
+    if (!takeResources())
+        return;
     if (!ProbeInstrument(mAddress)) {
         Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
         mFailure = RunTexts::kNoNetwork;
@@ -81,7 +90,7 @@ void InstrumentRun::readRequests()
         const QByteArray request = mRequestLine.left(end);
         mRequestLine.remove(0, end + 1);
         if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && changedNothing()))
-            stop(changedNothing() ? RunResult::NotStarted : RunResult::Stop);
+            stop();
     }
 }
 
@@ -90,17 +99,23 @@ void InstrumentRun::showState(int n)
     if (n == Script::kBusy)
         return;
     mEvents.write(Events::state(mAddress, n));
-    if (mOptions.checking() && !RunEnded() && !Script::readsOnly(n) && n != RunRules::kConnecting) {
-        // The maintenance-mode check has passed and the script goes on to change the instrument.
-        mShellChecked = true;
-        endRun();
-    }
+}
+
+bool InstrumentRun::ChangesMayBegin()
+{
+    if (!mOptions.checking())
+        return RunFrame::ChangesMayBegin();
+    // The maintenance-mode check has passed: the check lists the working folder once the step has returned.
+    mShellChecked = true;
+    endRun();
+    return false;
 }
 
 void InstrumentRun::showCaption(const QString &text)
 {
-    // Not what the window leaves behind the failure's message once the run has ended.
-    if (!RunEnded())
+    // Not what the window leaves behind the failure's message; the success's caption comes after
+    // the run has ended.
+    if (mFailure.isEmpty())
         mCaption = text;
     mEvents.write(Events::caption(mAddress, text));
 }
@@ -119,6 +134,11 @@ void InstrumentRun::ShowTransfer(const QString &file, qint64 sent, qint64 total)
 void InstrumentRun::showFailure(FailureRoutine routine, const QString &address)
 {
     mFailure = failureText(routine, address).text();
+}
+
+void InstrumentRun::showNotStarted(const QString &reason)
+{
+    mFailure = reason;
 }
 
 void InstrumentRun::scriptHalted()

@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -193,6 +194,11 @@ QString LogFile::openProblem()
         return QString();
     mOpenFailureReported = true;
     return QString::fromLocal8Bit(std::strerror(mOpenError));
+}
+
+QString LogFile::path() const
+{
+    return mActiveName.isEmpty() ? mPrimaryPath : QFile::decodeName(mActiveName);
 }
 
 void LogFile::closeFile()

@@ -30,6 +30,7 @@ CURL *easy(void *handle)
 
 constexpr long kUploadBufferSize = 512 * 1024;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+const QString kCancelledText = QStringLiteral("The operation was cancelled.");
 
 // libcurl turns every LF of a text-type upload into CR LF on the wire, whether a CR comes before it
 // or not. A local text file's CR LF is therefore handed over as LF alone, so that every line ends in
@@ -76,30 +77,38 @@ struct FtpInterface::Transfer
     // what the server takes of what its socket holds can be seen.
     bool upload = false;
     long stallSeconds = 0;
-    const int *replyLines = nullptr;
+    // Before the data: a reply's wait, and the making of the data connection before it.
+    long beforeDataSeconds = 0;
     int heldSocket = -1;
     int repliesSeen = 0;
+    int preliminaryBefore = 0;
     curl_off_t sentSeen = 0;
     int queuedSeen = -1;
     std::chrono::steady_clock::time_point lastMovement;
     bool stalled = false;
 
-    // Whether nothing has moved for the stall time: no reply line, no byte sent, none of what the
-    // held socket holds taken by the server. Once the server's side has taken it all, only the
-    // allowance for the final reply is left to wait.
-    bool standsStill(std::chrono::steady_clock::time_point now, curl_off_t sent)
+    // Whether nothing has moved for too long: no reply line, no byte sent, none of what the held
+    // socket holds taken by the server. Before the preliminary reply to STOR the replies are what
+    // moves; once the server's side has taken all of the data, only the allowance for the final
+    // reply is left to wait.
+    bool standsStill(const FtpInterface &session, std::chrono::steady_clock::time_point now, curl_off_t sent)
     {
+        if (lastMovement == std::chrono::steady_clock::time_point())
+            lastMovement = now; // libcurl's first look
         int queued = 0;
         if (heldSocket >= 0 && ::ioctl(heldSocket, SIOCOUTQ, &queued) != 0)
             queued = 0;
-        const bool moved = *replyLines != repliesSeen || sent != sentSeen || (queuedSeen >= 0 && queued < queuedSeen);
-        repliesSeen = *replyLines;
+        const bool moved =
+            session.mReplyLines != repliesSeen || sent != sentSeen || (queuedSeen >= 0 && queued < queuedSeen);
+        repliesSeen = session.mReplyLines;
         sentSeen = sent;
         queuedSeen = heldSocket >= 0 ? queued : -1;
         if (moved)
             lastMovement = now;
-        const bool watched = heldSocket >= 0 ? queued > 0 : sent == 0;
-        stalled = watched && now - lastMovement >= std::chrono::seconds(stallSeconds);
+        const bool beforeData = heldSocket < 0 && session.mPreliminaryReplies == preliminaryBefore;
+        const bool draining = heldSocket >= 0 && queued > 0;
+        stalled = (beforeData && now - lastMovement >= std::chrono::seconds(beforeDataSeconds)) ||
+                  (draining && now - lastMovement >= std::chrono::seconds(stallSeconds));
         return stalled;
     }
 
@@ -163,17 +172,27 @@ struct FtpInterface::Transfer
         return t->writeOut(data, static_cast<qsizetype>(total)) ? total : 0;
     }
 
+    void report(curl_off_t total, curl_off_t sent)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (!progress || now - lastReport < kProgressInterval)
+            return;
+        lastReport = now;
+        // Before the data connection is up libcurl reports a total of 0; the file's size is known.
+        const qint64 whole = total > 0 ? total : fileSize;
+        postToWaitingThread([progress = progress, sent, whole] { progress(sent, whole); });
+    }
+
+    // libcurl's progress callback of every operation; self is the FtpInterface.
     static int onProgress(void *self, curl_off_t, curl_off_t, curl_off_t total, curl_off_t sent)
     {
-        auto *t = static_cast<Transfer *>(self);
-        const auto now = std::chrono::steady_clock::now();
-        if (t->upload && t->standsStill(now, sent))
+        const auto *ftp = static_cast<const FtpInterface *>(self);
+        if (ftp->mCancelled)
             return 1;
-        if (t->progress && now - t->lastReport >= kProgressInterval) {
-            t->lastReport = now;
-            // Before the data connection is up libcurl reports a total of 0; the file's size is known.
-            const qint64 whole = total > 0 ? total : t->fileSize;
-            postToWaitingThread([progress = t->progress, sent, whole] { progress(sent, whole); });
+        if (Transfer *transfer = ftp->mTransfer) {
+            if (transfer->upload && transfer->standsStill(*ftp, std::chrono::steady_clock::now(), sent))
+                return 1;
+            transfer->report(total, sent);
         }
         return 0;
     }
@@ -195,6 +214,10 @@ FtpInterface::FtpInterface(Settings settings) : mSettings(std::move(settings))
     curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, &FtpInterface::onCloseSocket);
     curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, this);
+    // Called about once a second even while nothing moves: a cancelled operation ends within it.
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, mSettings.connectTimeoutSeconds);
     // The control connection idles while the instrument's shell runs long commands.
     curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L);
@@ -242,17 +265,19 @@ size_t FtpInterface::onHeader(char *data, size_t size, size_t count, void *self)
     ftp->mLastReply = line;
     ++ftp->mReplyLines;
     // The last final reply ("ddd text" or a bare "ddd", not the "ddd-" continuation) tells whether
-    // the server refused.
+    // the server refused; a preliminary one (1dd) that a transfer's data follows.
     const auto digit = [&line](qsizetype i) { return std::isdigit(static_cast<unsigned char>(line[i])) != 0; };
-    if (line.size() >= 3 && digit(0) && digit(1) && digit(2) && (line.size() == 3 || line[3] == ' '))
+    if (line.size() >= 3 && digit(0) && digit(1) && digit(2) && (line.size() == 3 || line[3] == ' ')) {
         ftp->mNegativeReply = line[0] >= '4';
+        ftp->mPreliminaryReplies += line[0] == '1' ? 1 : 0;
+    }
     return total;
 }
 
 int FtpInterface::onCloseSocket(void *self, curl_socket_t socket)
 {
-    Transfer *upload = static_cast<FtpInterface *>(self)->mUploading;
-    if (!upload || upload->heldSocket >= 0)
+    Transfer *upload = static_cast<FtpInterface *>(self)->mTransfer;
+    if (!upload || !upload->upload || upload->heldSocket >= 0)
         return ::close(socket);
     // The server reads what the socket still holds after the end of the data, then replies.
     ::shutdown(socket, SHUT_WR);
@@ -276,10 +301,8 @@ void FtpInterface::resetRequest()
     curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
     curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
     curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
     curl_easy_setopt(h, CURLOPT_READFUNCTION, &Transfer::onRead);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
     mCurlError[0] = '\0';
 }
 
@@ -326,23 +349,27 @@ bool FtpInterface::failLocal(int error, const QString &path)
     return fail(error, QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path);
 }
 
-bool FtpInterface::perform()
+bool FtpInterface::perform(Transfer *transfer)
 {
+    if (mCancelled)
+        return fail(CURLE_ABORTED_BY_CALLBACK, kCancelledText);
     CURL *h = easy(mCurl);
     mNegativeReply = false;
+    mTransfer = transfer;
     CURLcode code = CURLE_OK;
     runBlockingCall([&] { code = curl_easy_perform(h); });
     // The transfer's data lives on its caller's stack: libcurl keeps no pointer to it.
+    mTransfer = nullptr;
     curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, nullptr);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, mSettings.stallSeconds);
     if (code == CURLE_OK) {
         mErrorNumber = 0;
         mErrorDescription.clear();
         return true;
     }
+    if (mCancelled)
+        return fail(code, kCancelledText);
     const QString description = QString::fromUtf8(mCurlError[0] ? mCurlError : curl_easy_strerror(code));
     return fail(mNegativeReply ? kExtendedError : static_cast<int>(code), description);
 }
@@ -392,23 +419,17 @@ bool FtpInterface::runTransfer(const QString &remoteName, Transfer &transfer, bo
                          static_cast<long>(mSettings.stallSeconds + uploadSize / mSettings.slowestReplyBytesPerSecond));
         transfer.upload = true;
         transfer.stallSeconds = mSettings.stallSeconds;
-        transfer.replyLines = &mReplyLines;
+        transfer.beforeDataSeconds = mSettings.connectTimeoutSeconds + mSettings.stallSeconds;
         transfer.repliesSeen = mReplyLines;
-        transfer.lastMovement = std::chrono::steady_clock::now();
+        transfer.preliminaryBefore = mPreliminaryReplies;
     } else {
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     }
-    if (transfer.progress || upload) {
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
-    }
-    mUploading = upload ? &transfer : nullptr;
-    const bool done = perform();
-    mUploading = nullptr;
+    const bool done = perform(&transfer);
     if (transfer.heldSocket >= 0)
         ::close(transfer.heldSocket);
-    // A refusal from the server says more than the wait that followed it.
-    if (transfer.stalled && mErrorNumber != kExtendedError)
+    // A cancellation or a refusal from the server says more than the wait that followed it.
+    if (transfer.stalled && !mCancelled && mErrorNumber != kExtendedError)
         return fail(CURLE_OPERATION_TIMEDOUT,
                     QStringLiteral("Nothing moved for %1 seconds: no reply, and no data taken by the server.")
                         .arg(mSettings.stallSeconds));
@@ -540,7 +561,7 @@ bool FtpInterface::list(std::vector<DirEntry> &entries)
     const QByteArray url = urlFor(mCwd, true);
     curl_easy_setopt(h, CURLOPT_URL, url.constData());
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-    if (!perform())
+    if (!perform(&transfer))
         return false;
     entries.clear();
     for (const QByteArray &line : listing.split('\n')) {

@@ -1,5 +1,6 @@
 #include "RunFrame.h"
 
+#include "BlockingCall.h"
 #include "RunTexts.h"
 #include "Script.h"
 #include "StateMachineLog.h"
@@ -7,6 +8,7 @@
 #include "ucTelnet.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 
 RunFrame::RunFrame(const RunSettings &settings)
     : mSettings(settings), mLog(settings.logPath, settings.logFallbackPath, settings.clock)
@@ -115,8 +117,49 @@ std::time_t RunFrame::Now() const
     return mSettings.clock ? mSettings.clock() : std::time(nullptr);
 }
 
+bool RunFrame::ChangesMayBegin()
+{
+    if (mChangeHeld && !mEnded) {
+        Log_Add("\r\n* Held before the first change at state " + QByteArray::number(mLastState));
+        QEventLoop holding;
+        mHolding = &holding;
+        holding.exec();
+        mHolding = nullptr;
+    }
+    mChangeReached = true;
+    return !mEnded;
+}
+
+bool RunFrame::holdBeforeChange()
+{
+    mChangeHeld = !mChangeReached;
+    return mChangeHeld;
+}
+
+void RunFrame::releaseChange()
+{
+    mChangeHeld = false;
+    if (mHolding)
+        mHolding->quit();
+}
+
+bool RunFrame::takeResources()
+{
+    const QString refused = prepareBlockingCalls();
+    if (refused.isEmpty())
+        return true;
+    const QString reason = RunTexts::threadRefused(refused);
+    Log_Add("\r\n* Not started: " + reason.toUtf8());
+    endRun();
+    showNotStarted(reason);
+    finish(RunResult::NotStarted);
+    return false;
+}
+
 void RunFrame::startRun()
 {
+    if (!takeResources())
+        return;
     const UpgradeInputs inputs = Inputs();
     mProgress.start(inputs.autoexecFound, inputs.prodImageFound);
     showProgress(RunProgress::Form::Complete);
@@ -136,6 +179,15 @@ void RunFrame::startRun()
         mLogIn.start();
         AdvanceProgress(1);
     }
+}
+
+QString RunFrame::lockInstrument(const QString &program, bool checking)
+{
+    const LockHolder holder{program, checking, QFileInfo(mLog.path()).absoluteFilePath()};
+    const QString refusal = mLock.take(Inputs().address, mSettings.telnetPort, holder);
+    if (!refusal.isEmpty())
+        Log_Add("\r\n* " + refusal.toUtf8());
+    return refusal;
 }
 
 void RunFrame::commandPerformed()
@@ -170,6 +222,9 @@ void RunFrame::endRun()
         return;
     mEnded = true;
     mLogIn.stop();
+    mEngine->cutTransfers();
+    if (mHolding)
+        mHolding->quit();
     showRunEnded();
     mTelnet->disconnect(&mEvents);
     mTelnet->Disconnect();
@@ -180,16 +235,18 @@ bool RunFrame::changedNothing() const
     return mLastState == 0 || mLastState == RunRules::kConnecting || Script::readsOnly(mLastState);
 }
 
-void RunFrame::stop(RunResult result)
+void RunFrame::stop()
 {
     if (mEnded)
         return;
     Log_Add("\r\n* Stopped by the operator at state " + QByteArray::number(mLastState));
-    finish(result);
+    finish(changedNothing() ? RunResult::NotStarted : RunResult::Stop);
 }
 
 void RunFrame::finish(RunResult result)
 {
     endRun();
+    // Nothing more reaches the instrument: the next process may have it, and finds the folder clean.
+    mLock.release();
     endProcess(result);
 }
