@@ -31,6 +31,11 @@ void traceArrivals(const QString &path)
     LogFile log(path);
     ucTelnet telnet(log);
     telnet.setPrompt("bash-2.04# ");
+    // Logged in at the shell's prompt, the control captures a long command's output.
+    telnet.DataArrival("bash-2.04# ");
+    telnet.Process_RxBuffer();
+    telnet.SendCommand("tar -xvf /mnt/ramdisk2/qd8nand.tar", 300);
+    log.flush();
     QByteArray arrival;
     while (arrival.size() < kArrivalBytes)
         arrival += "-rw-r--r--    1 root     root       123456 Jan  1 00:00 \"file.bin\"\r\n";
