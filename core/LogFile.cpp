@@ -233,6 +233,14 @@ void LogFile::Log_Add(QByteArrayView text)
         writePending();
 }
 
+void LogFile::dropPending()
+{
+    mPending.clear();
+    // The memory of an event that logged much goes back; an ordinary event's stays for the next.
+    if (mPending.capacity() > kKeptCapacity)
+        std::string().swap(mPending);
+}
+
 void LogFile::flush()
 {
     const Busy busy;
@@ -243,7 +251,7 @@ void LogFile::flush()
 void LogFile::writePending()
 {
     if (!ensureOpen()) {
-        mPending.clear();
+        dropPending();
         if (!std::exchange(mOpenFailureReported, true)) {
             const QString places = mFallbackPath.isEmpty() || mFallbackPath == mPrimaryPath
                                        ? mPrimaryPath
@@ -255,7 +263,7 @@ void LogFile::writePending()
         return;
     }
     const int writeError = writeAll(mFd, mPending.data(), mPending.size()) ? 0 : errno;
-    mPending.clear();
+    dropPending();
     if (writeError != 0 && !mWriteFailureReported) {
         mWriteFailureReported = true;
         std::fprintf(stderr, "%s: cannot write to the log file %s: %s\n",

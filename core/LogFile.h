@@ -31,7 +31,8 @@ class LogFile final : public LogSink
 public:
     using Clock = std::function<std::time_t()>;
 
-    static constexpr size_t kMaxPending = 1 << 20;
+    static constexpr size_t kMaxPending = 256 << 10;
+    static constexpr size_t kKeptCapacity = 64 << 10;
 
     // The log beside the executable; if that folder is not writable, fallbackPath.
     explicit LogFile(QString primaryPath = defaultPath(), QString fallbackPath = defaultFallbackPath(),
@@ -59,6 +60,7 @@ private:
     static void onEndingSignal(int signal, siginfo_t *info, void *);
     // The entries written, or dropped when the file cannot be opened.
     void writePending();
+    void dropPending();
 
     bool stillAtItsPath() const;
     // Keeps the error number of a failure to open in mOpenError.
