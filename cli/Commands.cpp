@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cmath>
 #include <span>
@@ -258,12 +259,14 @@ Parsed parse(const QStringList &arguments)
     if (const QString problem = folderProblem(options.folder, options.checking()); !problem.isEmpty())
         return {std::nullopt, problem};
     // Where an address came from, in its problem: nothing for the command line, the file's line.
-    const auto add = [&options](const QString &text, const QString &where) {
+    QSet<QString> seen;
+    const auto add = [&options, &seen](const QString &text, const QString &where) {
         const Octets::Parsed address = Octets::deviceAddress(text);
         if (address.address.isEmpty())
             return where + address.problem;
-        if (options.addresses.contains(address.address))
+        if (seen.contains(address.address))
             return where + "the address " + address.address + " is given twice";
+        seen.insert(address.address);
         options.addresses << address.address;
         return QString();
     };
