@@ -3,6 +3,7 @@
 #include "Capacity.h"
 #include "Commands.h"
 #include "Confirmation.h"
+#include "Echoed.h"
 #include "Events.h"
 #include "ExitStatus.h"
 #include "Handshake.h"
@@ -83,7 +84,7 @@ int Fleet::exec()
     const FolderCheck folder = mOptions.checking() ? UpgradeFolder::CheckFolder(mOptions.folder) : FolderCheck();
     if (const UpgradeFile *damaged = folder.firstDamaged()) {
         listFolder(folder);
-        FleetDisplay::problem(mOptions.folder + ": " + UpgradeFolder::damageNote(*damaged));
+        FleetDisplay::problem(echoed(mOptions.folder) + ": " + UpgradeFolder::damageNote(*damaged));
         return code(ExitStatus::Usage);
     }
     mSignals = std::make_unique<Interrupts>([this](int signal) { interrupted(signal); });
@@ -189,7 +190,7 @@ QString Fleet::makeLogFolder() const
     if (error || !QFileInfo(path).isDir()) {
         const QString reason =
             error ? QString::fromLocal8Bit(error.message()) : QStringLiteral("a file of that name is there");
-        FleetDisplay::problem(QStringLiteral("cannot make the folder of logs %1: %2").arg(path, reason));
+        FleetDisplay::problem(QStringLiteral("cannot make the folder of logs %1: %2").arg(echoed(path), reason));
         return QString();
     }
     return path;

@@ -1,5 +1,7 @@
 #include "Octets.h"
 
+#include "Echoed.h"
+
 #include <algorithm>
 
 namespace Octets {
@@ -51,7 +53,7 @@ Parsed deviceAddress(const QString &text)
                                                 [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
                          });
     if (!written || !isAcceptable(octets))
-        return {QString(), QStringLiteral("not a valid IPv4 address: ") + text};
+        return {QString(), QStringLiteral("not a valid IPv4 address: ") + echoed(text)};
     QStringList plain;
     for (const QString &octet : octets)
         plain << normalised(octet);

@@ -346,6 +346,13 @@ private slots:
             << "cannot make the folder of logs " + folder + "/bzimage/logs: Not a directory";
         QTest::newRow("no terminal, no --yes")
             << QStringList{"run", folder, address} << "no terminal to confirm the upgrade on: give --yes";
+        QTest::newRow("help for Qt's own options")
+            << QStringList{"check", folder, address, "--help-all"} << "Unknown option 'help-all'.";
+        QTest::newRow("a long value cut")
+            << QStringList{"check", folder, address, "--jobs", QString(300, '9')} << QString(159, '9') + "…\n";
+        // As root, without the capabilities that let root read any folder.
+        QTest::newRow("an unreadable folder") << QStringList{"check", "LOGS/unreadable", address}
+                                              << "/unreadable: the folder cannot be read: Permission denied";
     }
 
     void badInputs()
@@ -355,13 +362,19 @@ private slots:
         Fleet fleet(36, {{}});
         arguments.replaceInStrings("FOLDER", fleet[0].upgradeFolder()).replaceInStrings("LOGS", fleet.logs());
         problem.replace("FOLDER", fleet[0].upgradeFolder());
+        if (arguments.contains(fleet.logs() + "/unreadable")) {
+            QVERIFY(QDir(fleet.logs()).mkdir("unreadable", QFileDevice::Permissions()));
+            if (geteuid() == 0)
+                arguments = QStringList{"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", QD_CLI} +
+                            arguments;
+        }
         if (!arguments.removeOne("NOPORTS"))
             arguments << "--telnet-port" << QString::number(fleet[0].telnetPort()) << "--ftp-port"
                       << QString::number(fleet[0].ftpPort());
         const Outcome outcome = runProgram(arguments);
         QCOMPARE(outcome.status, 3);
         QVERIFY2(outcome.err.startsWith("qd8400-upgrade: ") && outcome.err.count('\n') == 1, outcome.err);
-        QVERIFY2(outcome.err.contains(problem.toLatin1()), outcome.err);
+        QVERIFY2(outcome.err.contains(problem.toUtf8()), outcome.err);
         QVERIFY(outcome.out.isEmpty());
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
