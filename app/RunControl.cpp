@@ -51,6 +51,11 @@ void Main::showFailure(FailureRoutine routine, const QString &address)
     mDialogs->show(failureMessage(routine, address));
 }
 
+void Main::showUnrecorded(const QString &text)
+{
+    mDialogs->show(Dialogs::notice(Dialogs::Icon::Critical, WizardTexts::kMessageTitle, text));
+}
+
 void Main::showSuccess()
 {
     mDialogs->show(Dialogs::notice(Dialogs::Icon::Information, WizardTexts::kMessageTitle, WizardTexts::kSuccess));

@@ -32,6 +32,7 @@ protected:
     void showCaption(const QString &text) override;
     void showProgress(RunProgress::Form form) override;
     void showFailure(FailureRoutine routine, const QString &address) override;
+    void showUnrecorded(const QString &text) override;
     void scriptHalted() override;
     void stepReturned() override;
     void endProcess(RunResult result) override;

@@ -44,6 +44,13 @@ void RunFrame::Log_Add(QByteArrayView text)
 
 void RunFrame::SetUpgradeState(int n)
 {
+    // Nothing that changes the instrument goes out unrecorded: a log that has lost an entry ends
+    // the run before the first such command, which the engine then finds the run ended for.
+    if (!mEnded && n != Script::kBusy && changedNothing() && !RunRules::changedNothingAt(n) && mLog.loss().error != 0) {
+        endRun();
+        showUnrecorded(RunTexts::unrecorded(mLog.loss().text()));
+        mEndStatus = RunResult::NotStarted;
+    }
     mState = n;
     Log_Add(StateMachineLog::stateLine(n));
     if (n != 0 && n != Script::kBusy)
@@ -177,7 +184,7 @@ void RunFrame::endRun()
 
 bool RunFrame::changedNothing() const
 {
-    return mLastState == 0 || mLastState == RunRules::kConnecting || Script::readsOnly(mLastState);
+    return RunRules::changedNothingAt(mLastState);
 }
 
 void RunFrame::stop(RunResult result)

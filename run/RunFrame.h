@@ -74,6 +74,8 @@ protected:
     void stop(RunResult result);
     // Opens the log now: empty when it is open, otherwise why it cannot be.
     QString logProblem() { return mLog.openProblem(); }
+    // Why the log is incomplete ("PATH: REASON" of the first entry lost); empty while it is whole.
+    QString logLoss() const { return mLog.loss().text(); }
 
     // From the last page or the command line: the progress count for these upgrade files, then the
     // connection and the log-in, which the engine takes over at the shell prompt.
@@ -90,6 +92,8 @@ protected:
     virtual void showProgress(RunProgress::Form form) = 0;
     // The routine's message, shown at once (the window's box) or kept for the end.
     virtual void showFailure(FailureRoutine routine, const QString &address) = 0;
+    // The log has lost an entry before anything was changed: the run ends untouched, for this reason.
+    virtual void showUnrecorded(const QString &text) = 0;
     virtual void showSuccess() {}
     // The progress count and the state are back at the start: the front end's own part of it.
     virtual void showReset() {}
