@@ -108,25 +108,52 @@ private:
 };
 
 // A terminal of the given size as the program's output draws it: its screen, the lines that
-// scrolled off its top, the screen as it stood at the end of the last frame with the counts on it.
+// scrolled off its top, the screen as it stood at the end of the last frame with the counts on it,
+// the widest line that a frame wrote since the terminal last changed its size. ESC ] resize;ROWS;COLUMNS BEL
+// in the output (written by the test's shell once it has changed the size) makes it smaller as
+// xterm does: its lines are cut to the new width, the lines below the cursor go first, then those
+// at the top into the scrollback.
 struct Terminal
 {
-    Terminal(int rows, int columns) : rows(rows), columns(columns), screen(rows, QString()) {}
+    Terminal(int rows, int columns) : rows(rows), columns(columns), screen(rows, QString()), written(rows, false) {}
 
     int rows;
     int columns;
     QStringList screen;
+    QList<bool> written; // each line of the screen since the size last changed
     QStringList scrolledOff;
     QStringList lastFrame;
     int row = 0;
     int column = 0;
-    int widest = 0;
+    qsizetype widest = 0;
     bool aboveTheTop = false; // the cursor was sent above the screen
+
+    void resize(int newRows, int newColumns)
+    {
+        for (QString &line : screen)
+            line.truncate(newColumns);
+        for (; screen.size() > newRows; --rows) {
+            if (screen.size() - 1 > row) {
+                screen.removeLast();
+            } else {
+                scrolledOff << screen.takeFirst();
+                --row;
+            }
+        }
+        written.fill(false, rows);
+        columns = newColumns;
+        widest = 0;
+    }
 
     void feed(const QString &text)
     {
         for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text[i] == '\x1b') { // ESC [ N A (up), 2K (line), J (below)
+            if (text.mid(i, 9) == "\x1b]resize;") {
+                const qsizetype end = text.indexOf('\a', i);
+                const QStringList size = text.mid(i + 9, end - i - 9).split(';');
+                resize(size[0].toInt(), size[1].toInt());
+                i = end;
+            } else if (text[i] == '\x1b') { // ESC [ N A (up), 2K (line), J (below)
                 qsizetype end = i + 2;
                 while (text[end].isDigit())
                     ++end;
@@ -140,8 +167,12 @@ struct Terminal
                     screen[row].truncate(column);
                     for (int below = row + 1; below < rows; ++below)
                         screen[below].clear();
-                    if (screen.filter(" running, ").size() == 1)
+                    if (screen.filter(QRegularExpression(" running(,|$)")).size() == 1) {
                         lastFrame = screen;
+                        for (qsizetype line = 0; line < rows; ++line)
+                            if (written[line])
+                                widest = std::max(widest, screen[line].size());
+                    }
                 }
                 i = end;
             } else if (text[i] == '\r') {
@@ -150,11 +181,14 @@ struct Terminal
                 if (++row == rows) {
                     scrolledOff << screen.takeFirst();
                     screen << QString();
+                    written.removeFirst();
+                    written << false;
                     row = rows - 1;
                 }
             } else {
                 screen[row] = screen[row].leftJustified(column).left(column) + text[i] + screen[row].mid(column + 1);
-                widest = std::max(widest, ++column);
+                written[row] = true;
+                ++column;
             }
         }
     }
@@ -194,10 +228,11 @@ private slots:
         QCOMPARE(fleet[0].state()["installed"].toObject()["bzimage"].toString(), "new");
         const QStringList results{"success", "failed", "halted"};
         const QStringList captions{"", "Transferring new kernel file", "Content checking new root file system file"};
-        const QStringList rows{"success",
-                               "failed at: Transferring new kernel file\n +Transfer of the kernel system file has "
-                               "failed\\.\n +log: LOG",
-                               "halted at: Content checking new root file system file \\(state 7081\\)\n +log: LOG"};
+        const QStringList rows{"success \\(waits scaled 0.05\\)",
+                               "failed at: Transferring new kernel file \\(waits scaled 0.05\\)\n +Transfer of the "
+                               "kernel system file has failed\\.\n +log: LOG",
+                               "halted at: Content checking new root file system file \\(state 7081; waits scaled "
+                               "0.05\\)\n +log: LOG"};
         for (qsizetype i = 0; i < results.size(); ++i) {
             const QString address = fleet.address(i);
             const QString log = QDir(fleet.logs()).filePath(address + "/logfile.txt");
@@ -205,6 +240,7 @@ private slots:
                 const QJsonObject result = outcome.result(address);
                 QCOMPARE(result["result"].toString(), results[i]);
                 QCOMPARE(result["log"].toString(), log);
+                QCOMPARE(result["time_scale"].toDouble(), 0.05);
                 if (i > 0)
                     QCOMPARE(result["caption"].toString().section("\r\n", 0, 0), captions[i]);
             } else {
@@ -461,50 +497,55 @@ private slots:
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
 
-    // More instruments than the terminal has rows, one failing and one halting: each frame fits
-    // and keeps its counts, the finished ones are shown once above it and nothing stale stays.
-    // Then the run from the list it leaves upgrades those two once their faults are gone.
+    // More instruments than the terminal has rows, one failing and one halting, three at a time. Once
+    // the first has failed (the others all running or waiting) the terminal goes from 100x20 to 40x8 and the program is
+    // sent SIGWINCH: each frame then fits and keeps the counts that need a person first, the finished ones are shown
+    // once above it, nothing stale stays, and the table wraps between words within the 40 columns with the log's path
+    // whole on a line of its own.
     void fleetOnTheTerminal()
     {
         QList<QStringList> modes(12);
-        modes[4] = {"ftp-break-upload=bzimage"};
+        modes[0] = {"ftp-break-upload=bzimage"};
         modes[9] = {"cmp-odd=qd8400.rfs"};
         Fleet fleet(50, modes);
-        const Outcome shown = runProgram(
-            {"/usr/bin/script", "-qec",
-             "stty rows 10 cols 80; exec " + shellQuoted(QStringList{QD_CLI} + fleet.arguments("run", {"--yes"})),
+        QProcess shell;
+        shell.start(
+            "/usr/bin/script",
+            {"-qec",
+             "stty rows 20 cols 100 -echo; " +
+                 shellQuoted(QStringList{QD_CLI} + fleet.arguments("run", {"--yes", "--jobs=3"})) +
+                 " & read go; kill -STOP $!; printf '\\033]resize;8;40\\a'; stty rows 8 cols 40; kill -CONT $!; "
+                 "kill -WINCH $!; wait $!",
              "/dev/null"});
-        QCOMPARE(shown.status, 2);
-        Terminal terminal(10, 80);
-        terminal.feed(QString::fromUtf8(shown.out));
+        QByteArray out;
+        QVERIFY(QTest::qWaitFor([&] { return (out += shell.readAllStandardOutput()).contains("failed at: "); }, 60000));
+        shell.write("\n");
+        QVERIFY(shell.waitForFinished(120000));
+        QCOMPARE(shell.exitCode(), 2);
+        Terminal terminal(20, 100);
+        terminal.feed(QString::fromUtf8(out + shell.readAllStandardOutput()));
+        QCOMPARE(terminal.columns, 40);
         QVERIFY(!terminal.aboveTheTop);
-        QVERIFY2(terminal.widest < terminal.columns, qPrintable(QString::number(terminal.widest)));
-        QVERIFY2(
-            terminal.lastFrame.filter(QRegularExpression("^0 running, 0 waiting, 10 succeeded, 1 failed, 1 halted, "))
-                    .size() == 1,
-            qPrintable(terminal.lastFrame.join('\n')));
+        QVERIFY2(terminal.widest < terminal.columns, qPrintable(terminal.lastFrame.join('\n')));
+        QVERIFY2(terminal.lastFrame.filter(QRegularExpression("^1 failed, 1 halted, 0 running")).size() == 1,
+                 qPrintable(terminal.lastFrame.join('\n')));
         const QStringList lines = terminal.scrolledOff + terminal.screen;
-        QCOMPARE(lines.filter(QRegularExpression("%  |waiting|running")), QStringList());
+        QCOMPARE(lines.filter(QRegularExpression("[0-9]% |waiting|running")), QStringList());
         for (qsizetype i = 0; i < modes.size(); ++i) // once when it ends, once in the table
             QCOMPARE(lines.filter(QRegularExpression('^' + QRegularExpression::escape(fleet.address(i)) + ' ')).size(),
                      2);
+        const QString log = QDir(fleet.logs()).filePath(fleet.address(0) + "/logfile.txt");
+        const qsizetype logLine = lines.indexOf(log);
+        qsizetype row = logLine - 1;
+        while (row > 0 && lines[row].startsWith(' '))
+            --row;
+        QVERIFY(logLine > 0 && lines[row].startsWith(fleet.address(0) + "  "));
+        QStringList text = lines.mid(row + 1, logLine - row - 1);
+        QCOMPARE(text.filter(QRegularExpression("^  \\S.{0,36}$")), text);
+        QCOMPARE(text.replaceInStrings(QRegularExpression("^ +"), "").join(' '),
+                 "failed at: Transferring new kernel file (waits scaled 0.05) Transfer of the kernel system file has "
+                 "failed. log:");
         QVERIFY(lines.filter(QRegularExpression("^10 success, 1 failed, 1 halted in ")).size() == 1);
-
-        const QString retries = QDir(fleet.logs()).filePath("retry.txt");
-        QFile file(retries);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromLatin1(file.readAll()).split('\n').filter(QRegularExpression("^[^#]")),
-                 (QStringList{fleet.address(4), fleet.address(9)}));
-        fleet[4].restart({});
-        fleet[9].restart({});
-        QStringList again = fleet.arguments("run", {"--yes", "--json", "--from", retries});
-        again.erase(again.begin() + 2, again.begin() + 2 + modes.size());
-        again.last() += "-again";
-        const Outcome outcome = runProgram(again);
-        QCOMPARE(outcome.status, 0);
-        QCOMPARE(outcome.events.last()["results"].toArray().size(), 2);
-        for (const qsizetype i : {4, 9})
-            QCOMPARE(fleet[i].state()["installed"].toObject()["bzimage"].toString(), "new");
     }
 
     // An open-files limit that holds one instrument's process at a time: they take their turns.
@@ -574,7 +615,8 @@ private slots:
         QCOMPARE(outcome.status, status);
         if (status == 0)
             for (qsizetype i = 0; i < 2; ++i)
-                QVERIFY2(outcome.out.contains('\n' + fleet.address(i).toLatin1() + "  ready\n"), outcome.out);
+                QVERIFY2(outcome.out.contains('\n' + fleet.address(i).toLatin1() + "  ready (waits scaled 0.05)\n"),
+                         outcome.out);
         else
             QCOMPARE(outcome.err, "qd8400-upgrade: " + placed(problem).toUtf8() + '\n');
     }

@@ -25,7 +25,7 @@ QMap<QString, Documented> documentedEvents()
     QMap<QString, Documented> events;
     static const QRegularExpression row(R"(^\| `([a-z]+)` \| (.+?) \| [^|]+ \|$)", QRegularExpression::MultilineOption);
     static const QRegularExpression field(R"(`([a-z_-]+)`(?: \(([^)]*)\))?)");
-    static const QRegularExpression name("`([a-z-]+)`");
+    static const QRegularExpression name("`([a-z_-]+)`");
     for (auto rows = row.globalMatch(QString::fromUtf8(readme.readAll())); rows.hasNext();) {
         const auto match = rows.next();
         Documented &documented = events[match.captured(1)];
@@ -57,7 +57,9 @@ Events::Result failure()
             12.5,
             "Transfer of the kernel system file has failed.\r\nThen",
             "Transferring new kernel file\r\nPlease wait",
-            "/logs/127.0.0.9/logfile.txt"};
+            "/logs/127.0.0.9/logfile.txt",
+            0.1,
+            "/logs/127.0.0.9/logfile.txt: No space left on device"};
 }
 
 } // namespace
@@ -72,7 +74,7 @@ private slots:
         QTest::addColumn<QJsonObject>("event");
         const QString address = "127.0.0.9";
         QTest::newRow("folder") << Events::folder("/up", {{"bzimage", 3, Events::kSound}});
-        QTest::newRow("start") << Events::start(address, false, "/up", QDateTime::currentDateTimeUtc(), 42);
+        QTest::newRow("start") << Events::start(address, false, "/up", QDateTime::currentDateTimeUtc(), 42, 0.1);
         QTest::newRow("state") << Events::state(address, 1022);
         QTest::newRow("caption") << Events::caption(address, "Identifying connected device");
         QTest::newRow("progress") << Events::progress(address, 3, 134, 2);
@@ -111,6 +113,8 @@ private slots:
             QCOMPARE(read.message, failure().message);
             QCOMPARE(read.caption, failure().caption);
             QCOMPARE(read.log, failure().log);
+            QCOMPARE(read.timeScale, failure().timeScale);
+            QCOMPARE(read.logIncomplete, failure().logIncomplete);
         }
     }
 
