@@ -49,6 +49,8 @@ void readEvents(Outcome &outcome)
 Outcome runProgram(const QStringList &arguments, const QByteArray &input = {}, const QString &variable = {})
 {
     QProcess program;
+    // No controlling terminal: the test's own would be asked for a confirmation.
+    program.setChildProcessModifier([] { ::setsid(); });
     if (!variable.isEmpty()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
@@ -468,32 +470,48 @@ private slots:
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
 
-    // The confirmation is asked on the terminal, never on standard output.
+    // The confirmation is asked and answered on the terminal, never on standard output or standard
+    // input, which may hold the addresses.
     void confirmationOnTheTerminal_data()
     {
         QTest::addColumn<QString>("json");
-        QTest::newRow("table") << "";
-        QTest::newRow("JSON events") << "--json";
+        QTest::addColumn<bool>("fromInput"); // the addresses on standard input
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("status");
+        QTest::newRow("no, table") << "" << false << QByteArray("no\n") << 3;
+        QTest::newRow("no, JSON events") << "--json" << false << QByteArray("no\n") << 3;
+        QTest::newRow("YES among blanks, the addresses on standard input")
+            << "--json" << true << QByteArray("  YES \n") << 0;
     }
 
     void confirmationOnTheTerminal()
     {
         QFETCH(QString, json);
+        QFETCH(bool, fromInput);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, status);
         Fleet fleet(40, {{}});
         QTemporaryDir dir;
         const QString out = dir.filePath("out");
-        QStringList arguments = fleet.arguments("run");
-        if (!json.isEmpty())
-            arguments << json;
-        const Outcome outcome = runProgram(
-            {"/usr/bin/script", "-qec", shellQuoted(QStringList{QD_CLI} + arguments) + " >" + out, "/dev/null"},
-            "no\n");
-        QCOMPARE(outcome.status, 3);
-        QVERIFY2(outcome.out.contains("Type yes to go on: ") && outcome.out.contains("not confirmed: nothing was sent"),
-                 outcome.out);
+        QStringList arguments = QStringList{QD_CLI} + fleet.arguments("run", QStringList{json}.filter("--"));
+        QString command = shellQuoted(arguments) + " >" + out;
+        if (fromInput) {
+            arguments.replace(arguments.indexOf(fleet.address(0)), "--from=-");
+            command = "printf '" + fleet.address(0) + "\\n' | " + shellQuoted(arguments) + " >" + out;
+        }
+        const Outcome shown = runProgram({"/usr/bin/script", "-qec", command, "/dev/null"}, answer);
+        QCOMPARE(shown.status, status);
+        QVERIFY2(shown.out.contains("Type yes to go on: "), shown.out);
         QFile file(out);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray());
+        Outcome written{status, file.readAll(), {}, {}, 0};
+        readEvents(written);
+        if (status == 0) {
+            QCOMPARE(written.result(fleet.address(0))["result"], "success");
+            return;
+        }
+        QCOMPARE(written.out, QByteArray());
+        QVERIFY2(shown.out.contains("not confirmed: nothing was sent"), shown.out);
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
 
