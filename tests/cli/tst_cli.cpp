@@ -639,10 +639,75 @@ private slots:
             QCOMPARE(outcome.err, "qd8400-upgrade: " + placed(problem).toUtf8() + '\n');
     }
 
-    // An instrument's process that dies has a result all the same, after its start.
+    // The fleet killed outright (SIGKILL, by its pid) once the first of three has succeeded and the
+    // second has started: the second runs on to its own end and result, the list of retries holds
+    // the two that the fleet did not see succeed, and the README's loop upgrades them from it.
+    void fleetKilled()
+    {
+        Fleet fleet(55, {{}, {}, {}});
+        QProcess program;
+        program.start(QD_CLI, fleet.arguments("run", {"--yes", "--json", "--jobs=1"}));
+        program.closeWriteChannel();
+        Outcome outcome;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                outcome.out += program.readAllStandardOutput();
+                readEvents(outcome);
+                return std::any_of(outcome.events.cbegin(), outcome.events.cend(), [&](const QJsonObject &event) {
+                    return event["event"] == "start" && event["address"] == fleet.address(1);
+                });
+            },
+            60000));
+        QCOMPARE(outcome.result(fleet.address(0))["result"], "success");
+        QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGKILL), 0);
+        QVERIFY(program.waitForFinished(10000));
+        const QDir logs(fleet.logs());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(logs.filePath(fleet.address(1) + "/result.json")), 60000);
+        QFile retries(logs.filePath("retry.txt"));
+        QVERIFY(retries.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(retries.readAll()).split('\n').filter(QRegularExpression("^[^#]")),
+                 (QStringList{fleet.address(1), fleet.address(2)}));
+
+        QFile readme(QD_SOURCE_DIR "/README.md");
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        const qsizetype begin = text.indexOf("  list=instruments.txt");
+        QString loop = text.mid(begin, text.indexOf("```", begin) - begin);
+        QStringList options = fleet.arguments("run").mid(2 + 3); // the ports and the time scale
+        options.removeLast();                                    // the folder of logs is the loop's
+        options.removeLast();
+        loop.replace("instruments.txt", retries.fileName())
+            .replace("~/QD8400-1.5", fleet[0].upgradeFolder())
+            .replace("qd8400-upgrade", QD_CLI)
+            .replace("--yes", "--yes " + options.join(' '))
+            .replace(QRegularExpression("read -p [^\n]*"), "exit 9 # no one to mend anything");
+        QProcess shell;
+        shell.setWorkingDirectory(fleet.logs());
+        shell.start("/bin/bash", {"-c", loop});
+        QVERIFY(shell.waitForFinished(120000));
+        QCOMPARE(shell.exitCode(), 0);
+        for (const qsizetype i : {1, 2})
+            QCOMPARE(fleet[i].state()["installed"].toObject()["bzimage"].toString(), "new");
+    }
+
+    // An instrument's process that dies has a result all the same, after its start, written by the
+    // fleet into its result.json; past the read-only part it needs a person.
+    void instrumentKilled_data()
+    {
+        QTest::addColumn<QString>("mode"); // the command that hangs
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("status");
+        QTest::newRow("while it reads") << "hang=ps aux" << 2011 << 1;
+        QTest::newRow("past the read-only part") << "hang=rm -f bzimage2" << 4031 << 2;
+    }
+
     void instrumentKilled()
     {
-        Fleet fleet(41, {{"hang=ps aux"}});
+        QFETCH(QString, mode);
+        QFETCH(int, state);
+        QFETCH(int, status);
+        static int net = 47;
+        Fleet fleet(net++, {{mode}});
         QProcess program;
         // At full time the guard gives the command that never returns 60 s: the kill comes first.
         program.start(QD_CLI, fleet.arguments("run", {"--yes", "--json"}, "1"));
@@ -654,7 +719,7 @@ private slots:
                 outcome.out += program.readAllStandardOutput();
                 readEvents(outcome);
                 for (const QJsonObject &event : outcome.events)
-                    if (event["event"] == "state" && event["state"] == 2011)
+                    if (event["event"] == "state" && event["state"] == state)
                         pid = outcome.events.first()["pid"].toInteger();
                 return pid != 0;
             },
@@ -664,13 +729,17 @@ private slots:
         QVERIFY(program.waitForFinished(60000));
         outcome.out += program.readAllStandardOutput();
         readEvents(outcome);
-        QCOMPARE(program.exitCode(), 1);
+        QCOMPARE(program.exitCode(), status);
         const QJsonObject result = outcome.result(fleet.address(0));
         QCOMPARE(result["result"], "failed");
-        QCOMPARE(result["state"], 2011);
+        QCOMPARE(result["status"], status);
+        QCOMPARE(result["state"], state);
         QVERIFY(result["seconds"].toDouble() > 0);
         QCOMPARE(result["message"], "its process was ended by signal 9 (Killed)");
         QCOMPARE(outcome.events.last()["results"].toArray()[0].toObject()["seconds"], result["seconds"]);
+        QFile written(QDir(fleet.logs()).filePath(fleet.address(0) + "/result.json"));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QJsonDocument::fromJson(written.readAll()).object(), result);
     }
 
     // The signals the fleet takes, sent by the test once every instrument's run has reached a
