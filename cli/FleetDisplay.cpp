@@ -275,7 +275,8 @@ QStringList FleetDisplay::row(const InstrumentStatus &instrument, int width, boo
             text << TerminalText::wrapped(detail, room);
     for (qsizetype i = 0; i < text.size(); ++i)
         lines << (i == 0 ? head : indent) + text[i];
-    if (!withDetails || instrument.end.result == Events::kSuccess || instrument.end.log.isEmpty())
+    if (!withDetails || instrument.end.log.isEmpty() ||
+        (instrument.end.result == Events::kSuccess && instrument.end.logIncomplete.isEmpty()))
         return lines;
     // The log's path whole, on a line of its own when it does not fit after its name.
     const QString log = QDir::toNativeSeparators(instrument.end.log);

@@ -391,6 +391,9 @@ private slots:
         // As root, without the capabilities that let root read any folder.
         QTest::newRow("an unreadable folder") << QStringList{"check", "LOGS/unreadable", address}
                                               << "/unreadable: the folder cannot be read: Permission denied";
+        // A file system mounted read-only there, in a mount namespace of its own.
+        QTest::newRow("a read-only folder of logs")
+            << QStringList{"check", folder, address, "--log-dir", "LOGS/ro"} << "/ro/retry.txt: Read-only file system";
     }
 
     void badInputs()
@@ -400,6 +403,15 @@ private slots:
         Fleet fleet(36, {{}});
         arguments.replaceInStrings("FOLDER", fleet[0].upgradeFolder()).replaceInStrings("LOGS", fleet.logs());
         problem.replace("FOLDER", fleet[0].upgradeFolder());
+        if (arguments.contains(fleet.logs() + "/ro") && QDir(fleet.logs()).mkdir("ro"))
+            arguments = QStringList{"/usr/bin/unshare",
+                                    geteuid() == 0 ? "-m" : "-rm",
+                                    "/bin/sh",
+                                    "-c",
+                                    "mount -t tmpfs -o ro tmpfs \"$0\" && exec \"$@\"",
+                                    fleet.logs() + "/ro",
+                                    QD_CLI} +
+                        arguments;
         if (arguments.contains(fleet.logs() + "/unreadable")) {
             QVERIFY(QDir(fleet.logs()).mkdir("unreadable", QFileDevice::Permissions()));
             if (geteuid() == 0)
@@ -422,18 +434,28 @@ private slots:
     {
         QTest::addColumn<QString>("where");
         QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("message");
         QTest::newRow("its log cannot be written")
-            << "log" << 3 << "cannot write the log LOGS/127.0.38.1/logfile.txt: Not a directory";
+            << "log" << 3 << "failed"
+            << "cannot write the log LOGS/127.0.38.1/logfile.txt: Not a directory";
         QTest::newRow("no answer to the network probe")
-            << "network" << 1
+            << "network" << 1 << "failed"
             << "No network connection found to IP Address\r\nPlease check IP Address or seek IT support";
+        // No ICMP socket for this user (a network of its own keeps the kernel's default), no raw
+        // socket without the capability, and no ping on the way.
+        QTest::newRow("no probe can be made") << "probe" << 1 << "not-started"
+                                              << "The network probe (one ICMP echo) could not be made: this user may "
+                                                 "open no ICMP socket and ping could not send one. Allow it with: "
+                                                 "sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\", or "
+                                                 "install ping (iputils-ping).";
     }
 
     void refusedBeforeSending()
     {
         QFETCH(QString, where);
         QFETCH(int, status);
+        QFETCH(QString, result);
         QFETCH(QString, message);
         Fleet fleet(38, {{}});
         message.replace("LOGS", fleet.logs());
@@ -442,11 +464,17 @@ private slots:
             QVERIFY(QFile(QDir(fleet.logs()).filePath(fleet.address(0))).open(QIODevice::WriteOnly));
         else // Its own network, where even the loopback interface is down.
             arguments = QStringList{"/usr/bin/unshare", geteuid() == 0 ? "-n" : "-rn", QD_CLI} + arguments;
+        if (where == "probe")
+            arguments = arguments.mid(0, 2) +
+                        QStringList{"/usr/bin/setpriv", "--bounding-set=-net_raw", "/usr/bin/env", "PATH=/none"} +
+                        arguments.mid(2);
         const Outcome outcome = runProgram(arguments);
         QCOMPARE(outcome.status, status);
-        const QJsonObject result = outcome.result(fleet.address(0));
-        QCOMPARE(result["result"].toString(), "failed");
-        QCOMPARE(result["message"].toString(), message);
+        const QJsonObject ended = outcome.result(fleet.address(0));
+        QCOMPARE(ended["result"].toString(), result);
+        QCOMPARE(ended["message"].toString(), message);
+        // The path of a log that is there, or none.
+        QCOMPARE(QFileInfo::exists(ended["log"].toString()), where != "log");
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
 
@@ -688,6 +716,45 @@ private slots:
         QCOMPARE(shell.exitCode(), 0);
         for (const qsizetype i : {1, 2})
             QCOMPARE(fleet[i].state()["installed"].toObject()["bzimage"].toString(), "new");
+    }
+
+    // The folder of logs on a file system of its own, too small for the whole log (made by the test
+    // in a mount namespace of its own; without root, in a user namespace too). Full before the first
+    // command that changes the instrument, the run ends there untouched; full after it, the upgrade
+    // goes on to its end and its result says the log is incomplete. Either way the status is not 0.
+    void logOnASmallDisk_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("full before the first change") << "16k"
+                                                      << "not-started";
+        QTest::newRow("full after it") << "256k"
+                                       << "success";
+    }
+
+    void logOnASmallDisk()
+    {
+        QFETCH(QString, size);
+        QFETCH(QString, result);
+        static int net = 56;
+        Fleet fleet(net++, {{}});
+        const Outcome outcome = runProgram(
+            QStringList{"/usr/bin/unshare", geteuid() == 0 ? "-m" : "-rm", "/bin/sh", "-c",
+                        "mount -t tmpfs -o size=$1 tmpfs \"$0\" && shift && exec \"$@\"", fleet.logs(), size, QD_CLI} +
+            fleet.arguments("run", {"--yes", "--json"}));
+        QCOMPARE(outcome.status, 1);
+        const QString full = QDir(fleet.logs()).filePath(fleet.address(0) + "/logfile.txt: No space left on device");
+        QVERIFY2(outcome.err.contains("cannot write to the log file " + full.toUtf8()), outcome.err);
+        const QJsonObject ended = outcome.result(fleet.address(0));
+        QCOMPARE(ended["result"], result);
+        QCOMPARE(ended["status"], 1);
+        QVERIFY2(ended["log_incomplete"].toString().startsWith(full), qPrintable(ended["log_incomplete"].toString()));
+        if (result == "success") {
+            QCOMPARE(fleet[0].state()["installed"].toObject()["bzimage"].toString(), "new");
+        } else {
+            QVERIFY(ended["message"].toString().startsWith("The log cannot be written (" + full + ")."));
+            QCOMPARE(fleet[0].commands(), (QStringList{"cd /mnt/nand1", "pwd", "ps aux"}));
+        }
     }
 
     // An instrument's process that dies has a result all the same, after its start, written by the
