@@ -292,23 +292,50 @@ private slots:
     {
         QTest::addColumn<QStringList>("modes");
         QTest::addColumn<int>("status");
+        QTest::addColumn<int>("columns"); // of the terminal made by script; 0: none
         QTest::addColumn<QString>("line");
-        QTest::newRow("ready") << QStringList{} << 0 << "ready";
-        QTest::newRow("not in maintenance mode")
-            << QStringList{"not-maintenance"} << 1
-            << "not-ready: The QD8400 you are attempting to upgrade has not been rebooted into the maintenance mode.";
+        QTest::newRow("ready") << QStringList{} << 0 << 0 << "ready (waits scaled 0.05)";
+        const QString notReady =
+            "not-ready: The QD8400 you are attempting to upgrade has not been rebooted into the maintenance mode. "
+            "Please read the upgrade documentation for an explanation of how to put the QD8400 into maintenance mode. "
+            "Stopping firmware upgrade operation. (waits scaled 0.05)";
+        QTest::newRow("not in maintenance mode") << QStringList{"not-maintenance"} << 1 << 0 << notReady;
+        // The live screen, and the line wrapped between words below the address.
+        QTest::newRow("not in maintenance mode, 40 columns") << QStringList{"not-maintenance"} << 1 << 40 << notReady;
     }
 
     void check()
     {
         QFETCH(QStringList, modes);
         QFETCH(int, status);
+        QFETCH(int, columns);
         QFETCH(QString, line);
-        Fleet fleet(34 + status, {modes});
-        const Outcome outcome = runProgram(fleet.arguments("check"));
+        Fleet fleet(34 + status + columns, {modes});
+        const QStringList arguments = fleet.arguments("check");
+        const Outcome outcome = columns == 0 ? runProgram(arguments)
+                                             : runProgram({"/usr/bin/script", "-qec",
+                                                           QStringLiteral("stty rows 10 cols %1; exec ").arg(columns) +
+                                                               shellQuoted(QStringList{QD_CLI} + arguments),
+                                                           "/dev/null"});
         QCOMPARE(outcome.status, status);
-        QVERIFY2(outcome.out.contains('\n' + fleet.address(0).toLatin1() + "  " + line.toLatin1()), outcome.out);
-        QVERIFY(QRegularExpression("\nqd8400.rfs +4194304 bytes  ok\n").match(outcome.out).hasMatch());
+        if (columns > 0) {
+            Terminal terminal(10, columns);
+            terminal.feed(QString::fromUtf8(outcome.out));
+            QVERIFY(terminal.lastFrame.filter(QRegularExpression("^1 not-ready, 0 running")).size() == 1);
+            const QStringList lines = terminal.scrolledOff + terminal.screen;
+            const qsizetype first = std::find_if(lines.cbegin(), lines.cend(),
+                                                 [&](const QString &l) { return l.startsWith(fleet.address(0)); }) -
+                                    lines.cbegin();
+            QStringList wrapped = lines.mid(first, 1) + lines.mid(first + 1).filter(QRegularExpression("^ +\\S"));
+            wrapped.first().remove(0, fleet.address(0).size());
+            QVERIFY(
+                std::all_of(wrapped.cbegin(), wrapped.cend(), [&](const QString &l) { return l.size() < columns; }));
+            QCOMPARE(wrapped.replaceInStrings(QRegularExpression("^ +"), "").join(' '), line);
+        } else {
+            QVERIFY2(outcome.out.contains('\n' + fleet.address(0).toLatin1() + "  " + line.toLatin1() + '\n'),
+                     outcome.out);
+            QVERIFY(QRegularExpression("\nqd8400.rfs +4194304 bytes  ok\n").match(outcome.out).hasMatch());
+        }
         QCOMPARE(fleet[0].commands(), (QStringList{"cd /mnt/nand1", "pwd", "ps aux"}));
         QCOMPARE(fleet[0].announced("FTP LOGIN "), 1 - status);
         QCOMPARE(fleet[0].announced("STORED "), 0);
