@@ -836,6 +836,35 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(written.readAll()).object(), result);
     }
 
+    // The note after a first SIGTERM, once the instrument's read-only command has reached it: a
+    // check only reads, a run names the signal that stops it all.
+    void interruptNote_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("check") << "check"
+                               << "SIGTERM: 0 waiting instrument(s) not checked; the 1 running stop now: a check "
+                                  "changes nothing\n";
+        QTest::newRow("run") << "run"
+                             << "SIGTERM: 0 waiting instrument(s) not started; 1 running: each stops now if nothing "
+                                "has been changed on it yet, or runs on to its end. SIGTERM again stops them now: they "
+                                "may not start again\n";
+    }
+
+    void interruptNote()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, note);
+        Fleet fleet(command == "run" ? 58 : 59, {{"hang=ps aux"}});
+        QProcess program;
+        program.start(QD_CLI, fleet.arguments(command, command == "run" ? QStringList{"--yes"} : QStringList{}, "1"));
+        QVERIFY(QTest::qWaitFor([&] { return fleet[0].announced("CMD ps aux") == 1; }, 60000));
+        QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY(program.readAllStandardOutput().contains(note.toLatin1()));
+    }
+
     // The signals the fleet takes, sent by the test once every instrument's run has reached a
     // state (shown by its events): the instruments' own processes never see them.
     void interrupted_data()
