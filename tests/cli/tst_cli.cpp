@@ -950,6 +950,8 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(summary.readAll()).object(), outcome.events.last());
         for (qsizetype i = 0; i < results.size(); ++i) {
             QCOMPARE(outcome.result(fleet.address(i))["result"].toString(), results[i]);
+            // An instrument never started too has its log, of one line.
+            QVERIFY(QFileInfo::exists(outcome.result(fleet.address(i))["log"].toString()));
             QCOMPARE(outcome.events.last()["results"].toArray()[i].toObject()["result"].toString(), results[i]);
         }
         const QString log = QDir(fleet.logs()).filePath(fleet.address(0));
