@@ -190,8 +190,8 @@ QString description()
                   "start again). SIGHUP and a closed output change nothing. Results: DIR/ADDRESS/result.json\n"
                   "and DIR/summary.json; DIR/retry.txt lists those that did not succeed, for --from.\n\n"
                   "Exit status: 0 every instrument upgraded (or ready), 1 at least one failed, not ready or\n"
-                  "not started, 2 at least one halted or stopped and needs a person, 3 usage or folder error\n"
-                  "(nothing sent).";
+                  "not started, or a log incomplete, 2 at least one halted or stopped and needs a person, 3\n"
+                  "usage or folder error (nothing sent).";
 }
 
 QString missingFiles(const QString &folder)
