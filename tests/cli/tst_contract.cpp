@@ -118,6 +118,7 @@ private slots:
         }
     }
 
+    // Beside the command line's rows (a loopback address, an octet above 255, three octets).
     void addresses_data()
     {
         QTest::addColumn<QString>("text");
@@ -126,15 +127,12 @@ private slots:
         // clang-format off
         const char *const rows[][4] = {
             {"leading zeros read as the window reads them", "192.168.001.020", "192.168.1.20", ""},
-            {"a loopback address", "127.0.0.2", "127.0.0.2", ""},
             {"all zero", "0.0.0.0", "", "not a valid IPv4 address: 0.0.0.0"},
             {"this network", "0.1.2.3", "", "(this network, 0.0.0.0/8)"},
             {"multicast", "224.0.0.1", "", "(multicast, 224.0.0.0/4)"},
             {"reserved", "240.1.2.3", "", "(reserved, 240.0.0.0/4)"},
             {"broadcast", "255.255.255.255", "", "(the broadcast address)"},
-            {"octet above 255", "10.0.0.256", "", "not a valid IPv4 address"},
             {"a stray letter", "10.0.0.1x", "", "not a valid IPv4 address"},
-            {"three octets", "10.0.1", "", "not a valid IPv4 address"},
             {"a blank octet", "10.0. .1", "", "not a valid IPv4 address"},
         };
         // clang-format on
