@@ -23,7 +23,6 @@
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 
@@ -154,10 +153,12 @@ bool Fleet::writeFile(const QString &name, const QByteArray &bytes)
 {
     const QString problem = writeWhole(QDir(mLogFolder).filePath(name), bytes);
     // Said once until the file is written again: a full disk would otherwise say it at every result.
-    if (problem.isEmpty())
+    if (problem.isEmpty()) {
         mUnwritable.remove(name);
-    else if (!std::exchange(mUnwritable[name], true))
+    } else if (!mUnwritable.contains(name)) {
+        mUnwritable.insert(name);
         mDisplay.warning(problem);
+    }
     return problem.isEmpty();
 }
 
@@ -176,7 +177,6 @@ void Fleet::recordEnd(InstrumentStatus &instrument, const QByteArray &logged)
     if (const QString problem = writeWhole(resultFile, Events::line(Events::result(instrument.end)) + '\n');
         !problem.isEmpty())
         mDisplay.warning(problem);
-    record();
 }
 
 void Fleet::interrupted(int signal)
@@ -195,6 +195,7 @@ void Fleet::interrupted(int signal)
     mDisplay.interrupt(Events::interrupt(name, mInterrupts, static_cast<qsizetype>(mWaiting.size()), mRunning));
     for (; !mWaiting.empty(); mWaiting.pop_front())
         notStarted(mWaiting.front(), QString());
+    record();
     request(Handshake::kStopIfUnchanged);
     if (mFinished == mInstruments.size())
         QCoreApplication::quit();
@@ -308,6 +309,7 @@ void Fleet::failedToStart(qsizetype index)
     --mRunning;
     if (++mStartsFailed[static_cast<size_t>(index)] > 1 || mInterrupts > 0) {
         notStarted(index, why);
+        record();
         endOrStartNext();
         return;
     }
@@ -383,6 +385,7 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
         if (!RunRules::changedNothingAt(instrument.end.state))
             instrument.end.status = code(ExitStatus::Halted);
         recordEnd(instrument, why.toUtf8() + " at state " + QByteArray::number(instrument.end.state));
+        record();
         mDisplay.event(instrument, Events::result(instrument.end));
     }
     --mRunning;

@@ -6,10 +6,10 @@
 #include "UpgradeFolder.h"
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QProcess>
+#include <QSet>
 #include <QTimer>
 
 #include <deque>
@@ -54,7 +54,7 @@ private:
     // A file of DIR written whole or not at all; a failure is said once until it is written again.
     bool writeFile(const QString &name, const QByteArray &bytes);
     // The result the fleet gives an instrument whose process gave none: a last line in its log (the
-    // log made if there is none), its result.json, and the lists.
+    // log made if there is none) and its result.json; the lists are the caller's to write.
     void recordEnd(InstrumentStatus &instrument, const QByteArray &logged);
 
     inline static const QString kRetries = QStringLiteral("retry.txt");
@@ -79,7 +79,7 @@ private:
     QTimer mRedraw;
     int mInterrupts = 0;
     // The files of DIR that could not be written, said once each.
-    QHash<QString, bool> mUnwritable;
+    QSet<QString> mUnwritable;
     // Taken from the confirmation on: Ctrl-C at the question ends the program, as it always does.
     std::unique_ptr<Interrupts> mSignals;
 };
