@@ -7,6 +7,7 @@
 #include "ucTelnet.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 
 RunFrame::RunFrame(const RunSettings &settings)
     : mSettings(settings), mLog(settings.logPath, settings.logFallbackPath, settings.clock)
@@ -44,13 +45,6 @@ void RunFrame::Log_Add(QByteArrayView text)
 
 void RunFrame::SetUpgradeState(int n)
 {
-    // Nothing that changes the instrument goes out unrecorded: a log that has lost an entry ends
-    // the run before the first such command, which the engine then finds the run ended for.
-    if (!mEnded && n != Script::kBusy && changedNothing() && !RunRules::changedNothingAt(n) && mLog.loss().error != 0) {
-        endRun();
-        showUnrecorded(RunTexts::unrecorded(mLog.loss().text()));
-        mEndStatus = RunResult::NotStarted;
-    }
     mState = n;
     Log_Add(StateMachineLog::stateLine(n));
     if (n != 0 && n != Script::kBusy)
@@ -105,6 +99,18 @@ void RunFrame::Halted()
     mHaltToShow = true;
 }
 
+bool RunFrame::ChangesMayBegin()
+{
+    // Nothing that changes the instrument goes out unrecorded: a log that has lost an entry ends
+    // the run here, untouched, once the step has returned.
+    if (mLog.loss().error == 0)
+        return true;
+    endRun();
+    showUnrecorded(RunTexts::unrecorded(mLog.loss().text()));
+    mEndStatus = RunResult::NotStarted;
+    return false;
+}
+
 void RunFrame::CompleteUpgrade()
 {
     if (mEnded)
@@ -143,6 +149,15 @@ void RunFrame::startRun()
         mLogIn.start();
         AdvanceProgress(1);
     }
+}
+
+QString RunFrame::lockInstrument(const QString &program, bool checking)
+{
+    const LockHolder holder{program, checking, QFileInfo(mLog.path()).absoluteFilePath()};
+    const QString refusal = mLock.take(Inputs().address, mSettings.telnetPort, holder);
+    if (!refusal.isEmpty())
+        Log_Add("\r\n* " + refusal.toUtf8());
+    return refusal;
 }
 
 void RunFrame::commandPerformed()
@@ -198,5 +213,7 @@ void RunFrame::stop(RunResult result)
 void RunFrame::finish(RunResult result)
 {
     endRun();
+    // Nothing more reaches the instrument: the next process may have it, and finds the folder clean.
+    mLock.release();
     endProcess(result);
 }
