@@ -126,17 +126,28 @@ void LogFile::refreshStamp(std::time_t now)
     mStampTime = now;
 }
 
+QString LogFile::Loss::text() const
+{
+    return error == 0 ? QString() : path + ": " + QString::fromLocal8Bit(std::strerror(error));
+}
+
+void LogFile::lost(int error, const QString &path)
+{
+    if (mLoss.error == 0)
+        mLoss = {error, path};
+}
+
 void LogFile::Log_Add(QByteArrayView text)
 {
     if (!ensureOpen()) {
-        if (!std::exchange(mOpenFailureReported, true)) {
-            const QString places = mFallbackPath.isEmpty() || mFallbackPath == mPrimaryPath
-                                       ? mPrimaryPath
-                                       : mPrimaryPath + " or " + mFallbackPath;
+        const QString places = mFallbackPath.isEmpty() || mFallbackPath == mPrimaryPath
+                                   ? mPrimaryPath
+                                   : mPrimaryPath + " or " + mFallbackPath;
+        lost(mOpenError, places);
+        if (!std::exchange(mOpenFailureReported, true))
             std::fprintf(stderr, "%s: cannot open the log file %s: %s\n",
                          qPrintable(QCoreApplication::applicationName()), qPrintable(places),
                          std::strerror(mOpenError));
-        }
         return;
     }
     refreshStamp(mClock ? mClock() : std::time(nullptr));
@@ -145,9 +156,11 @@ void LogFile::Log_Add(QByteArrayView text)
     mEntry.append(mStamp);
     mEntry.append(text.data(), static_cast<size_t>(text.size()));
     mEntry.append(kLineEnd, 2);
-    if (!writeAll(mFd, mEntry.data(), mEntry.size()) && !mWriteFailureReported) {
-        mWriteFailureReported = true;
+    if (writeAll(mFd, mEntry.data(), mEntry.size()))
+        return;
+    const int error = errno;
+    lost(error, QFile::decodeName(mActiveName));
+    if (!std::exchange(mWriteFailureReported, true))
         std::fprintf(stderr, "%s: cannot write to the log file %s: %s\n",
-                     qPrintable(QCoreApplication::applicationName()), mActiveName.constData(), std::strerror(errno));
-    }
+                     qPrintable(QCoreApplication::applicationName()), mActiveName.constData(), std::strerror(error));
 }

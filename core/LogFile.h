@@ -15,10 +15,23 @@
 // write before Log_Add returns. The file is kept open for appending between entries and never
 // truncated. Before each entry the file at the path is checked to be the one still open: if it was
 // deleted, renamed or never opened, the entry opens (and creates) the file at the path again.
+// An entry that cannot be written whole (a full disk, an error of the device) is said once on
+// standard error, and the log remembers the first such loss for the run to act on.
 class LogFile final : public LogSink
 {
 public:
     using Clock = std::function<std::time_t()>;
+
+    // The first entry that could not be written whole: the system's error number and the file (or
+    // the places it could not be opened in). error 0: no entry has been lost.
+    struct Loss
+    {
+        int error = 0;
+        QString path;
+
+        // "PATH: REASON"; empty when nothing was lost.
+        QString text() const;
+    };
 
     // The log beside the executable; if that folder is not writable, fallbackPath.
     explicit LogFile(QString primaryPath = defaultPath(), QString fallbackPath = defaultFallbackPath(),
@@ -33,6 +46,7 @@ public:
     QString openProblem();
     // The file entries go to: the one open, else the first place tried.
     QString path() const;
+    const Loss &loss() const { return mLoss; }
 
     static QString defaultPath();
     static QString defaultFallbackPath();
@@ -43,6 +57,8 @@ private:
     bool ensureOpen();
     void closeFile();
     void refreshStamp(std::time_t now);
+    // Keeps the first loss.
+    void lost(int error, const QString &path);
 
     QString mPrimaryPath;
     QString mFallbackPath;
@@ -57,4 +73,5 @@ private:
     std::time_t mStampTime = -1;
     std::string mStamp;
     std::string mEntry;
+    Loss mLoss;
 };
