@@ -176,7 +176,8 @@ QString description()
     return text + "\nCtrl-C (SIGINT) or SIGTERM: no more instruments start, those that have changed nothing yet\n"
                   "stop, the others run on to their end; a second one stops them all now (they may not\n"
                   "start again). SIGHUP and a closed output change nothing. Results: DIR/ADDRESS/result.json\n"
-                  "and DIR/summary.json; DIR/retry.txt lists those that did not succeed, for --from.\n\n"
+                  "(a check's: DIR/ADDRESS/check.json) and DIR/summary.json; DIR/retry.txt lists those that\n"
+                  "did not succeed, for --from.\n\n"
                   "Exit status: 0 every instrument upgraded (or ready), 1 at least one failed, not ready or\n"
                   "not started, 2 at least one halted or stopped and needs a person, 3 usage or folder error\n"
                   "(nothing sent).";

@@ -1,5 +1,7 @@
 #include "Events.h"
 
+#include "RunRules.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -44,7 +46,8 @@ Result ending(const Result &shown, RunResult result, bool checking, double secon
             seconds,
             message,
             shown.caption,
-            shown.log};
+            shown.log,
+            !checking && !RunRules::changedNothing(shown.state)};
 }
 
 QJsonObject folder(const QString &folder, const QList<File> &files)
@@ -88,7 +91,8 @@ QJsonObject transfer(const QString &address, const QString &file, qint64 sent, q
 QJsonObject result(const Result &result)
 {
     QJsonObject fields{{"result", result.result},   {"status", result.status},   {"state", result.state},
-                       {"seconds", result.seconds}, {"caption", result.caption}, {"log", result.log}};
+                       {"seconds", result.seconds}, {"caption", result.caption}, {"log", result.log},
+                       {"changed", result.changed}};
     if (!result.message.isEmpty())
         fields.insert("message", result.message);
     return event(kResult, result.address, fields);
@@ -120,7 +124,7 @@ Result resultOf(const QJsonObject &event)
 {
     return {event.value("address").toString(), event.value("result").toString(),  event.value("status").toInt(),
             event.value("state").toInt(),      event.value("seconds").toDouble(), event.value("message").toString(),
-            event.value("caption").toString(), event.value("log").toString()};
+            event.value("caption").toString(), event.value("log").toString(),     event.value("changed").toBool()};
 }
 
 QByteArray line(const QJsonObject &event)

@@ -58,6 +58,9 @@ struct Result
     QString message; // the failure's message, CR LF between its lines; empty: none
     QString caption; // the last one the run showed; empty: none
     QString log;     // the path of its log
+    // A command that changes the instrument was sent: never by a check; for a process that ended
+    // without its result, from the last state it showed.
+    bool changed = false;
 };
 
 // How a run that ended so is reported, by the instrument's process or by the fleet for it: shown

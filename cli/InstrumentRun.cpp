@@ -176,8 +176,10 @@ void InstrumentRun::exitWith(RunResult result, ExitStatus process)
     shown.log = settings().logPath;
     const QJsonObject event = Events::result(
         Events::ending(shown, result, mOptions.checking(), static_cast<double>(mClock.elapsed()) / 1000, mFailure));
-    // Beside the log, so that a fleet or a terminal that has gone loses nothing.
-    QSaveFile saved(QFileInfo(settings().logPath).dir().filePath(QStringLiteral("result.json")));
+    // Beside the log, so that a fleet or a terminal that has gone loses nothing; a check's in a file
+    // of its own, so that it never replaces the record of an upgrade that needs a person.
+    const QString record = mOptions.checking() ? QStringLiteral("check.json") : QStringLiteral("result.json");
+    QSaveFile saved(QFileInfo(settings().logPath).dir().filePath(record));
     if (saved.open(QIODevice::WriteOnly) && saved.write(Events::line(event) + '\n') >= 0)
         saved.commit();
     mEvents.write(event);

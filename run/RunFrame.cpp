@@ -177,7 +177,7 @@ void RunFrame::endRun()
 
 bool RunFrame::changedNothing() const
 {
-    return mLastState == 0 || mLastState == RunRules::kConnecting || Script::readsOnly(mLastState);
+    return RunRules::changedNothing(mLastState);
 }
 
 void RunFrame::stop(RunResult result)

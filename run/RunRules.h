@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FailureRoutine.h"
+#include "Script.h"
 #include "StateMachineLog.h"
 
 #include <QByteArray>
@@ -15,6 +16,14 @@ namespace RunRules {
 
 // The state of the run while it connects and logs in.
 inline constexpr int kConnecting = 81;
+// Has a run whose last state (neither 0 nor the busy marker) is this sent nothing that changes the
+// instrument: has it only connected, logged in and read? The first command that changes it ("date")
+// goes out as the run leaves the last state that only reads.
+inline bool changedNothing(int lastState)
+{
+    return lastState == 0 || lastState == kConnecting || Script::readsOnly(lastState);
+}
+
 // From OpenConnection until the shell prompt, before the time scale.
 inline constexpr int kLogInLimitMs = 60000;
 
