@@ -17,7 +17,8 @@ PROGRAM = os.environ.get("QD_CLI", "")
 NET = "127.0.70."
 READ_ONLY = ["cd /mnt/nand1", "pwd", "ps aux"]
 RECAP = re.compile(r"^(\S+)\s+: ok=\d+\s+changed=(\d+)\s+unreachable=0\s+failed=(\d+)", re.M)
-# An instrument's name, its simulator's modes (None: no simulator, a refused connection); the first is named by its address.
+# An instrument's name and its simulator's modes (None: no simulator, a refused connection); the first is
+# named by its address.
 FLEET = [(NET + "1", []), ("faulty", ["rm-error=bzimage2"]), ("unready", ["not-maintenance"]), ("down", None),
          ("halting", ["cmp-odd=qd8400.rfs"])]
 
@@ -131,8 +132,8 @@ class Rollout(unittest.TestCase):
         self.assertEqual([self.instruments[name].commands() for name in ("unready", "halting")], [READ_ONLY] * 2)
 
         # The rest in one batch, whatever fails: nothing changed on those that refused, a halt after changes.
-        rc, recap, failures = self.playbook("--limit", "unready,down,halting", "-e", "qd8400_serial=3",
-                                          "-e", "qd8400_max_fail_percentage=100")
+        rc, recap, failures = self.playbook("--limit", "unready,down,halting", "-e", "qd8400_serial=3", "-e",
+                                            "qd8400_max_fail_percentage=100")
         self.assertEqual((rc, [row[0] for row in recap]), (2, ["down", "halting", "unready"]))
         self.assertFailures(failures, {
             "unready": ("failed", False, "failed at 'Checking maintenance mode.': The QD8400"),
