@@ -274,6 +274,9 @@ private slots:
         QCOMPARE(fleet[0].commands(), (QStringList{"cd /mnt/nand1", "pwd", "ps aux"}));
         QCOMPARE(fleet[0].announced("FTP LOGIN "), 1 - status);
         QCOMPARE(fleet[0].announced("STORED "), 0);
+        // A check keeps its result apart from an upgrade's, which it must never replace.
+        const QDir record(QDir(fleet.logs()).filePath(fleet.address(0)));
+        QVERIFY(record.exists("check.json") && !record.exists("result.json"));
     }
 
     // A damaged upgrade file: check lists it with the reason, run refuses with one line; both exit
