@@ -6,12 +6,17 @@ import json
 import os
 import re
 import subprocess
+import sys
 import tempfile
-import threading
 import unittest
 
 COLLECTIONS = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "..", ".."))
-SIM = os.path.join(os.path.dirname(COLLECTIONS), "sim")
+sys.path.insert(0, os.path.join(os.path.dirname(COLLECTIONS), "sim"))
+
+import fixtures  # noqa: E402
+import qd8400sim  # noqa: E402
+import state  # noqa: E402
+
 PYTHON = "/usr/bin/python3"
 PROGRAM = os.environ.get("QD_CLI", "")
 NET = "127.0.70."
@@ -23,40 +28,20 @@ FLEET = [(NET + "1", []), ("faulty", ["rm-error=bzimage2"]), ("unready", ["not-m
          ("halting", ["cmp-odd=qd8400.rfs"])]
 
 
-def simulator_tool(name, *arguments, **options):
-    return subprocess.run([PYTHON, os.path.join(SIM, name), *arguments], check=True, text=True, **options)
-
-
 class Instrument:
-    """A simulator over fresh fixtures; it has started once it announces its ports."""
+    """A simulator in this process over fresh fixtures, and the commands it was sent."""
 
     def __init__(self, work, address, ports, modes):
-        self.root = os.path.join(work, address)
-        self.upgrade = self.root + ".upgrade"
-        self.transcript = self.root + ".transcript"
-        open(self.transcript, "w").close()
-        simulator_tool("fixtures.py", "--instrument", self.root, "--upgrade", self.upgrade, stdout=subprocess.DEVNULL)
-        command = [PYTHON, os.path.join(SIM, "qd8400sim.py"), "--address", address, "--root", self.root,
-                   "--telnet-port", str(ports[0]), "--ftp-port", str(ports[1]), "--transcript", self.transcript,
-                   "--option-wait", "2"] + ["--mode=" + mode for mode in modes]
-        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)
-        ready = self.process.stdout.readline().split()
-        if not ready or ready[0] != "READY":
-            raise RuntimeError("the simulator at %s did not start" % address)
-        self.ports = tuple(int(part.split("=")[1]) for part in ready[1:])
-        threading.Thread(target=self.process.stdout.read, daemon=True).start()
+        self.root, self.upgrade = os.path.join(work, address), os.path.join(work, address + ".upgrade")
+        fixtures.make_upgrade(self.upgrade)
+        fixtures.make_instrument(self.root, self.upgrade)
+        self.commands = []
+        self.server = qd8400sim.Simulator(address, ports[0], ports[1], self.root, modes, self.announce, option_wait=2)
+        self.ports = (self.server.telnet_port, self.server.ftp_port)
 
-    def commands(self):
-        with open(self.transcript) as transcript:
-            return transcript.read().splitlines()
-
-    def installed(self):
-        report = simulator_tool("state.py", "--instrument", self.root, "--upgrade", self.upgrade, capture_output=True)
-        return json.loads(report.stdout)["installed"]
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait()
+    def announce(self, line):
+        if line.startswith("CMD "):
+            self.commands.append(line[4:])
 
 
 class Rollout(unittest.TestCase):
@@ -69,7 +54,7 @@ class Rollout(unittest.TestCase):
             hosts[name] = {} if name.startswith(NET) else {"ansible_host": NET + str(index)}
             if modes is not None:
                 cls.instruments[name] = Instrument(cls.work.name, NET + str(index), ports, modes)
-                cls.addClassCleanup(cls.instruments[name].stop)
+                cls.addClassCleanup(cls.instruments[name].server.stop)
                 ports = cls.instruments[FLEET[0][0]].ports
         cls.logs = os.path.join(cls.work.name, "logs")
         cls.group_vars = {"qd8400_folder": cls.instruments[FLEET[0][0]].upgrade, "qd8400_log_dir": cls.logs,
@@ -120,16 +105,17 @@ class Rollout(unittest.TestCase):
                         "to upgrade has not been rebooted into the maintenance mode."),
             "down": ("not-ready", False, "not-ready at 'Connecting to QD8400. This may take up to 30 seconds.': The "
                      "attempt to connect to the QD8400 has failed.")})
-        self.assertEqual({name: sim.commands() for name, sim in self.instruments.items()},
+        self.assertEqual({name: sim.commands for name, sim in self.instruments.items()},
                          dict.fromkeys(self.instruments, READ_ONLY))
 
         # The rollout stops at the first failure, one that has changed the instrument.
         rc, recap, failures = self.playbook()
         self.assertEqual((rc, recap), (2, [(NET + "1", "1", "0"), ("faulty", "0", "1")]))
-        self.assertEqual(set(self.instruments[NET + "1"].installed().values()), {"new"})
+        first = self.instruments[NET + "1"]
+        self.assertEqual(set(state.report(first.root, first.upgrade)["installed"].values()), {"new"})
         self.assertFailures(failures, {"faulty": ("failed", True, "failed at 'Cleaning previous upgrade': The QD8400 "
                                                   "you are attempting to upgrade has failed to acknowledge a command")})
-        self.assertEqual([self.instruments[name].commands() for name in ("unready", "halting")], [READ_ONLY] * 2)
+        self.assertEqual([self.instruments[name].commands for name in ("unready", "halting")], [READ_ONLY] * 2)
 
         # The rest in one batch, whatever fails: nothing changed on those that refused, a halt after changes.
         rc, recap, failures = self.playbook("--limit", "unready,down,halting", "-e", "qd8400_serial=3", "-e",
@@ -149,19 +135,17 @@ class Rollout(unittest.TestCase):
     def test_refusals(self):
         two_names = self.write_inventory("twice.json", {"one": {"ansible_host": NET + "1"},
                                                         "other": {"ansible_host": NET + "1"}})
-        sent = self.instruments[NET + "1"].commands()
+        sent = list(self.instruments[NET + "1"].commands)
         rc, recap, failures = self.playbook("--check", inventory=two_names)
         self.assertEqual((rc, recap), (2, [("one", "0", "1"), ("other", "0", "1")]))
         self.assertIn("one and other are one instrument, %s1 from the runner runner: give each instrument one "
                       "inventory host." % NET, failures["one"]["msg"])
-        self.assertEqual(self.instruments[NET + "1"].commands(), sent)
+        self.assertEqual(self.instruments[NET + "1"].commands, sent)
         for arguments, expected in [
             ("folder=/tmp address=%s1 program=/nonexistent/qd8400-upgrade" % NET,
              "/nonexistent/qd8400-upgrade is not a program on the runner: install the qd8400upgrade package there"),
             ("folder=/tmp address=%s1 program=qd8400-upgrade-nowhere" % NET,
              "qd8400-upgrade-nowhere is not on the runner's PATH: install the qd8400upgrade package there"),
-            ("folder=/tmp address=%s1 telnet_port=twenty-three" % NET,
-             "argument 'telnet_port' is of type <class 'str'> and we were unable to convert to int"),
             ("folder=%s address=%s1 time_scale=2 program=%s" % (self.group_vars["qd8400_folder"], NET, PROGRAM),
              "--time-scale needs a number from 0.001 to 1, not 2.0"),
         ]:
