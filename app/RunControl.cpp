@@ -18,6 +18,11 @@
 
 void Main::runFromLastPage()
 {
+    // Another process upgrading or checking this instrument from this PC: the page stays.
+    if (const QString refusal = lockInstrument(WizardTexts::kProgramTitle, false); !refusal.isEmpty()) {
+        mDialogs->show(Dialogs::notice(Dialogs::Icon::Exclamation, WizardTexts::kMessageTitle, refusal));
+        return;
+    }
     cmdNext->setEnabled(false);
     pbMainProgress->setMinimum(0);
     pbMainProgress->show();

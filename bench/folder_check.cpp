@@ -1,5 +1,5 @@
-// How long the check of a sound upgrade folder of realistic size takes: every file's size, and
-// each archive read to its end. The files have just been written, so they come from the page cache,
+// How long the check of a sound upgrade folder of realistic size takes: every file read to its end
+// once, each archive as a tar archive. The files have just been written, so they come from the page cache,
 // as they do when the operator has just unzipped them; the median of five checks is printed.
 #include "UpgradeFiles.h"
 #include "UpgradeFolder.h"

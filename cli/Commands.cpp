@@ -178,9 +178,13 @@ QString description()
                   "start again). SIGHUP and a closed output change nothing. Results: DIR/ADDRESS/result.json\n"
                   "(a check's: DIR/ADDRESS/check.json) and DIR/summary.json; DIR/retry.txt lists those that\n"
                   "did not succeed, for --from.\n\n"
+                  "One process at a time logs in to an instrument from this PC: each holds the lock\n"
+                  "/run/lock/qd8400upgrade-ADDRESS[-PORT].lock (else in $XDG_RUNTIME_DIR: one user's only)\n"
+                  "until it ends; an instrument another process holds is not started (check: not ready), the\n"
+                  "holder named. Two PCs upgrading one instrument do not see each other.\n\n"
                   "Exit status: 0 every instrument upgraded (or ready), 1 at least one failed, not ready or\n"
-                  "not started, 2 at least one halted or stopped and needs a person, 3 usage or folder error\n"
-                  "(nothing sent).";
+                  "not started (its lock held elsewhere among the reasons), 2 at least one halted or stopped\n"
+                  "and needs a person, 3 usage or folder error (nothing sent).";
 }
 
 QString missingFiles(const QString &folder)

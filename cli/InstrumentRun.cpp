@@ -58,6 +58,12 @@ void InstrumentRun::start()
     QDir().mkpath(QFileInfo(settings().logPath).absolutePath());
     if (const QString problem = logProblem(); !problem.isEmpty())
         refuse(QStringLiteral("cannot write the log %1: %2").arg(settings().logPath, problem));
+    const QString program = QCoreApplication::applicationName() + (mOptions.checking() ? " check" : " run");
+    if (const QString refusal = lockInstrument(program, mOptions.checking()); !refusal.isEmpty()) {
+        mFailure = refusal;
+        finish(mOptions.checking() ? RunResult::Failure : RunResult::NotStarted);
+        return;
+    }
     if (!ProbeInstrument(mAddress)) {
         Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
         mFailure = RunTexts::kNoNetwork;
@@ -90,17 +96,23 @@ void InstrumentRun::showState(int n)
     if (n == Script::kBusy)
         return;
     mEvents.write(Events::state(mAddress, n));
-    if (mOptions.checking() && !RunEnded() && !Script::readsOnly(n) && n != RunRules::kConnecting) {
-        // The maintenance-mode check has passed and the script goes on to change the instrument.
-        mShellChecked = true;
-        endRun();
-    }
+}
+
+bool InstrumentRun::ChangesMayBegin()
+{
+    if (!mOptions.checking())
+        return true;
+    // The maintenance-mode check has passed: the check lists the working folder once the step has returned.
+    mShellChecked = true;
+    endRun();
+    return false;
 }
 
 void InstrumentRun::showCaption(const QString &text)
 {
-    // Not what the window leaves behind the failure's message once the run has ended.
-    if (!RunEnded())
+    // Not what the window leaves behind the failure's message; the success's caption comes after
+    // the run has ended.
+    if (mFailure.isEmpty())
         mCaption = text;
     mEvents.write(Events::caption(mAddress, text));
 }

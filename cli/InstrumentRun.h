@@ -14,8 +14,8 @@
 // its result is out. The terminal's signals do not reach it; the fleet's requests to stop come on standard input.
 //
 // The check runs the script itself while it only reads: the commands "cd /mnt/nand1", "pwd" and
-// "ps aux" with their checks and log texts. The moment the script names a state past those, the run
-// has ended for the engine, so its next command is never sent; an FTP listing ends the check.
+// "ps aux" with their checks and log texts. Once the last of them has passed, before the first
+// change is shown or sent, the run has ended for the engine; an FTP listing ends the check.
 class InstrumentRun : public RunFrame
 {
 public:
@@ -26,6 +26,7 @@ public:
 
     void ShowTransfer(const QString &file, qint64 sent, qint64 total) override;
     UpgradeInputs Inputs() const override;
+    bool ChangesMayBegin() override;
 
 protected:
     void showState(int n) override;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -98,6 +99,11 @@ QString LogFile::openProblem()
         return QString();
     mOpenFailureReported = true;
     return QString::fromLocal8Bit(std::strerror(mOpenError));
+}
+
+QString LogFile::path() const
+{
+    return mActiveName.isEmpty() ? mPrimaryPath : QFile::decodeName(mActiveName);
 }
 
 void LogFile::closeFile()

@@ -31,6 +31,8 @@ public:
     // Opens the file now: empty when it is open, otherwise why it cannot be (not reported again
     // on standard error).
     QString openProblem();
+    // The file entries go to: the one open, else the first place tried.
+    QString path() const;
 
     static QString defaultPath();
     static QString defaultFallbackPath();

@@ -7,6 +7,7 @@
 #include "ucTelnet.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 
 RunFrame::RunFrame(const RunSettings &settings)
     : mSettings(settings), mLog(settings.logPath, settings.logFallbackPath, settings.clock)
@@ -138,6 +139,15 @@ void RunFrame::startRun()
     }
 }
 
+QString RunFrame::lockInstrument(const QString &program, bool checking)
+{
+    const LockHolder holder{program, checking, QFileInfo(mLog.path()).absoluteFilePath()};
+    const QString refusal = mLock.take(Inputs().address, mSettings.telnetPort, holder);
+    if (!refusal.isEmpty())
+        Log_Add("\r\n* " + refusal.toUtf8());
+    return refusal;
+}
+
 void RunFrame::commandPerformed()
 {
     mEngine->CommandPerformed();
@@ -191,5 +201,7 @@ void RunFrame::stop(RunResult result)
 void RunFrame::finish(RunResult result)
 {
     endRun();
+    // Nothing more reaches the instrument: the next process may have it, and finds the folder clean.
+    mLock.release();
     endProcess(result);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExitStatus.h"
+#include "InstrumentLock.h"
 #include "LogFile.h"
 #include "RunProgress.h"
 #include "RunRules.h"
@@ -52,6 +53,7 @@ public:
     bool RunEnded() const override { return mEnded; }
     void ResetWizard() override;
     void Halted() override;
+    bool ChangesMayBegin() override { return true; }
     void CompleteUpgrade() override;
     bool SystemFilesInstalled() const override { return mSystemFilesInstalled; }
     void SetSystemFilesInstalled(bool installed) override { mSystemFilesInstalled = installed; }
@@ -74,6 +76,10 @@ protected:
     void stop(RunResult result);
     // Opens the log now: empty when it is open, otherwise why it cannot be.
     QString logProblem() { return mLog.openProblem(); }
+    // Before anything is sent to the instrument: takes its lock until the run is finished or the frame
+    // goes.
+    // Empty when it is taken; otherwise why the run must not begin, also logged.
+    QString lockInstrument(const QString &program, bool checking);
 
     // From the last page or the command line: the progress count for these upgrade files, then the
     // connection and the log-in, which the engine takes over at the shell prompt.
@@ -81,7 +87,7 @@ protected:
     // The first moment of a failure, of the success or of the operator's end: from here on no event
     // of the Telnet control and no timer moves anything, and nothing more is sent to the instrument.
     void endRun();
-    // endRun, then the process ends with the status.
+    // endRun, the instrument's lock released, then the process ends with the status.
     void finish(RunResult result);
 
     // What a front end shows. Each is told after the frame has stored what changed.
@@ -111,6 +117,7 @@ private:
 
     RunSettings mSettings;
     LogFile mLog;
+    InstrumentLock mLock;
     // The receiver of the Telnet control's events and of the log-in limit, cut off by endRun.
     QObject mEvents;
     ucTelnet *mTelnet = nullptr;

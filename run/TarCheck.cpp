@@ -1,7 +1,6 @@
 #include "TarCheck.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "FileReading.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -21,23 +20,32 @@ struct ArchiveFree
     void operator()(archive *reading) const { archive_read_free(reading); }
 };
 
+la_ssize_t readBlock(archive *, void *file, const void **block)
+{
+    const QByteArrayView read = static_cast<FileReading *>(file)->next();
+    *block = read.data();
+    return static_cast<FileReading *>(file)->failed() ? ARCHIVE_FATAL : read.size();
+}
+
 // A read that failed after the archive's start was recognised: a file that ends within the block
 // being read was cut short; a whole block there that is no valid header is damage of another kind.
-Verdict failedAt(archive *reading, qint64 fileSize)
+Verdict failedAt(archive *reading, const FileReading &file)
 {
-    return fileSize - archive_filter_bytes(reading, -1) < kBlock ? Verdict::EndsEarly : Verdict::NotTar;
+    if (file.failed())
+        return Verdict::Unreadable;
+    return file.size() - archive_filter_bytes(reading, -1) < kBlock ? Verdict::EndsEarly : Verdict::NotTar;
 }
 
 } // namespace
 
-Verdict read(const QString &path, const QByteArray &member)
+Verdict read(FileReading &file, const QByteArray &member)
 {
     const std::unique_ptr<archive, ArchiveFree> reading(archive_read_new());
     archive_read_support_format_tar(reading.get());
     // Opening reads the first header: no tar format recognises it.
-    if (archive_read_open_filename(reading.get(), QFile::encodeName(path).constData(), 1 << 16) != ARCHIVE_OK)
-        return Verdict::NotTar;
-    const qint64 fileSize = QFileInfo(path).size();
+    if (archive_read_open(reading.get(), &file, nullptr, readBlock, nullptr) != ARCHIVE_OK)
+        return file.failed() ? Verdict::Unreadable : Verdict::NotTar;
+    qint64 regularFiles = 0;
     bool holdsMember = member.isEmpty();
     // Where the last member's data (with its padding) ends: the end-of-archive marker follows.
     la_int64_t membersEnd = 0;
@@ -47,9 +55,10 @@ Verdict read(const QString &path, const QByteArray &member)
         if (header == ARCHIVE_EOF)
             break;
         if (header < ARCHIVE_WARN)
-            return failedAt(reading.get(), fileSize);
-        holdsMember = holdsMember || (archive_entry_filetype(entry) == AE_IFREG &&
-                                      qstrcmp(archive_entry_pathname(entry), member.constData()) == 0);
+            return failedAt(reading.get(), file);
+        const bool regular = archive_entry_filetype(entry) == AE_IFREG;
+        regularFiles += regular;
+        holdsMember = holdsMember || (regular && qstrcmp(archive_entry_pathname(entry), member.constData()) == 0);
         // Skipping a member's data would not find it cut short: every block of it is read.
         const void *block = nullptr;
         size_t size = 0;
@@ -58,7 +67,7 @@ Verdict read(const QString &path, const QByteArray &member)
         while ((data = archive_read_data_block(reading.get(), &block, &size, &offset)) == ARCHIVE_OK) {
         }
         if (data != ARCHIVE_EOF)
-            return failedAt(reading.get(), fileSize);
+            return failedAt(reading.get(), file);
         membersEnd = (archive_filter_bytes(reading.get(), -1) + kBlock - 1) / kBlock * kBlock;
     }
     // libarchive also ends an archive where the file ends cleanly at a header's place, or after a
@@ -67,6 +76,8 @@ Verdict read(const QString &path, const QByteArray &member)
     // the archive is all there.
     if (archive_filter_bytes(reading.get(), -1) - membersEnd < kEndMarker)
         return Verdict::EndsEarly;
+    if (regularFiles == 0)
+        return Verdict::NoFiles;
     return holdsMember ? Verdict::Sound : Verdict::LacksMember;
 }
 

@@ -1,5 +1,6 @@
 #include "UpgradeFolder.h"
 
+#include "FileReading.h"
 #include "TarCheck.h"
 
 #include <QDir>
@@ -13,19 +14,32 @@ const QStringList kArchives{kUtilities, "qd8nand.tar", "qd8nand3.tar"};
 // instrument's step that unpacks it accepts it listed under this name alone.
 const QByteArray kCompareTool = QByteArrayLiteral("cmp");
 
-QString damageOf(const QString &path, const QString &name, qint64 size)
+QString unreadable(const FileReading &file)
 {
-    if (size == 0)
+    return UpgradeFolder::kUnreadable + QLatin1String(": ") + file.problem();
+}
+
+// Reads the file to its end, once: why it must not be sent, or an empty text.
+QString damageOf(FileReading &file, const QString &name)
+{
+    if (file.failed())
+        return unreadable(file);
+    if (file.size() == 0)
         return UpgradeFolder::kEmpty;
     if (!kArchives.contains(name))
-        return QString();
-    switch (TarCheck::read(path, name == kUtilities ? kCompareTool : QByteArray())) {
+        return file.readToEnd() ? QString() : unreadable(file);
+    switch (TarCheck::read(file, name == kUtilities ? kCompareTool : QByteArray())) {
     case TarCheck::Verdict::Sound:
-        return QString();
+        // What follows the end-of-archive marker (tar fills its last record with zeros) too.
+        return file.readToEnd() ? QString() : unreadable(file);
+    case TarCheck::Verdict::Unreadable:
+        return unreadable(file);
     case TarCheck::Verdict::EndsEarly:
         return UpgradeFolder::kEndsEarly;
     case TarCheck::Verdict::NotTar:
         return UpgradeFolder::kNotTar;
+    case TarCheck::Verdict::NoFiles:
+        return UpgradeFolder::kHoldsNoFiles;
     case TarCheck::Verdict::LacksMember:
         break;
     }
@@ -75,9 +89,9 @@ FolderCheck CheckFolder(const QString &folder)
         names << kAutoexec;
     const QDir dir(folder);
     for (const QString &name : names) {
-        const QString path = dir.filePath(name);
-        const qint64 size = QFileInfo(path).size();
-        check.files.append({name, size, damageOf(path, name, size)});
+        FileReading file(dir.filePath(name));
+        const QString damage = damageOf(file, name);
+        check.files.append({name, file.isOpen() ? file.size() : QFileInfo(dir.filePath(name)).size(), damage});
     }
     check.flags.mUpgradeFilesFound = !check.firstDamaged();
     return check;

@@ -43,13 +43,17 @@ inline const QString kEmpty = QStringLiteral("it is empty");
 inline const QString kEndsEarly = QStringLiteral("the archive ends early");
 inline const QString kNotTar = QStringLiteral("it is not a tar archive");
 inline const QString kLacksCmp = QStringLiteral("it does not hold cmp");
+inline const QString kHoldsNoFiles = QStringLiteral("it holds no files");
+// Followed by ": " and the reason, as strerror tells it.
+inline const QString kUnreadable = QStringLiteral("it cannot be read");
 
 // A regular file whose size can be read (an empty one counts; a folder does not).
 bool FileExists(const QString &path);
 // The flags for a folder; the optional files are looked at only when every required file is there.
 UpgradeFileFlags CheckUpgradeFiles(const QString &folder);
-// The flags, then whether each upgrade file there is sound: larger than 0 bytes, and each archive a
-// whole tar archive (update.tar holding cmp, which the upgrade runs on the instrument).
+// The flags, then whether each upgrade file there is sound: readable to its end by this process's
+// user, larger than 0 bytes, and each archive a whole tar archive holding a regular file (update.tar
+// holding cmp, which the upgrade runs on the instrument). Each file is read once.
 FolderCheck CheckFolder(const QString &folder);
 // "the upgrade file NAME is damaged: REASON"
 QString damageNote(const UpgradeFile &file);

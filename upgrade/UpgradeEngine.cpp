@@ -79,6 +79,8 @@ void UpgradeEngine::runStep(const Script::Row &row)
     for (const Script::Transfer *transfer : row.transfers)
         if (transfer && !step.transfer(*transfer))
             return;
+    if (Script::readsOnly(row.state) && !Script::readsOnly(row.ways[0].next) && !mHost.ChangesMayBegin())
+        return;
     const int way = row.choose ? row.choose(step) : 0;
     if (way == Script::kEnded)
         return;

@@ -42,6 +42,9 @@ public:
     virtual void ResetWizard() = 0;
     // The script stopped without a message: nothing more is sent; the front end decides what follows.
     virtual void Halted() = 0;
+    // The last step that only reads has passed its checks and goes on to its first change of the
+    // instrument: false ends the step there, before its caption, with nothing more sent.
+    virtual bool ChangesMayBegin() = 0;
     // The success: caption, message, end of the program.
     virtual void CompleteUpgrade() = 0;
     // How far the running transfer has got; an empty name when none runs.

@@ -1,3 +1,4 @@
+#include "ModeBitsApply.h"
 #include "ScriptedPeer.h"
 #include "TimerCatch.h"
 #include "WizardFixture.h"
@@ -287,6 +288,7 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(QString, name);
         QFETCH(QString, reason);
+        const ModeBitsApply asAnOperator;
         WizardFixture f(kRequiredUpgradeFiles + kOptionalUpgradeFiles + QStringList{entry});
         f.click("cmdStartUpgrade");
         QCOMPARE(f.dialogs.shown.size(), 1); // the data-loss warning alone
@@ -337,6 +339,31 @@ private slots:
         f.window->AdvanceProgress(200);    // past the maximum, which follows
         QCOMPARE(f.control<QProgressBar>("pbMainProgress")->maximum(), 202);
         QCOMPARE(f.control<QLabel>("lblProgBarTitle")->text(), QString("100% tasks complete"));
+    }
+
+    // Another process holds the instrument's lock: Next on the log-in page names it in a message,
+    // the page stays and nothing is sent; once the lock is free, Next starts the run.
+    void lockedInstrument()
+    {
+        ScriptedPeer instrument;
+        WizardFixture f(kRequiredUpgradeFiles, instrument.port());
+        InstrumentLock holder;
+        QCOMPARE(holder.take("127.0.0.001", instrument.port(), {"qd8400-upgrade check", true, "/logs/logfile.txt"}),
+                 QString());
+        f.walkToLoginPage();
+        f.click("cmdNext");
+        const QString told = describe(f.dialogs.shown.value(0));
+        const QRegularExpression holding(
+            QStringLiteral(R"(^QD8400 Firmware Upgrade \| exclamation \| Ok\*\n127\.0\.0\.1 is being checked by )"
+                           R"(process %1 \(qd8400-upgrade check, since \d\d:\d\d:\d\d; log /logs/logfile\.txt\)$)")
+                .arg(QCoreApplication::applicationPid()));
+        QVERIFY2(holding.match(told).hasMatch(), qPrintable(told));
+        QCOMPARE(page(f), "71 HHEEEDD\n" + kLoginPage.arg("127.0.0.1"));
+        QVERIFY(f.trace().contains("\r\n* " + told.section('\n', 1).toLatin1() + "\r\n"));
+        QVERIFY(!f.trace().contains(">>OpenConnection"));
+        holder.release();
+        f.click("cmdNext");
+        QVERIFY(instrument.waitForClient());
     }
 
     // Every failure routine's message, reached from a step, from the Telnet time-out or error, or

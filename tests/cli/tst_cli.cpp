@@ -193,7 +193,8 @@ private slots:
         QCOMPARE(outcome.status, 2);
         QCOMPARE(fleet[0].state()["installed"].toObject()["bzimage"].toString(), "new");
         const QStringList results{"success", "failed", "halted"};
-        const QStringList captions{"", "Transferring new kernel file", "Content checking new root file system file"};
+        const QStringList captions{"The QD8400 firmware has been up upgraded and the QD8400 rebooted.",
+                                   "Transferring new kernel file", "Content checking new root file system file"};
         const QStringList rows{"success",
                                "failed at: Transferring new kernel file\n +Transfer of the kernel system file has "
                                "failed\\.\n +log: LOG",
@@ -205,8 +206,7 @@ private slots:
                 const QJsonObject result = outcome.result(address);
                 QCOMPARE(result["result"].toString(), results[i]);
                 QCOMPARE(result["log"].toString(), log);
-                if (i > 0)
-                    QCOMPARE(result["caption"].toString().section("\r\n", 0, 0), captions[i]);
+                QCOMPARE(result["caption"].toString().section("\r\n", 0, 0), captions[i]);
             } else {
                 const QRegularExpression row('\n' + QRegularExpression::escape(address) + " +[0-9.]+ s  " +
                                              QString(rows[i]).replace("LOG", QRegularExpression::escape(log)) + '\n');
@@ -250,6 +250,7 @@ private slots:
     }
 
     // Read-only: the three commands alone, then the FTP log-in if the instrument is in maintenance mode.
+    // Its result, state and caption are those of its last step, which only reads.
     void check_data()
     {
         QTest::addColumn<QStringList>("modes");
@@ -275,8 +276,13 @@ private slots:
         QCOMPARE(fleet[0].announced("FTP LOGIN "), 1 - status);
         QCOMPARE(fleet[0].announced("STORED "), 0);
         // A check keeps its result apart from an upgrade's, which it must never replace.
-        const QDir record(QDir(fleet.logs()).filePath(fleet.address(0)));
-        QVERIFY(record.exists("check.json") && !record.exists("result.json"));
+        const QDir logs(QDir(fleet.logs()).filePath(fleet.address(0)));
+        QVERIFY(!logs.exists("result.json"));
+        const QJsonObject result =
+            QJsonDocument::fromJson(FtpServerProcess::read(logs.filePath("check.json"))).object();
+        QCOMPARE(result["state"], 2011);
+        QCOMPARE(result["caption"], "Checking maintenance mode.");
+        QVERIFY(!FtpServerProcess::read(logs.filePath("logfile.txt")).contains("mUpgradeState=(2021)"));
     }
 
     // A damaged upgrade file: check lists it with the reason, run refuses with one line; both exit
@@ -290,7 +296,9 @@ private slots:
         QFETCH(QString, reason);
         Fleet fleet(60, {{}});
         writeFiles(fleet[0].upgradeFolder(), {entry});
-        const Outcome checked = runProgram(fleet.arguments("check", {"--json"}));
+        // As an operator, whom a file's mode bits bind, root or not.
+        const QStringList asAnOperator{"/usr/bin/setpriv", "--bounding-set=-dac_override,-dac_read_search", QD_CLI};
+        const Outcome checked = runProgram(asAnOperator + fleet.arguments("check", {"--json"}));
         QCOMPARE(checked.status, 3);
         QStringList statuses;
         for (const QJsonValue file : checked.events.value(0)["files"].toArray())
@@ -300,7 +308,7 @@ private slots:
         const QByteArray line = "qd8400-upgrade: " + fleet[0].upgradeFolder().toUtf8() + ": the upgrade file " +
                                 name.toUtf8() + " is damaged: " + reason.toUtf8() + '\n';
         QCOMPARE(checked.err, line);
-        const Outcome ran = runProgram(fleet.arguments("run", {"--yes"}));
+        const Outcome ran = runProgram(asAnOperator + fleet.arguments("run", {"--yes"}));
         QCOMPARE(ran.status, 3);
         QCOMPARE(ran.err, line);
         QVERIFY(ran.out.isEmpty());
@@ -316,8 +324,8 @@ private slots:
         const QString address = "127.0.36.1";
         QTest::newRow("invalid address") << QStringList{"run", folder, address, "127.0.0.256", "--yes"}
                                          << "not a valid IPv4 address: 127.0.0.256";
-        QTest::newRow("same address twice")
-            << QStringList{"run", folder, address, address, "--yes"} << "the address 127.0.36.1 is given twice";
+        QTest::newRow("same address twice, written two ways")
+            << QStringList{"run", folder, address, "127.0.036.01", "--yes"} << "the address 127.0.36.1 is given twice";
         QTest::newRow("folder without the upgrade files")
             << QStringList{"check", "LOGS", address} << "the folder lacks the upgrade files bzimage, qd8400.rfs";
         QTest::newRow("unknown option") << QStringList{"run", folder, address, "--yes", "--force"}
@@ -380,6 +388,8 @@ private slots:
         QTest::newRow("no answer to the network probe")
             << "network" << 1
             << "No network connection found to IP Address\r\nPlease check IP Address or seek IT support";
+        QTest::newRow("no folder for its lock")
+            << "lock" << 1 << "no folder can hold the lock of 127.0.38.1: /run/lock: Read-only file system";
     }
 
     void refusedBeforeSending()
@@ -392,12 +402,21 @@ private slots:
         QStringList arguments = fleet.arguments("run", {"--yes", "--json"});
         if (where == "log")
             QVERIFY(QFile(QDir(fleet.logs()).filePath(fleet.address(0))).open(QIODevice::WriteOnly));
+        else if (where == "lock") // A /run/lock of its own that cannot be written, and no $XDG_RUNTIME_DIR.
+            arguments = QStringList{"/usr/bin/unshare",
+                                    geteuid() == 0 ? "-m" : "-rm",
+                                    "/bin/sh",
+                                    "-c",
+                                    "mount -t tmpfs -o ro tmpfs /run/lock && exec env -u XDG_RUNTIME_DIR \"$@\"",
+                                    "sh",
+                                    QD_CLI} +
+                        arguments;
         else // Its own network, where even the loopback interface is down.
             arguments = QStringList{"/usr/bin/unshare", geteuid() == 0 ? "-n" : "-rn", QD_CLI} + arguments;
         const Outcome outcome = runProgram(arguments);
         QCOMPARE(outcome.status, status);
         const QJsonObject result = outcome.result(fleet.address(0));
-        QCOMPARE(result["result"].toString(), "failed");
+        QCOMPARE(result["result"].toString(), where == "lock" ? "not-started" : "failed");
         QCOMPARE(result["message"].toString(), message);
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
@@ -569,7 +588,79 @@ private slots:
             QCOMPARE(outcome.err, "qd8400-upgrade: " + placed(problem).toUtf8() + '\n');
     }
 
-    // An instrument's process that dies has a result all the same, after its start.
+    // One instrument, one process: while a run holds it, a second run (its address written another
+    // way, its logs elsewhere) and a check are refused at once, naming the holder, and send nothing;
+    // the first goes on to its end. A link planted where the lock goes is refused.
+    void instrumentLocked_data()
+    {
+        QTest::addColumn<QString>("planted"); // at the lock's path before the first run
+        QTest::newRow("nothing") << "";
+        QTest::newRow("another user's file") << "file";
+        QTest::newRow("a link") << "link";
+    }
+
+    void instrumentLocked()
+    {
+        QFETCH(QString, planted);
+        static int net = 61;
+        // The unpacking that follows the first change waits 10 s: the first run holds the lock well past it.
+        Fleet fleet(net++, {{"slow=tar -xf /mnt/ramdisk2/qd8nand.tar:10"}});
+        const QString address = fleet.address(0);
+        const QString lock =
+            QStringLiteral("/run/lock/qd8400upgrade-%1-%2.lock").arg(address).arg(fleet[0].telnetPort());
+        if (planted == "file" && geteuid() != 0)
+            QSKIP("only root makes another user's file");
+        if (planted == "file")
+            QVERIFY(QFile(lock).open(QIODevice::WriteOnly) && ::chown(qPrintable(lock), 65534, 65534) == 0);
+        if (planted == "link")
+            QVERIFY(QFile::link(fleet.logs(), lock));
+        QProcess first;
+        first.start(QD_CLI, fleet.arguments("run", {"--yes", "--json"}));
+        first.closeWriteChannel();
+        if (planted == "link") {
+            QVERIFY(first.waitForFinished(60000));
+            Outcome outcome{first.exitCode(), first.readAllStandardOutput(), {}, {}, 0};
+            readEvents(outcome);
+            QVERIFY(QFile::remove(lock));
+            QCOMPARE(outcome.result(address)["message"],
+                     "cannot take the lock " + lock + ": Too many levels of symbolic links");
+            QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
+            return;
+        }
+        QVERIFY(QTest::qWaitFor([&] { return fleet[0].announced("CMD date ") == 1; }, 60000));
+        QStringList second = fleet.arguments("run", {"--yes", "--json"});
+        second.replaceInStrings(QRegularExpression("^" + QRegularExpression::escape(address) + "$"),
+                                address.section('.', 0, 2) + ".001");
+        second.last() += "-second";
+        const Outcome refused = runProgram(second);
+        QStringList check = fleet.arguments("check", {"--json"});
+        check.last() += "-check";
+        const Outcome checked = runProgram(check);
+        QCOMPARE(first.state(), QProcess::Running);
+        Outcome outcome{-1, first.readAllStandardOutput(), {}, {}, 0};
+        readEvents(outcome);
+        const QString holder =
+            QStringLiteral(R"(%1 is being upgraded by process %2 \(qd8400-upgrade run, since )"
+                           R"((\d{4}-\d\d-\d\d )?\d\d:\d\d:\d\d; log %3\))")
+                .arg(QRegularExpression::escape(address))
+                .arg(outcome.events.first()["pid"].toInteger())
+                .arg(QRegularExpression::escape(QDir(fleet.logs()).filePath(address + "/logfile.txt")));
+        for (const auto &[ended, result] : {std::pair{&refused, "not-started"}, std::pair{&checked, "not-ready"}}) {
+            QCOMPARE(ended->status, 1);
+            QCOMPARE(ended->result(address)["result"], result);
+            const QString message = ended->result(address)["message"].toString();
+            QVERIFY2(QRegularExpression('^' + holder + '$').match(message).hasMatch(), qPrintable(message));
+        }
+        QVERIFY(first.waitForFinished(120000));
+        QCOMPARE(first.exitCode(), 0);
+        const QStringList commands = fleet[0].commands();
+        QCOMPARE(commands.filter(QRegularExpression("^(cd /mnt/nand1|date )")).size(), 2);
+        QCOMPARE(fleet[0].announced("TELNET LOGIN "), 1);
+        QVERIFY(planted.isEmpty() ? !QFile::exists(lock) : QFile::remove(lock));
+    }
+
+    // An instrument's process that dies has a result all the same, after its start, and leaves the
+    // instrument to the next one.
     void instrumentKilled()
     {
         Fleet fleet(41, {{"hang=ps aux"}});
@@ -601,6 +692,11 @@ private slots:
         QVERIFY(result["seconds"].toDouble() > 0);
         QCOMPARE(result["message"], "its process was ended by signal 9 (Killed)");
         QCOMPARE(outcome.events.last()["results"].toArray()[0].toObject()["seconds"], result["seconds"]);
+        // Its lock went with it: the next one logs in.
+        fleet[0].restart({});
+        QStringList again = fleet.arguments("check");
+        again.last() += "-again";
+        QCOMPARE(runProgram(again).status, 0);
     }
 
     // The signals the fleet takes, sent by the test once every instrument's run has reached a

@@ -49,7 +49,9 @@ inline QByteArray twoMemberArchive(const QByteArray &first, bool tar = true)
 // name ending in ".tar", update.tar holding cmp; a few bytes otherwise), an empty file for a name
 // ending in "=", a folder for one ending in "/", and for "NAME:HOW" the archive NAME cut short in a
 // header ("header"), in a member's data ("data"), before its end-of-archive marker ("end") or in
-// it ("half-end"), written as a zip archive ("zip"), or without cmp ("no-cmp").
+// it ("half-end"), written as a zip archive ("zip"), without cmp ("no-cmp"), as the 10 KiB of zeros
+// of `tar -cf NAME -T /dev/null` ("no-files") or as 20 KiB of zeros ("zeros"); or the file NAME
+// that nobody may read ("unreadable").
 inline void writeFiles(const QString &folder, const QStringList &entries)
 {
     QDir().mkpath(folder);
@@ -68,8 +70,12 @@ inline void writeFiles(const QString &folder, const QStringList &entries)
                                : QByteArray("data");
         if (entry.endsWith('='))
             bytes.clear();
+        if (how == "no-files" || how == "zeros")
+            bytes = QByteArray(how == "zeros" ? 20480 : 10240, '\0');
         if (file.open(QIODevice::WriteOnly))
             file.write(bytes.left(cuts.value(how, bytes.size())));
+        if (how == "unreadable")
+            file.setPermissions({});
     }
 }
 
@@ -96,6 +102,11 @@ inline QList<DamagedFile> damagedFiles()
     rows.append(
         {"qd8nand3.tar with half its end marker", "qd8nand3.tar:half-end", "qd8nand3.tar", "the archive ends early"});
     rows.append({"update.tar without cmp", "update.tar:no-cmp", "update.tar", "it does not hold cmp"});
+    rows.append({"qd8nand.tar made of no files", "qd8nand.tar:no-files", "qd8nand.tar", "it holds no files"});
+    rows.append({"qd8nand3.tar 20 KiB of zeros", "qd8nand3.tar:zeros", "qd8nand3.tar", "it holds no files"});
+    for (const char *name : {"bzimage", "update.tar"})
+        rows.append({QStringLiteral("%1 unreadable").arg(name), QStringLiteral("%1:unreadable").arg(name), name,
+                     "it cannot be read: Permission denied"});
     for (const QString &name : kRequiredUpgradeFiles + kOptionalUpgradeFiles)
         rows.append({name + " empty", name + "=", name, "it is empty"});
     return rows;
