@@ -5,9 +5,12 @@ name."""
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 
 COLLECTIONS = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "..", ".."))
@@ -21,6 +24,7 @@ PYTHON = "/usr/bin/python3"
 PROGRAM = os.environ.get("QD_CLI", "")
 NET = "127.0.70."
 READ_ONLY = ["cd /mnt/nand1", "pwd", "ps aux"]
+PLAYBOOK = ["ansible-playbook", "qd8400.upgrade.upgrade", "-e", "qd8400_serial=1", "-e", "qd8400_max_fail_percentage=0"]
 RECAP = re.compile(r"^(\S+)\s+: ok=\d+\s+changed=(\d+)\s+unreachable=0\s+failed=(\d+)", re.M)
 # An instrument's name and its simulator's modes (None: no simulator, a refused connection); the first is
 # named by its address.
@@ -29,7 +33,10 @@ FLEET = [(NET + "1", []), ("faulty", ["rm-error=bzimage2"]), ("unready", ["not-m
 
 
 class Instrument:
-    """A simulator in this process over fresh fixtures, and the commands it was sent."""
+    """A simulator in this process over fresh fixtures, the commands it was sent, and an event set once it
+    announces the awaited line."""
+
+    awaited = (None, None)
 
     def __init__(self, work, address, ports, modes):
         self.root, self.upgrade = os.path.join(work, address), os.path.join(work, address + ".upgrade")
@@ -42,6 +49,8 @@ class Instrument:
     def announce(self, line):
         if line.startswith("CMD "):
             self.commands.append(line[4:])
+        if line == self.awaited[0]:
+            self.awaited[1].set()
 
 
 class Rollout(unittest.TestCase):
@@ -61,6 +70,8 @@ class Rollout(unittest.TestCase):
                           "qd8400_program": PROGRAM, "qd8400_telnet_port": ports[0], "qd8400_ftp_port": ports[1],
                           "qd8400_time_scale": 0.1, "qd8400_runner": "runner", "qd8400_poll": 1}
         cls.inventory = cls.write_inventory("inventory.json", hosts)
+        cls.environment = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=COLLECTIONS, ANSIBLE_HOME=cls.work.name,
+                               ANSIBLE_NOCOLOR="1", ANSIBLE_STDOUT_CALLBACK="default")
 
     @classmethod
     def write_inventory(cls, name, hosts):
@@ -72,15 +83,13 @@ class Rollout(unittest.TestCase):
         return path
 
     def ansible(self, *arguments):
-        environment = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=COLLECTIONS, ANSIBLE_HOME=self.work.name,
-                           ANSIBLE_NOCOLOR="1", ANSIBLE_STDOUT_CALLBACK="default")
-        done = subprocess.run(list(arguments), cwd=self.work.name, env=environment, capture_output=True, text=True)
+        done = subprocess.run(list(arguments), cwd=self.work.name, env=self.environment, capture_output=True,
+                              text=True)
         print(done.stdout, done.stderr, sep="\n")
         return done
 
     def playbook(self, *options, inventory=None):
-        done = self.ansible("ansible-playbook", "-i", inventory or self.inventory, "qd8400.upgrade.upgrade",
-                            "-e", "qd8400_serial=1", "-e", "qd8400_max_fail_percentage=0", *options)
+        done = self.ansible(*PLAYBOOK, "-i", inventory or self.inventory, *options)
         failures = re.findall(r"^fatal: \[(\S+?)(?: -> runner\(%s100\))?\]: FAILED! => (.*)$" % re.escape(NET),
                               done.stdout, re.M)
         return done.returncode, RECAP.findall(done.stdout), {name: json.loads(text) for name, text in failures}
@@ -100,18 +109,30 @@ class Rollout(unittest.TestCase):
         rc, recap, failures = self.playbook("--check")
         self.assertEqual((rc, recap), (2, [(NET + "1", "1", "0"), ("down", "0", "1"), ("faulty", "1", "0"),
                                            ("halting", "1", "0"), ("unready", "0", "1")]))
-        self.assertFailures(failures, {
-            "unready": ("not-ready", False, "not-ready at 'Checking maintenance mode.': The QD8400 you are attempting "
-                        "to upgrade has not been rebooted into the maintenance mode."),
-            "down": ("not-ready", False, "not-ready at 'Connecting to QD8400. This may take up to 30 seconds.': The "
-                     "attempt to connect to the QD8400 has failed.")})
         self.assertEqual({name: sim.commands for name, sim in self.instruments.items()},
                          dict.fromkeys(self.instruments, READ_ONLY))
 
-        # The rollout stops at the first failure, one that has changed the instrument.
+        # Interrupted once its upgrade has changed the first instrument, the rollout leaves that upgrade to run on
+        # and hold the instrument: a re-run is refused at once, without changing it.
+        first = self.instruments[NET + "1"]
+        first.awaited = ("CMD rm -f bzimage2", threading.Event())
+        interrupted = subprocess.Popen(PLAYBOOK + ["-i", self.inventory], cwd=self.work.name, env=self.environment,
+                                       stdout=subprocess.DEVNULL, preexec_fn=lambda: signal.signal(signal.SIGINT,
+                                                                                                   signal.SIG_DFL))
+        self.assertTrue(first.awaited[1].wait(120))
+        interrupted.send_signal(signal.SIGINT)
+        self.assertEqual(interrupted.wait(), 99)
+        rc, recap, failures = self.playbook()
+        self.assertEqual((rc, recap), (2, [(NET + "1", "0", "1")]))
+        self.assertFailures(failures, {NET + "1": ("not-started", False, "not-started: %s1 is being upgraded by "
+                                                   "process " % NET)})
+        # Once it has ended (its result is written), the rollout runs, and stops at the first failure, one that
+        # has changed the instrument.
+        held = re.search(r"; log (.*)\)", failures[NET + "1"]["msg"]).group(1)
+        while not os.path.exists(os.path.join(os.path.dirname(held), "result.json")):
+            time.sleep(0.1)
         rc, recap, failures = self.playbook()
         self.assertEqual((rc, recap), (2, [(NET + "1", "1", "0"), ("faulty", "0", "1")]))
-        first = self.instruments[NET + "1"]
         self.assertEqual(set(state.report(first.root, first.upgrade)["installed"].values()), {"new"})
         self.assertFailures(failures, {"faulty": ("failed", True, "failed at 'Cleaning previous upgrade': The QD8400 "
                                                   "you are attempting to upgrade has failed to acknowledge a command")})
