@@ -29,8 +29,7 @@ FLEET = [(NET + "1", []), ("faulty", ["rm-error=bzimage2"]), ("unready", ["not-m
 
 
 class Instrument:
-    """A simulator in this process over fresh fixtures, the commands it was sent, and an event set once it
-    announces the awaited line."""
+    """A simulator in this process over fresh fixtures, the commands it was sent, an awaited line's event."""
 
     awaited = (None, None)
 
