@@ -1,5 +1,7 @@
 #include "InputGate.h"
 
+#include "BlockingCall.h"
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QEvent>
@@ -22,5 +24,6 @@ bool InputGate::eventFilter(QObject *watched, QEvent *event)
 {
     if (!event->isInputEvent() || !watched->isWidgetType() || static_cast<QWidget *>(watched)->window() != mWindow)
         return false;
-    return mHolds > 0 || (event->type() == QEvent::MouseButtonDblClick && qobject_cast<QAbstractButton *>(watched));
+    return mHolds > 0 || blockingCallRunning() ||
+           (event->type() == QEvent::MouseButtonDblClick && qobject_cast<QAbstractButton *>(watched));
 }

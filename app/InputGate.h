@@ -7,8 +7,10 @@
 class QWidget;
 
 // The operator's input to one window. While the window holds it (a network probe under way, the
-// program ending) every click and key press is dropped, never kept back to act later on whatever
-// the window shows by then. The second press of a double click on a button is no second click.
+// program ending) or a blocking call runs (a file transfer), every click and key press is dropped,
+// never kept back to act later on whatever the window shows by then; the program's other windows (a
+// question it asks meanwhile) take theirs. The second press of a double click on a button is no
+// second click.
 class InputGate : public QObject
 {
     Q_OBJECT

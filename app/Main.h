@@ -42,10 +42,12 @@ protected:
     void showCaption(const QString &text) override;
     void showProgress(RunProgress::Form form) override;
     void showFailure(FailureRoutine routine, const QString &address) override;
+    void showNotStarted(const QString &reason) override;
     void showSuccess() override;
     void showReset() override;
     void showConnecting() override;
     void showRunEnded() override;
+    void scriptHalted() override;
     void endProcess(RunResult result) override;
 
 private:
@@ -70,8 +72,9 @@ private:
     void nextOnIpPage();
     void runFromLastPage();
     // The operator closes the window during the run: asks whether to stop it, and the run goes on
-    // until the answer.
+    // until the answer, held before its first change while the question says nothing has changed.
     void askToStop();
+    void closeAfterHalt();
 
     Environment mEnvironment;
     std::unique_ptr<Dialogs> mOwnDialogs;

@@ -56,6 +56,11 @@ void Main::showFailure(FailureRoutine routine, const QString &address)
     mDialogs->show(failureMessage(routine, address));
 }
 
+void Main::showNotStarted(const QString &reason)
+{
+    mDialogs->show(Dialogs::notice(Dialogs::Icon::Critical, WizardTexts::kAbortTitle, WizardTexts::notStarted(reason)));
+}
+
 void Main::showSuccess()
 {
     mDialogs->show(Dialogs::notice(Dialogs::Icon::Information, WizardTexts::kMessageTitle, WizardTexts::kSuccess));
@@ -88,36 +93,54 @@ void Main::closeEvent(QCloseEvent *event)
     event->ignore();
     if (RunEnded() || mAskingToStop)
         return;
-    if (cmdExit->isEnabled()) {
+    if (cmdExit->isEnabled())
         cmdExit_Click();
-    } else if (halted()) {
-        // The script has stopped without a message: nothing is in flight, and the operator must be
-        // able to leave. The upgrade did not complete.
-        Log_Add("\r\n* Window closed after the upgrade script stopped");
-        finish(RunResult::Failure);
-    } else {
+    else if (halted())
+        closeAfterHalt();
+    else
         askToStop();
-    }
+}
+
+void Main::closeAfterHalt()
+{
+    // The script has stopped without a message: nothing is in flight, and the operator must be
+    // able to leave. The upgrade did not complete.
+    Log_Add("\r\n* Window closed after the upgrade script stopped");
+    finish(RunResult::Failure);
 }
 
 void Main::askToStop()
 {
-    // The run goes on while the question is open; if it ends meanwhile, the question goes away.
+    // Until the answer the run goes on, but not past its read-only part: what the question says
+    // stays true. If the run ends or halts meanwhile, the question goes away.
     mAskingToStop = true;
+    const QString &text = holdBeforeChange() ? WizardTexts::kStopBeforeChange : WizardTexts::kStopDuringUpgrade;
+    Log_Add("\r\n* Close asked at state " + QByteArray::number(lastState()) + ": \"" +
+            text.section(QLatin1String("\r\n"), 0, 0).toUtf8() + '"');
     mDialogs->ask({Dialogs::Icon::Question,
                    {Dialogs::Button::Stop, Dialogs::Button::Continue},
                    Dialogs::Button::Continue,
                    WizardTexts::kMessageTitle,
-                   changedNothing() ? WizardTexts::kStopBeforeChange : WizardTexts::kStopDuringUpgrade},
+                   text},
                   [this](Dialogs::Button answer) {
                       mAskingToStop = false;
-                      if (RunEnded())
+                      releaseChange();
+                      if (RunEnded() || halted())
                           return;
                       if (answer == Dialogs::Button::Stop)
-                          stop(RunResult::Stop);
+                          stop();
                       else
                           Log_Add("\r\n* Close asked during the run: it goes on");
                   });
+}
+
+void Main::scriptHalted()
+{
+    // The operator asked to close the window, and nothing goes on any more to stop or continue.
+    if (!mAskingToStop)
+        return;
+    mDialogs->dismiss();
+    closeAfterHalt();
 }
 
 void Main::endProcess(RunResult result)

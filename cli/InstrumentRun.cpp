@@ -64,6 +64,9 @@ void InstrumentRun::start()
         finish(mOptions.checking() ? RunResult::Failure : RunResult::NotStarted);
         return;
     }
+    // The network probe is the first call that needs what the run takes.
+    if (!takeResources())
+        return;
     if (!ProbeInstrument(mAddress)) {
         Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
         mFailure = RunTexts::kNoNetwork;
@@ -87,7 +90,7 @@ void InstrumentRun::readRequests()
         const QByteArray request = mRequestLine.left(end);
         mRequestLine.remove(0, end + 1);
         if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && changedNothing()))
-            stop(changedNothing() ? RunResult::NotStarted : RunResult::Stop);
+            stop();
     }
 }
 
@@ -101,7 +104,7 @@ void InstrumentRun::showState(int n)
 bool InstrumentRun::ChangesMayBegin()
 {
     if (!mOptions.checking())
-        return true;
+        return RunFrame::ChangesMayBegin();
     // The maintenance-mode check has passed: the check lists the working folder once the step has returned.
     mShellChecked = true;
     endRun();
@@ -131,6 +134,11 @@ void InstrumentRun::ShowTransfer(const QString &file, qint64 sent, qint64 total)
 void InstrumentRun::showFailure(FailureRoutine routine, const QString &address)
 {
     mFailure = failureText(routine, address).text();
+}
+
+void InstrumentRun::showNotStarted(const QString &reason)
+{
+    mFailure = reason;
 }
 
 void InstrumentRun::scriptHalted()

@@ -33,6 +33,7 @@ protected:
     void showCaption(const QString &text) override;
     void showProgress(RunProgress::Form form) override;
     void showFailure(FailureRoutine routine, const QString &address) override;
+    void showNotStarted(const QString &reason) override;
     void scriptHalted() override;
     void stepReturned() override;
     void endProcess(RunResult result) override;

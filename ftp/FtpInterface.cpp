@@ -26,6 +26,7 @@ CURL *easy(void *handle)
 
 constexpr long kUploadBufferSize = 512 * 1024;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+const QString kCancelledText = QStringLiteral("The operation was cancelled.");
 
 // libcurl turns every LF of a text-type upload into CR LF on the wire, whether a CR comes before it
 // or not. A local text file's CR LF is therefore handed over as LF alone, so that every line ends in
@@ -126,16 +127,25 @@ struct FtpInterface::Transfer
         return t->writeOut(data, static_cast<qsizetype>(total)) ? total : 0;
     }
 
+    void report(curl_off_t total, curl_off_t sent)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (!progress || now - lastReport < kProgressInterval)
+            return;
+        lastReport = now;
+        // Before the data connection is up libcurl reports a total of 0; the file's size is known.
+        const qint64 whole = total > 0 ? total : fileSize;
+        postToWaitingThread([progress = progress, sent, whole] { progress(sent, whole); });
+    }
+
+    // libcurl's progress callback of every operation; self is the FtpInterface.
     static int onProgress(void *self, curl_off_t, curl_off_t, curl_off_t total, curl_off_t sent)
     {
-        auto *t = static_cast<Transfer *>(self);
-        const auto now = std::chrono::steady_clock::now();
-        if (t->progress && now - t->lastReport >= kProgressInterval) {
-            t->lastReport = now;
-            // Before the data connection is up libcurl reports a total of 0; the file's size is known.
-            const qint64 whole = total > 0 ? total : t->fileSize;
-            postToWaitingThread([progress = t->progress, sent, whole] { progress(sent, whole); });
-        }
+        const auto *ftp = static_cast<const FtpInterface *>(self);
+        if (ftp->mCancelled)
+            return 1;
+        if (ftp->mTransfer)
+            ftp->mTransfer->report(total, sent);
         return 0;
     }
 };
@@ -154,6 +164,10 @@ FtpInterface::FtpInterface(Settings settings) : mSettings(std::move(settings))
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, mCurlError);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &FtpInterface::onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+    // Called about once a second even while nothing moves: a cancelled operation ends within it.
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, mSettings.connectTimeoutSeconds);
     // The control connection idles while the instrument's shell runs long commands.
     curl_easy_setopt(h, CURLOPT_TCP_KEEPALIVE, 1L);
@@ -223,10 +237,8 @@ void FtpInterface::resetRequest()
     curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
     curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
     curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
     curl_easy_setopt(h, CURLOPT_READFUNCTION, &Transfer::onRead);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
     mCurlError[0] = '\0';
 }
 
@@ -273,22 +285,26 @@ bool FtpInterface::failLocal(int error, const QString &path)
     return fail(error, QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path);
 }
 
-bool FtpInterface::perform()
+bool FtpInterface::perform(Transfer *transfer)
 {
+    if (mCancelled)
+        return fail(CURLE_ABORTED_BY_CALLBACK, kCancelledText);
     CURL *h = easy(mCurl);
     mNegativeReply = false;
+    mTransfer = transfer;
     CURLcode code = CURLE_OK;
     runBlockingCall([&] { code = curl_easy_perform(h); });
     // The transfer's data lives on its caller's stack: libcurl keeps no pointer to it.
+    mTransfer = nullptr;
     curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, nullptr);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 1L);
     if (code == CURLE_OK) {
         mErrorNumber = 0;
         mErrorDescription.clear();
         return true;
     }
+    if (mCancelled)
+        return fail(code, kCancelledText);
     const QString description = QString::fromUtf8(mCurlError[0] ? mCurlError : curl_easy_strerror(code));
     return fail(mNegativeReply ? kExtendedError : static_cast<int>(code), description);
 }
@@ -337,11 +353,7 @@ bool FtpInterface::runTransfer(const QString &remoteName, Transfer &transfer, bo
     } else {
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     }
-    if (transfer.progress) {
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
-    }
-    return perform();
+    return perform(&transfer);
 }
 
 bool FtpInterface::putFile(const QString &localPath, const QString &remoteName, bool ascii, const Progress &progress)
@@ -469,7 +481,7 @@ bool FtpInterface::list(std::vector<DirEntry> &entries)
     const QByteArray url = urlFor(mCwd, true);
     curl_easy_setopt(h, CURLOPT_URL, url.constData());
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-    if (!perform())
+    if (!perform(&transfer))
         return false;
     entries.clear();
     for (const QByteArray &line : listing.split('\n')) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -10,7 +11,8 @@
 // session so that libcurl reuses the logged-in control connection between operations. Each
 // operation blocks its caller, but runs on a worker thread while the caller's thread waits in a
 // local event loop (runBlockingCall): windows keep painting and progress reaches the caller, and
-// timers and other posted events run too, so the caller must not start another operation then.
+// timers, posted events and the operator's input are handled too, so the caller must not start
+// another operation then; it may cancel() the one under way.
 //
 // A failed operation leaves an error number and description: kExtendedError when the server's
 // negative reply is the reason (lastResponse() then holds that reply), else libcurl's error code
@@ -50,6 +52,9 @@ public:
     FtpInterface &operator=(const FtpInterface &) = delete;
 
     bool isOpen() const { return mCurl != nullptr; }
+    // From any thread: the operation under way ends within about a second, failed, and every later
+    // one fails at once; nothing more reaches the server.
+    void cancel() { mCancelled = true; }
 
     bool connect(const QString &server, const QString &user, const QString &password, bool passive);
     bool putFile(const QString &localPath, const QString &remoteName, bool ascii, const Progress &progress = {});
@@ -83,13 +88,16 @@ private:
     bool failLocal(int error, const QString &path);
     bool command(const QList<QByteArray> &commands);
     bool runTransfer(const QString &remoteName, Transfer &transfer, bool upload, qint64 uploadSize = -1);
-    bool perform();
+    bool perform(Transfer *transfer = nullptr);
     bool fail(int number, const QString &description);
 
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
 
     Settings mSettings;
     void *mCurl = nullptr;
+    std::atomic<bool> mCancelled = false;
+    // What the operation under way moves, if anything; read by the progress callback.
+    Transfer *mTransfer = nullptr;
     QByteArray mBase;
     QString mCwd = QStringLiteral("/");
     QByteArray mLastReply;

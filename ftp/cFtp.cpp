@@ -55,6 +55,8 @@ bool cFtp::Connect()
             return false;
         }
         auto session = std::make_unique<FtpInterface>(mSettings);
+        if (mCancelled)
+            session->cancel();
         if (!session->isOpen()) {
             ReportError(session->errorNumber(), session->errorDescription());
             return false;
@@ -96,6 +98,13 @@ bool cFtp::Disconnect()
     mInternet.reset();
     mDirEntries.clear();
     return true;
+}
+
+void cFtp::Cancel()
+{
+    mCancelled = true;
+    if (mInternet)
+        mInternet->cancel();
 }
 
 bool cFtp::platform(const std::function<bool()> &call)

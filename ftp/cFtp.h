@@ -54,6 +54,9 @@ public:
 
     bool Connect();
     bool Disconnect();
+    // From now on nothing more reaches the server: the operation under way (a transfer that has
+    // stalled included) fails within about a second, and every later one at once.
+    void Cancel();
 
     bool bPutFile(const QString &strSourceFile, const QString &strTargetFile);
     bool bGetFile(const QString &strSourceFile, const QString &strTargetFile);
@@ -121,6 +124,7 @@ private:
     bool mFailIfExists = false;
     cError mError;
     bool mBusy = false;
+    bool mCancelled = false;
     std::vector<FtpInterface::DirEntry> mDirEntries;
 
     // The open remote file: read whole when opened for reading; written when closed.

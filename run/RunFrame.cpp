@@ -1,5 +1,6 @@
 #include "RunFrame.h"
 
+#include "BlockingCall.h"
 #include "RunTexts.h"
 #include "Script.h"
 #include "StateMachineLog.h"
@@ -116,8 +117,49 @@ std::time_t RunFrame::Now() const
     return mSettings.clock ? mSettings.clock() : std::time(nullptr);
 }
 
+bool RunFrame::ChangesMayBegin()
+{
+    if (mChangeHeld && !mEnded) {
+        Log_Add("\r\n* Held before the first change at state " + QByteArray::number(mLastState));
+        QEventLoop holding;
+        mHolding = &holding;
+        holding.exec();
+        mHolding = nullptr;
+    }
+    mChangeReached = true;
+    return !mEnded;
+}
+
+bool RunFrame::holdBeforeChange()
+{
+    mChangeHeld = !mChangeReached;
+    return mChangeHeld;
+}
+
+void RunFrame::releaseChange()
+{
+    mChangeHeld = false;
+    if (mHolding)
+        mHolding->quit();
+}
+
+bool RunFrame::takeResources()
+{
+    const QString refused = prepareBlockingCalls();
+    if (refused.isEmpty())
+        return true;
+    const QString reason = RunTexts::threadRefused(refused);
+    Log_Add("\r\n* Not started: " + reason.toUtf8());
+    endRun();
+    showNotStarted(reason);
+    finish(RunResult::NotStarted);
+    return false;
+}
+
 void RunFrame::startRun()
 {
+    if (!takeResources())
+        return;
     const UpgradeInputs inputs = Inputs();
     mProgress.start(inputs.autoexecFound, inputs.prodImageFound);
     showProgress(RunProgress::Form::Complete);
@@ -180,6 +222,9 @@ void RunFrame::endRun()
         return;
     mEnded = true;
     mLogIn.stop();
+    mEngine->cutTransfers();
+    if (mHolding)
+        mHolding->quit();
     showRunEnded();
     mTelnet->disconnect(&mEvents);
     mTelnet->Disconnect();
@@ -190,12 +235,12 @@ bool RunFrame::changedNothing() const
     return RunRules::changedNothing(mLastState);
 }
 
-void RunFrame::stop(RunResult result)
+void RunFrame::stop()
 {
     if (mEnded)
         return;
     Log_Add("\r\n* Stopped by the operator at state " + QByteArray::number(mLastState));
-    finish(result);
+    finish(changedNothing() ? RunResult::NotStarted : RunResult::Stop);
 }
 
 void RunFrame::finish(RunResult result)

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class QEventLoop;
 class UpgradeEngine;
 class ucTelnet;
 
@@ -53,7 +54,7 @@ public:
     bool RunEnded() const override { return mEnded; }
     void ResetWizard() override;
     void Halted() override;
-    bool ChangesMayBegin() override { return true; }
+    bool ChangesMayBegin() override;
     void CompleteUpgrade() override;
     bool SystemFilesInstalled() const override { return mSystemFilesInstalled; }
     void SetSystemFilesInstalled(bool installed) override { mSystemFilesInstalled = installed; }
@@ -72,8 +73,18 @@ protected:
     // Nothing that changes the instrument has been sent yet: the run has only connected, logged in
     // and read.
     bool changedNothing() const;
-    // The operator stops the run: logged with the state it was in, then finish.
-    void stop(RunResult result);
+    // The operator stops the run: logged with the state it was in, then finish, not started while
+    // nothing has been changed.
+    void stop();
+    // From now until releaseChange() or the end of the run, the run holds before its first change
+    // to the instrument, idle at the shell prompt, once its read-only part is done. False when it
+    // has passed that point already.
+    bool holdBeforeChange();
+    void releaseChange();
+    // Takes what the run needs and the system could refuse later, before anything is sent: the
+    // worker thread of its transfers and its network probe. On a refusal the run has ended, not
+    // started, with the reason logged and shown.
+    bool takeResources();
     // Opens the log now: empty when it is open, otherwise why it cannot be.
     QString logProblem() { return mLog.openProblem(); }
     // Before anything is sent to the instrument: takes its lock until the run is finished or the frame
@@ -96,6 +107,8 @@ protected:
     virtual void showProgress(RunProgress::Form form) = 0;
     // The routine's message, shown at once (the window's box) or kept for the end.
     virtual void showFailure(FailureRoutine routine, const QString &address) = 0;
+    // Why the run could not start; nothing was sent.
+    virtual void showNotStarted(const QString &reason) = 0;
     virtual void showSuccess() {}
     // The progress count and the state are back at the start: the front end's own part of it.
     virtual void showReset() {}
@@ -131,6 +144,11 @@ private:
     bool mEnded = false;
     bool mHalted = false;
     bool mHaltToShow = false;
+    // A front end holds the run before its first change; the run has reached that point.
+    bool mChangeHeld = false;
+    bool mChangeReached = false;
+    // The loop the run waits in while it is held there.
+    QEventLoop *mHolding = nullptr;
     // Set by a failure routine of a step: the process ends once the step has returned.
     std::optional<RunResult> mEndStatus;
 };

@@ -3,7 +3,8 @@
 #include <QString>
 
 // The texts that the window and the command line both show: the run's own captions, the warning
-// before a run and the message of an instrument that does not answer the network probe.
+// before a run, the message of an instrument that does not answer the network probe and why a run
+// could not start.
 namespace RunTexts {
 
 inline const QString kConnecting = QStringLiteral("Connecting to QD8400. This may take up to 30 seconds.");
@@ -15,5 +16,10 @@ inline const QString kDataLossWarning = QStringLiteral(
     "c) use FTP access to copy them\r\nbefore continuing with the upgrage.");
 inline const QString kNoNetwork =
     QStringLiteral("No network connection found to IP Address\r\nPlease check IP Address or seek IT support");
+// The system refused the run a thread before anything was sent; reason: the system's own words.
+inline QString threadRefused(const QString &reason)
+{
+    return QStringLiteral("the system refused a thread: ") + reason;
+}
 
 } // namespace RunTexts

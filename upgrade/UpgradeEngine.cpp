@@ -42,6 +42,12 @@ void UpgradeEngine::CommandPerformed()
     mHost.Log_Add("\r\n<<ucTelnetInterface_CommandPerformed");
 }
 
+void UpgradeEngine::cutTransfers()
+{
+    if (mFtp)
+        mFtp->Cancel();
+}
+
 void UpgradeEngine::run(const Script::Row &row)
 {
     // A step whose caption wait comes before the busy marker still has its own state then: the
@@ -79,6 +85,8 @@ void UpgradeEngine::runStep(const Script::Row &row)
     for (const Script::Transfer *transfer : row.transfers)
         if (transfer && !step.transfer(*transfer))
             return;
+    // The front end may hold the run here, its checks passed and nothing changed yet; the date it
+    // then sets is the time it goes on at.
     if (Script::readsOnly(row.state) && !Script::readsOnly(row.ways[0].next) && !mHost.ChangesMayBegin())
         return;
     const int way = row.choose ? row.choose(step) : 0;

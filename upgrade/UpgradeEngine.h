@@ -31,6 +31,9 @@ public:
     // The log-in is through: the first command.
     void OpenSuccess();
     void CommandPerformed();
+    // The run has ended: a file on its way is cut off within about a second, and nothing more
+    // goes out by FTP.
+    void cutTransfers();
 
 private:
     friend class Step;

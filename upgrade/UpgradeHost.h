@@ -43,7 +43,8 @@ public:
     // The script stopped without a message: nothing more is sent; the front end decides what follows.
     virtual void Halted() = 0;
     // The last step that only reads has passed its checks and goes on to its first change of the
-    // instrument: false ends the step there, before its caption, with nothing more sent.
+    // instrument: returns once it may, at once unless the front end holds the run there; false ends
+    // the step there, before its caption, with nothing more sent.
     virtual bool ChangesMayBegin() = 0;
     // The success: caption, message, end of the program.
     virtual void CompleteUpgrade() = 0;

@@ -377,32 +377,39 @@ private slots:
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
 
-    // Nothing is sent to an instrument that cannot be upgraded with its log and its network.
+    // Nothing is sent to an instrument that cannot be upgraded with its log, its network or the thread
+    // its run needs.
     void refusedBeforeSending_data()
     {
         QTest::addColumn<QString>("where");
         QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("message");
         QTest::newRow("its log cannot be written")
-            << "log" << 3 << "cannot write the log LOGS/127.0.38.1/logfile.txt: Not a directory";
+            << "log" << 3 << "failed"
+            << "cannot write the log LOGS/127.0.38.1/logfile.txt: Not a directory";
         QTest::newRow("no answer to the network probe")
-            << "network" << 1
+            << "network" << 1 << "failed"
             << "No network connection found to IP Address\r\nPlease check IP Address or seek IT support";
+        QTest::newRow("the system refuses a thread") << "threads" << 1 << "not-started"
+                                                     << "the system refused a thread: Resource temporarily unavailable";
         QTest::newRow("no folder for its lock")
-            << "lock" << 1 << "no folder can hold the lock of 127.0.38.1: /run/lock: Read-only file system";
+            << "lock" << 1 << "not-started"
+            << "no folder can hold the lock of 127.0.38.1: /run/lock: Read-only file system";
     }
 
     void refusedBeforeSending()
     {
         QFETCH(QString, where);
         QFETCH(int, status);
+        QFETCH(QString, result);
         QFETCH(QString, message);
         Fleet fleet(38, {{}});
         message.replace("LOGS", fleet.logs());
         QStringList arguments = fleet.arguments("run", {"--yes", "--json"});
-        if (where == "log")
+        if (where == "log") {
             QVERIFY(QFile(QDir(fleet.logs()).filePath(fleet.address(0))).open(QIODevice::WriteOnly));
-        else if (where == "lock") // A /run/lock of its own that cannot be written, and no $XDG_RUNTIME_DIR.
+        } else if (where == "lock") { // A /run/lock of its own that cannot be written, and no $XDG_RUNTIME_DIR.
             arguments = QStringList{"/usr/bin/unshare",
                                     geteuid() == 0 ? "-m" : "-rm",
                                     "/bin/sh",
@@ -411,14 +418,30 @@ private slots:
                                     "sh",
                                     QD_CLI} +
                         arguments;
-        else // Its own network, where even the loopback interface is down.
+        } else if (where == "network") { // Its own network, where even the loopback interface is down.
             arguments = QStringList{"/usr/bin/unshare", geteuid() == 0 ? "-n" : "-rn", QD_CLI} + arguments;
+        } else {
+            // A limit of two processes for a user of its own: the fleet's and its instrument's, which
+            // then cannot make a thread. Root's processes are never limited.
+            if (geteuid() != 0)
+                QSKIP("only root can run the fleet as another user");
+            const QString user = QString::number(50000 + getpid() % 10000);
+            const QString instrument = QFileInfo(fleet[0].upgradeFolder()).absolutePath();
+            QVERIFY(QFile::setPermissions(instrument, QFile::permissions(instrument) | QFile::ExeOther));
+            QVERIFY(::chown(QFile::encodeName(fleet.logs()).constData(), user.toUInt(), user.toUInt()) == 0);
+            arguments =
+                QStringList{"/usr/bin/prlimit", "--nproc=2", "/usr/bin/setpriv", "--reuid=" + user, "--regid=" + user,
+                            "--clear-groups",   QD_CLI} +
+                arguments;
+        }
         const Outcome outcome = runProgram(arguments);
         QCOMPARE(outcome.status, status);
-        const QJsonObject result = outcome.result(fleet.address(0));
-        QCOMPARE(result["result"].toString(), where == "lock" ? "not-started" : "failed");
-        QCOMPARE(result["message"].toString(), message);
+        const QJsonObject ended = outcome.result(fleet.address(0));
+        QCOMPARE(ended["result"].toString(), result);
+        QCOMPARE(ended["message"].toString(), message);
         QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
+        if (where == "threads")
+            QVERIFY(FtpServerProcess::read(ended["log"].toString()).contains("\r\n* Not started: " + message.toUtf8()));
     }
 
     // An instrument's process runs only when the fleet starts it.

@@ -10,7 +10,7 @@
 
 // Dialogs answered by script: each message is recorded and answered with the next scripted button
 // (its default button when none is left); a question asked without waiting stays open when none is
-// left, until dismiss(). The folder chooser returns the next scripted folder.
+// left, until answer() or dismiss(). The folder chooser returns the next scripted folder.
 class ScriptedDialogs final : public Dialogs
 {
 public:
@@ -37,8 +37,14 @@ public:
     void dismiss() override
     {
         ++dismissals;
+        answer(mOpen.first);
+    }
+
+    // The operator answers the question left open.
+    void answer(Button button)
+    {
         if (const auto answered = std::exchange(mOpen.second, nullptr))
-            answered(mOpen.first);
+            answered(button);
     }
 
     QString chooseFolder(const QString &title, const QString &start) override

@@ -1,5 +1,6 @@
 // The upgrade script run by the real window against the simulated instrument: whole upgrades, and
 // every failure ending and halt produced by the simulator's modes.
+#include "BlockingCall.h"
 #include "FailureRoutines.h"
 #include "Instrument.h"
 #include "Script.h"
@@ -214,6 +215,25 @@ public:
     }
 
     std::function<void(int)> onState;
+
+    void ShowTransfer(const QString &file, qint64 sent, qint64 total) override
+    {
+        Main::ShowTransfer(file, sent, total);
+        if (onTransfer)
+            onTransfer(file, sent == total);
+    }
+
+    // The file's name (empty once the transfer has returned), and whether all of it has gone out.
+    std::function<void(const QString &, bool)> onTransfer;
+
+    void Log_Add(QByteArrayView text) override
+    {
+        Main::Log_Add(text);
+        if (onLogged)
+            onLogged(text);
+    }
+
+    std::function<void(QByteArrayView)> onLogged;
 
     void WaitWithEvents(int milliseconds) override
     {
@@ -535,23 +555,36 @@ private slots:
                   "\r\n>>ucTelnetInterface_Timeout\r\nmUpgradeState=(1033)\r\n", "cd /mnt/nand1");
     }
 
-    // Closed once the instrument has been changed, the window says so; Stop ends the run there.
-    // Closed during the run, the window asks and the run goes on meanwhile: Continue, Stop, or a
-    // question left open that goes away when the run ends, however it ends.
+    // Closed during the run, the window asks and the run goes on meanwhile, before its first change
+    // only through its read-only part, then held until the answer: Continue, or Stop with nothing
+    // changed. Closed once the instrument has been changed, the window says so; Stop ends the run
+    // there, a transfer on its way (4041: once it has stalled) cut off. A question left
+    // open goes away when the run ends or halts, however it ends.
     void closedMidUpgrade_data()
     {
         QTest::addColumn<int>("closedAt");
         QTest::addColumn<QStringList>("modes");
         QTest::addColumn<std::optional<Button>>("answer");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("last"); // the last message's first line, or the trace's line
+        QTest::addColumn<QString>("last"); // the last message's first line, or the trace's lines
+        const QString held = "\r\n* Held before the first change at state 2011\r\n";
         QTest::newRow("Continue before any change") << 1022 << QStringList{} << std::optional(Button::Continue) << 0
-                                                    << "\r\n* Close asked during the run: it goes on\r\n";
+                                                    << held + "* Close asked during the run: it goes on\r\n";
+        QTest::newRow("Stop before any change") << 1022 << QStringList{} << std::optional(Button::Stop) << 1
+                                                << held + "* Stopped by the operator at state 2011\r\n>>Disconnect()";
         QTest::newRow("Stop after the first change")
             << 4031 << QStringList{} << std::optional(Button::Stop) << 2
-            << "\r\nmUpgradeState=(4031)\r\n* Stopped by the operator at state 4031\r\n>>Disconnect()";
+            << "\r\nmUpgradeState=(4031)\r\n* Close asked at state 4031: \"The QD8400 is being upgraded. Stopping now "
+               "may leave it unable to start.\"\r\n* Stopped by the operator at state 4031\r\n>>Disconnect()";
+        QTest::newRow("Stop during a stalled transfer")
+            << 4041 << QStringList{"ftp-stall-upload=update.tar:0"} << std::optional(Button::Stop) << 2
+            << "\r\n* Stopped by the operator at state 4041\r\n";
         QTest::newRow("left open: the upgrade completes")
             << 4031 << QStringList{} << std::optional<Button>() << 0 << "Upgrade completed successfully";
+        QTest::newRow("left open: the script halts")
+            << 4031 << QStringList{"rmdir-error=/mnt/nand2/upgrback"} << std::optional<Button>() << 1
+            << "Device or resource busy)\r\n<<ucTelnetInterface_CommandPerformed\r\n* Window closed after the "
+               "upgrade script stopped\r\n";
         QTest::newRow("left open: the connection drops")
             << 1022 << QStringList{"drop=cd /mnt/nand1"} << std::optional<Button>() << 1
             << "A timeout has occurred while communicating with the QD8400.";
@@ -567,30 +600,63 @@ private slots:
         Instrument instrument(modes);
         BasicWizardFixture<RecordingMain> f({}, instrument.telnetPort(), instrument.ftpPort(),
                                             instrument.upgradeFolder(), 0.02);
+        const bool beforeChange = Script::readsOnly(closedAt);
+        QStringList sentBeforeStop;
+        QElapsedTimer sinceStop;
+        bool transferReturned = closedAt != 4041;
+        const auto close = [&] {
+            sentBeforeStop = instrument.commands();
+            sinceStop.start();
+            f.window->close();
+        };
         f.window->onState = [&](int state) {
-            if (state == closedAt)
-                f.window->close();
+            if (state == closedAt && state != 4041)
+                close();
+        };
+        // The file all handed over and the transfer still waiting for the instrument, which has
+        // stopped reading it.
+        f.window->onTransfer = [&](const QString &file, bool whole) {
+            if (closedAt == 4041 && blockingCallRunning() && whole && !sinceStop.isValid())
+                close();
+            else if (file.isEmpty() && sinceStop.isValid() && !transferReturned)
+                qInfo("Stop to the end of the stalled transfer: %lld ms", sinceStop.elapsed());
+            transferReturned |= file.isEmpty();
+        };
+        // Held before its first change, the run waits in an event loop of its own: the answer comes
+        // from there.
+        const auto answerHeld = [&] {
+            sentBeforeStop = instrument.commands();
+            f.dialogs.answer(*answer);
+        };
+        f.window->onLogged = [&](QByteArrayView text) {
+            if (answer && beforeChange && text == "\r\n" + last.section("\r\n", 1, 1).toLatin1())
+                QMetaObject::invokeMethod(f.window.get(), answerHeld, Qt::QueuedConnection);
         };
         f.walkToLoginPage();
-        if (answer)
+        if (answer && !beforeChange)
             f.dialogs.answers.enqueue(*answer);
         f.click("cmdNext");
-        QVERIFY(QTest::qWaitFor([&] { return f.endedWith.has_value(); }, 60000));
+        QVERIFY(QTest::qWaitFor([&] { return f.endedWith.has_value() && transferReturned; }, 60000));
         QCOMPARE(f.endedWith, std::optional<int>(status));
+        if (answer && beforeChange)
+            QCOMPARE(sentBeforeStop, QStringList({Script::firstCommand(), "pwd", "ps aux"}));
+        const QString asked = beforeChange ? "Nothing has been changed on the QD8400 yet."
+                                           : "The QD8400 is being upgraded. Stopping now may leave it unable to start.";
         QCOMPARE(describe(f.dialogs.shown.first()),
-                 "QD8400 Firmware Upgrade | question | Stop Continue*\n" +
-                     QString(closedAt == 1022 ? "Nothing has been changed on the QD8400 yet."
-                                              : "The QD8400 is being upgraded. Stopping now may leave it unable to "
-                                                "start.") +
-                     "\r\nStop the upgrade?");
+                 "QD8400 Firmware Upgrade | question | Stop Continue*\n" + asked + "\r\nStop the upgrade?");
+        QVERIFY(f.trace().contains(
+            QString("\r\n* Close asked at state %1: \"%2\"\r\n").arg(closedAt).arg(asked).toLatin1()));
         QCOMPARE(f.dialogs.dismissals, answer ? 0 : 1);
-        if (last.startsWith("\r\n"))
+        if (last.contains("\r\n"))
             QVERIFY2(f.trace().contains(last.toLatin1()), f.trace().right(600).constData());
         else
             QCOMPARE(f.dialogs.shown.last().text.section("\r\n", 0, 0), last);
-        const QStringList commands = instrument.commands();
-        QVERIFY(status != 2 || commands.last().startsWith("date "));
-        QVERIFY(status != 0 || commands.last().startsWith("reboot"));
+        // Nothing goes out after Stop, and a transfer cut off neither arrives nor times out.
+        if (answer == Button::Stop)
+            QCOMPARE(instrument.commands(), sentBeforeStop);
+        QVERIFY(!f.trace().contains("Transfer of update.tar") || closedAt != 4041);
+        QVERIFY(!f.trace().contains("[Error=28:"));
+        QVERIFY(status != 0 || instrument.commands().last().startsWith("reboot"));
     }
 
     void preparationEndings() { ending(); }
