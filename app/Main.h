@@ -42,7 +42,7 @@ protected:
     void showCaption(const QString &text) override;
     void showProgress(RunProgress::Form form) override;
     void showFailure(FailureRoutine routine, const QString &address) override;
-    void showNotStarted(const QString &reason) override;
+    void showNotStarted(const QString &message) override;
     void showSuccess() override;
     void showReset() override;
     void showConnecting() override;

@@ -56,9 +56,9 @@ void Main::showFailure(FailureRoutine routine, const QString &address)
     mDialogs->show(failureMessage(routine, address));
 }
 
-void Main::showNotStarted(const QString &reason)
+void Main::showNotStarted(const QString &message)
 {
-    mDialogs->show(Dialogs::notice(Dialogs::Icon::Critical, WizardTexts::kAbortTitle, WizardTexts::notStarted(reason)));
+    mDialogs->show(Dialogs::notice(Dialogs::Icon::Critical, WizardTexts::kAbortTitle, message));
 }
 
 void Main::showSuccess()

@@ -85,12 +85,6 @@ inline const QString kStopBeforeChange =
 inline const QString kStopDuringUpgrade =
     QStringLiteral("The QD8400 is being upgraded. Stopping now may leave it unable to start.\r\nStop the upgrade?");
 
-// The run could not start; reason: RunTexts'.
-inline QString notStarted(const QString &reason)
-{
-    return "The upgrade could not start: " + reason + ".\r\nNothing has been changed on the QD8400.";
-}
-
 inline const QString kMissingFilesTitle = QStringLiteral("Missing Firmware Upgrade Files");
 inline const QString kBrowseTitle = QStringLiteral("Firmware Upgrade Files");
 

@@ -1,5 +1,7 @@
 #include "AddressFile.h"
 
+#include "Echoed.h"
+
 #include <QFile>
 
 #include <cstdio>
@@ -13,7 +15,8 @@ Read read(const QString &path)
     const bool opened = standardInput ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
     const QByteArray bytes = opened ? file.readAll() : QByteArray();
     if (!opened || file.error() != QFileDevice::NoError)
-        return {{}, QStringLiteral("cannot read the addresses in %1: %2").arg(nameOf(path), file.errorString())};
+        return {{},
+                QStringLiteral("cannot read the addresses in %1: %2").arg(echoed(nameOf(path)), file.errorString())};
     Read read;
     int number = 0;
     for (const QByteArray &line : bytes.split('\n')) {

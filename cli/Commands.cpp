@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "AddressFile.h"
+#include "Echoed.h"
 #include "ExitStatus.h"
 #include "Fleet.h"
 #include "Octets.h"
@@ -9,9 +10,14 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <dirent.h>
 #include <span>
+#include <sys/stat.h>
 
 namespace Commands {
 
@@ -55,7 +61,11 @@ QString takeNumber(const char *option, const QString &text, long least, long mos
     value = text.toLong(&ok);
     if (ok && value >= least && value <= most)
         return QString();
-    return QStringLiteral("--%1 needs a whole number from %2 to %3, not %4").arg(option).arg(least).arg(most).arg(text);
+    return QStringLiteral("--%1 needs a whole number from %2 to %3, not %4")
+        .arg(option)
+        .arg(least)
+        .arg(most)
+        .arg(echoed(text));
 }
 
 QString takePort(const char *option, const QString &text, quint16 &port)
@@ -143,7 +153,9 @@ const OptionRow kOptions[] = {
              o.timeScale = v.toDouble(&ok);
              if (ok && std::isfinite(o.timeScale) && o.timeScale >= kLeastTimeScale && o.timeScale <= 1)
                  return QString();
-             return QStringLiteral("--time-scale needs a number from %1 to 1, not %2").arg(kLeastTimeScale).arg(v);
+             return QStringLiteral("--time-scale needs a number from %1 to 1, not %2")
+                 .arg(kLeastTimeScale)
+                 .arg(echoed(v));
          },
      .give = [](const Options &o) { return QString::number(o.timeScale, 'g', 17); }},
 };
@@ -176,14 +188,15 @@ QString description()
     return text + "\nCtrl-C (SIGINT) or SIGTERM: no more instruments start, those that have changed nothing yet\n"
                   "stop, the others run on to their end; a second one stops them all now (they may not\n"
                   "start again). SIGHUP and a closed output change nothing. Results: DIR/ADDRESS/result.json\n"
-                  "and DIR/summary.json; DIR/retry.txt lists those that did not succeed, for --from.\n\n"
+                  "(a check's: DIR/ADDRESS/check.json) and DIR/summary.json; DIR/retry.txt lists those that\n"
+                  "did not succeed, for --from.\n\n"
                   "One process at a time logs in to an instrument from this PC: each holds the lock\n"
                   "/run/lock/qd8400upgrade-ADDRESS[-PORT].lock (else in $XDG_RUNTIME_DIR: one user's only)\n"
                   "until it ends; an instrument another process holds is not started (check: not ready), the\n"
                   "holder named. Two PCs upgrading one instrument do not see each other.\n\n"
                   "Exit status: 0 every instrument upgraded (or ready), 1 at least one failed, not ready or\n"
-                  "not started (its lock held elsewhere among the reasons), 2 at least one halted or stopped\n"
-                  "and needs a person, 3 usage or folder error (nothing sent).";
+                  "not started (its lock held elsewhere among the reasons), or a log incomplete, 2 at least\n"
+                  "one halted or stopped and needs a person, 3 usage or folder error (nothing sent).";
 }
 
 QString missingFiles(const QString &folder)
@@ -195,21 +208,32 @@ QString missingFiles(const QString &folder)
     return missing.join(QLatin1String(", "));
 }
 
+QString unreadable(int error)
+{
+    return QStringLiteral(": the folder cannot be read: ") + QString::fromLocal8Bit(std::strerror(error));
+}
+
 // run refuses a damaged upgrade file here; check lists every file with its damage.
 QString folderProblem(const QString &folder, bool checking)
 {
-    const QFileInfo info(folder);
-    if (!info.exists())
-        return folder + ": no such folder";
-    if (!info.isDir())
-        return folder + ": not a folder";
+    const QString named = echoed(folder);
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat info = {};
+    if (::stat(path.constData(), &info) != 0)
+        return named + (errno == ENOENT || errno == ENOTDIR ? QStringLiteral(": no such folder") : unreadable(errno));
+    if (!S_ISDIR(info.st_mode))
+        return named + ": not a folder";
+    if (DIR *listing = ::opendir(path.constData()))
+        ::closedir(listing);
+    else
+        return named + unreadable(errno);
     if (!UpgradeFolder::CheckUpgradeFiles(folder).mUpgradeFilesFound)
-        return folder + ": the folder lacks the upgrade files " + missingFiles(folder);
+        return named + ": the folder lacks the upgrade files " + missingFiles(folder);
     if (checking)
         return QString();
     const FolderCheck check = UpgradeFolder::CheckFolder(folder);
     const UpgradeFile *damaged = check.firstDamaged();
-    return damaged ? folder + ": " + UpgradeFolder::damageNote(*damaged) : QString();
+    return damaged ? named + ": " + UpgradeFolder::damageNote(*damaged) : QString();
 }
 
 } // namespace
@@ -218,7 +242,8 @@ Parsed parse(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
-    parser.addHelpOption();
+    // Not Qt's help option: its --help-all would list the options of Qt's own, which this program has none of.
+    parser.addOption(QCommandLineOption({"h", "help"}, "Displays help on commandline options."));
     parser.addVersionOption();
     parser.addPositionalArgument("command", "check or run");
     parser.addPositionalArgument("folder", "the folder of upgrade files");
@@ -226,8 +251,11 @@ Parsed parse(const QStringList &arguments)
     for (const OptionRow &row : kOptions)
         parser.addOption(row.valueName ? QCommandLineOption(row.names, row.description, row.valueName)
                                        : QCommandLineOption(row.names, row.description));
-    if (!parser.parse(arguments))
-        return {std::nullopt, parser.errorText()};
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        return {std::nullopt, unknown.isEmpty() ? parser.errorText()
+                                                : QStringLiteral("Unknown option '%1'.").arg(echoed(unknown.first()))};
+    }
     if (parser.isSet("help"))
         parser.showHelp(0);
     if (parser.isSet("version"))
@@ -239,7 +267,7 @@ Parsed parse(const QStringList &arguments)
         return {std::nullopt, noAddress};
     const CommandRow *command = findCommand(positional[0]);
     if (!command)
-        return {std::nullopt, "unknown command: " + positional[0]};
+        return {std::nullopt, "unknown command: " + echoed(positional[0])};
     Options options;
     options.command = command->command;
 
@@ -262,12 +290,14 @@ Parsed parse(const QStringList &arguments)
     if (const QString problem = folderProblem(options.folder, options.checking()); !problem.isEmpty())
         return {std::nullopt, problem};
     // Where an address came from, in its problem: nothing for the command line, the file's line.
-    const auto add = [&options](const QString &text, const QString &where) {
+    QSet<QString> seen;
+    const auto add = [&options, &seen](const QString &text, const QString &where) {
         const Octets::Parsed address = Octets::deviceAddress(text);
         if (address.address.isEmpty())
             return where + address.problem;
-        if (options.addresses.contains(address.address))
+        if (seen.contains(address.address))
             return where + "the address " + address.address + " is given twice";
+        seen.insert(address.address);
         options.addresses << address.address;
         return QString();
     };
@@ -279,8 +309,9 @@ Parsed parse(const QStringList &arguments)
         if (!file.problem.isEmpty())
             return {std::nullopt, file.problem};
         for (const AddressFile::Line &line : file.addresses)
-            if (const QString problem = add(
-                    line.text, QStringLiteral("%1 line %2: ").arg(AddressFile::nameOf(options.from)).arg(line.number));
+            if (const QString problem =
+                    add(line.text,
+                        QStringLiteral("%1 line %2: ").arg(echoed(AddressFile::nameOf(options.from))).arg(line.number));
                 !problem.isEmpty())
                 return {std::nullopt, problem};
     }

@@ -3,9 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-// The operator's yes before an upgrade, asked on the terminal: the window's warning and the
-// instruments on the controlling terminal (standard error without one), the answer on standard
-// input. Never on standard output, which may be a file or a pipe of JSON events.
+// The operator's yes before an upgrade, asked on the controlling terminal and answered there
+// (yes in any case, blanks around it allowed): the window's warning and the instruments. Never on
+// standard output or standard input, which may be files, pipes of JSON events or the addresses.
 struct Confirmation
 {
     bool confirmed = false;

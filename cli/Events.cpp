@@ -1,8 +1,13 @@
 #include "Events.h"
 
+#include "RunRules.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace Events {
@@ -35,16 +40,22 @@ QString resultName(RunResult result, bool checking)
     return checking ? kNotReady : kFailed;
 }
 
+QString recordPath(const QString &logPath, bool checking)
+{
+    return QFileInfo(logPath).dir().filePath(checking ? QStringLiteral("check.json") : QStringLiteral("result.json"));
+}
+
 Result ending(const Result &shown, RunResult result, bool checking, double seconds, const QString &message)
 {
-    return {shown.address,
-            resultName(result, checking),
-            code(statusOf(result)),
-            shown.state,
-            seconds,
-            message,
-            shown.caption,
-            shown.log};
+    Result ended = shown;
+    ended.result = resultName(result, checking);
+    ended.status = code(statusOf(result));
+    if (!shown.logIncomplete.isEmpty())
+        ended.status = std::max(ended.status, code(ExitStatus::Failed));
+    ended.seconds = seconds;
+    ended.message = message;
+    ended.changed = !checking && !RunRules::changedNothingAt(shown.state);
+    return ended;
 }
 
 QJsonObject folder(const QString &folder, const QList<File> &files)
@@ -55,13 +66,15 @@ QJsonObject folder(const QString &folder, const QList<File> &files)
     return {{"event", kFolder}, {"folder", folder}, {"files", list}};
 }
 
-QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid)
+QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid,
+                  double timeScale)
 {
     return event(kStart, address,
                  {{"command", checking ? "check" : "run"},
                   {"folder", folder},
                   {"time", time.toString(Qt::ISODate)},
-                  {"pid", pid}});
+                  {"pid", pid},
+                  {"time_scale", timeScale}});
 }
 
 QJsonObject state(const QString &address, int state)
@@ -87,11 +100,17 @@ QJsonObject transfer(const QString &address, const QString &file, qint64 sent, q
 
 QJsonObject result(const Result &result)
 {
-    QJsonObject fields{{"result", result.result},   {"status", result.status},   {"state", result.state},
-                       {"seconds", result.seconds}, {"caption", result.caption}, {"log", result.log}};
-    if (!result.message.isEmpty())
-        fields.insert("message", result.message);
-    return event(kResult, result.address, fields);
+    return event(kResult, result.address,
+                 {{"result", result.result},
+                  {"status", result.status},
+                  {"state", result.state},
+                  {"seconds", result.seconds},
+                  {"message", result.message},
+                  {"caption", result.caption},
+                  {"log", result.log},
+                  {"time_scale", result.timeScale},
+                  {"log_incomplete", result.logIncomplete},
+                  {"changed", result.changed}});
 }
 
 QJsonObject summary(int status, const QList<Result> &results)
@@ -101,7 +120,8 @@ QJsonObject summary(int status, const QList<Result> &results)
         list.append(QJsonObject{{"address", result.address},
                                 {"result", result.result},
                                 {"status", result.status},
-                                {"seconds", result.seconds}});
+                                {"seconds", result.seconds},
+                                {"log_incomplete", result.logIncomplete}});
     return {{"event", kSummary}, {"status", status}, {"results", list}};
 }
 
@@ -118,9 +138,12 @@ QString nameOf(const QJsonObject &event)
 
 Result resultOf(const QJsonObject &event)
 {
-    return {event.value("address").toString(), event.value("result").toString(),  event.value("status").toInt(),
-            event.value("state").toInt(),      event.value("seconds").toDouble(), event.value("message").toString(),
-            event.value("caption").toString(), event.value("log").toString()};
+    return {event.value("address").toString(),     event.value("result").toString(),
+            event.value("status").toInt(),         event.value("state").toInt(),
+            event.value("seconds").toDouble(),     event.value("message").toString(),
+            event.value("caption").toString(),     event.value("log").toString(),
+            event.value("time_scale").toDouble(1), event.value("log_incomplete").toString(),
+            event.value("changed").toBool()};
 }
 
 QByteArray line(const QJsonObject &event)

@@ -57,16 +57,27 @@ struct Result
     double seconds = 0;
     QString message; // the failure's message, CR LF between its lines; empty: none
     QString caption; // the last one the run showed; empty: none
-    QString log;     // the path of its log
+    QString log;     // the path of its log; empty: it has none
+    double timeScale = 1;
+    QString logIncomplete; // why its log or its result.json is incomplete; empty: they are whole
+    // A command that changes the instrument was sent: never by a check; for a process that ended
+    // without its result, from the last state it showed.
+    bool changed = false;
 };
 
+// Where an instrument's result is kept, beside its log: a check's apart from an upgrade's, so that a
+// check never replaces the record of an upgrade that needs a person.
+QString recordPath(const QString &logPath, bool checking);
+
 // How a run that ended so is reported, by the instrument's process or by the fleet for it: shown
-// gives the address, the last state and caption and the log.
+// gives the address, the last state and caption, the log, the time scale and what the log lacks. A
+// log that is incomplete makes the status at least 1.
 Result ending(const Result &shown, RunResult result, bool checking, double seconds, const QString &message = QString());
 
 QJsonObject folder(const QString &folder, const QList<File> &files);
 // pid: the instrument's process.
-QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid);
+QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid,
+                  double timeScale);
 QJsonObject state(const QString &address, int state);
 QJsonObject caption(const QString &address, const QString &text);
 QJsonObject progress(const QString &address, int value, int maximum, long percent);

@@ -3,17 +3,20 @@
 #include "Capacity.h"
 #include "Commands.h"
 #include "Confirmation.h"
+#include "Echoed.h"
 #include "Events.h"
 #include "ExitStatus.h"
 #include "Handshake.h"
+#include "LogFile.h"
+#include "RunRules.h"
 #include "UpgradeFolder.h"
+#include "WholeFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <csignal>
@@ -83,7 +86,7 @@ int Fleet::exec()
     const FolderCheck folder = mOptions.checking() ? UpgradeFolder::CheckFolder(mOptions.folder) : FolderCheck();
     if (const UpgradeFile *damaged = folder.firstDamaged()) {
         listFolder(folder);
-        FleetDisplay::problem(mOptions.folder + ": " + UpgradeFolder::damageNote(*damaged));
+        FleetDisplay::problem(echoed(mOptions.folder) + ": " + UpgradeFolder::damageNote(*damaged));
         return code(ExitStatus::Usage);
     }
     mSignals = std::make_unique<Interrupts>([this](int signal) { interrupted(signal); });
@@ -92,24 +95,32 @@ int Fleet::exec()
     if (mLogFolder.isEmpty())
         return code(ExitStatus::Usage);
     mOptions.logDir = mLogFolder;
-    for (InstrumentStatus &instrument : mInstruments)
+    for (InstrumentStatus &instrument : mInstruments) {
         instrument.end.log = mOptions.logPath(instrument.address);
+        instrument.end.timeScale = mOptions.timeScale;
+    }
+    // Every instrument is to be tried again until it succeeds: the list is there from the start,
+    // whatever ends the fleet, and loses each instrument as it succeeds.
+    if (const QString problem = writeWhole(QDir(mLogFolder).filePath(kRetries), retries()); !problem.isEmpty()) {
+        FleetDisplay::problem(problem);
+        return code(ExitStatus::Usage);
+    }
     if (mOptions.checking())
         listFolder(folder);
     mDisplay.begin(mLogFolder);
+    if (mOptions.timeScale != 1)
+        mDisplay.warning(QStringLiteral("every wait is scaled by %1 (--time-scale): an instrument upgraded so has not "
+                                        "had the waits it needs")
+                             .arg(mOptions.timeScale));
     mRedraw.start();
     QTimer::singleShot(0, this, &Fleet::startNext);
     QCoreApplication::exec();
     mRedraw.stop();
+    const bool recorded = record();
     const int status = exitStatus();
-    QList<Events::Result> results;
-    for (const InstrumentStatus &instrument : mInstruments)
-        results << instrument.end;
-    const QJsonObject summary = Events::summary(status, results);
-    writeFile(QStringLiteral("summary.json"), Events::line(summary) + '\n');
-    writeFile(kRetries, retries());
-    mDisplay.summary(summary);
-    return status;
+    mDisplay.summary(Events::summary(status, finishedResults()));
+    // What could not be written is lost: the run is not whole however its instruments ended.
+    return recorded ? status : std::max(status, code(ExitStatus::Failed));
 }
 
 QByteArray Fleet::retries() const
@@ -117,20 +128,64 @@ QByteArray Fleet::retries() const
     QByteArray list = "# qd8400-upgrade: the instruments that did not succeed; again: --from " +
                       QFile::encodeName(QDir(mLogFolder).filePath(kRetries)) + '\n';
     for (const InstrumentStatus &instrument : mInstruments)
-        if (instrument.end.status != 0)
+        if (instrument.end.result != Events::kSuccess && instrument.end.result != Events::kReady)
             list += instrument.address.toLatin1() + '\n';
     return list;
 }
 
-void Fleet::writeFile(const QString &name, const QByteArray &bytes) const
+QList<Events::Result> Fleet::finishedResults() const
 {
-    QSaveFile saved(QDir(mLogFolder).filePath(name));
-    if (!saved.open(QIODevice::WriteOnly) || saved.write(bytes) < 0 || !saved.commit())
-        FleetDisplay::problem("cannot write " + saved.fileName() + ": " + saved.errorString());
+    QList<Events::Result> results;
+    for (const InstrumentStatus &instrument : mInstruments)
+        if (instrument.finished())
+            results << instrument.end;
+    return results;
+}
+
+bool Fleet::record()
+{
+    const bool retriesWritten = writeFile(kRetries, retries());
+    const QJsonObject summary = Events::summary(exitStatus(), finishedResults());
+    return writeFile(QStringLiteral("summary.json"), Events::line(summary) + '\n') && retriesWritten;
+}
+
+bool Fleet::writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString problem = writeWhole(QDir(mLogFolder).filePath(name), bytes);
+    // Said once until the file is written again: a full disk would otherwise say it at every result.
+    if (problem.isEmpty()) {
+        mUnwritable.remove(name);
+    } else if (!mUnwritable.contains(name)) {
+        mUnwritable.insert(name);
+        mDisplay.warning(problem);
+    }
+    return problem.isEmpty();
+}
+
+void Fleet::recordEnd(InstrumentStatus &instrument, const QByteArray &logged)
+{
+    const QString log = instrument.end.log;
+    QDir().mkpath(QFileInfo(log).absolutePath());
+    LogFile file(log, QString());
+    file.Log_Add("\r\n* qd8400-upgrade: " + logged);
+    file.flush();
+    instrument.end.logIncomplete = file.loss().text();
+    if (!QFileInfo::exists(log))
+        instrument.end.log.clear();
+    if (!instrument.end.logIncomplete.isEmpty())
+        instrument.end.status = std::max(instrument.end.status, code(ExitStatus::Failed));
+    const QString resultFile = Events::recordPath(log, mOptions.checking());
+    if (const QString problem = writeWhole(resultFile, Events::line(Events::result(instrument.end)) + '\n');
+        !problem.isEmpty())
+        mDisplay.warning(problem);
 }
 
 void Fleet::interrupted(int signal)
 {
+    if (signal == SIGWINCH) {
+        mDisplay.resized();
+        return;
+    }
     const char *name = signal == SIGINT ? "SIGINT" : "SIGTERM";
     if (++mInterrupts > 1) {
         mDisplay.interrupt(Events::interrupt(name, mInterrupts, 0, mRunning));
@@ -141,6 +196,7 @@ void Fleet::interrupted(int signal)
     mDisplay.interrupt(Events::interrupt(name, mInterrupts, static_cast<qsizetype>(mWaiting.size()), mRunning));
     for (; !mWaiting.empty(); mWaiting.pop_front())
         notStarted(mWaiting.front(), QString());
+    record();
     request(Handshake::kStopIfUnchanged);
     if (mFinished == mInstruments.size())
         QCoreApplication::quit();
@@ -150,6 +206,7 @@ void Fleet::notStarted(qsizetype index, const QString &why)
 {
     InstrumentStatus &instrument = mInstruments[index];
     instrument.end = Events::ending(instrument.end, RunResult::NotStarted, mOptions.checking(), 0, why);
+    recordEnd(instrument, "not started: " + (why.isEmpty() ? QByteArray("the fleet was interrupted") : why.toUtf8()));
     mDisplay.event(instrument, Events::result(instrument.end));
     ++mFinished;
 }
@@ -189,7 +246,7 @@ QString Fleet::makeLogFolder() const
     if (error || !QFileInfo(path).isDir()) {
         const QString reason =
             error ? QString::fromLocal8Bit(error.message()) : QStringLiteral("a file of that name is there");
-        FleetDisplay::problem(QStringLiteral("cannot make the folder of logs %1: %2").arg(path, reason));
+        FleetDisplay::problem(QStringLiteral("cannot make the folder of logs %1: %2").arg(echoed(path), reason));
         return QString();
     }
     return path;
@@ -211,7 +268,17 @@ void Fleet::startNext()
         ++mRunning;
         mProcesses[static_cast<size_t>(index)] = std::make_unique<QProcess>();
         QProcess *process = mProcesses[static_cast<size_t>(index)].get();
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // What it says on standard error goes above the screen, which it would break on the terminal.
+        if (mDisplay.passesOnAbove()) {
+            connect(process, &QProcess::readyReadStandardError, this, [this, process] {
+                // Its lines are each written whole, at once.
+                for (const QByteArray &line : process->readAllStandardError().split('\n'))
+                    if (!line.isEmpty())
+                        mDisplay.passOn(QString::fromUtf8(line));
+            });
+        } else {
+            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        }
         connect(process, &QProcess::readyReadStandardOutput, this, [this, index] { readEvents(index); });
         connect(process, &QProcess::finished, this, [this, index](int exitCode, QProcess::ExitStatus exitStatus) {
             finished(index, exitCode, exitStatus);
@@ -243,6 +310,7 @@ void Fleet::failedToStart(qsizetype index)
     --mRunning;
     if (++mStartsFailed[static_cast<size_t>(index)] > 1 || mInterrupts > 0) {
         notStarted(index, why);
+        record();
         endOrStartNext();
         return;
     }
@@ -286,6 +354,8 @@ void Fleet::readEvents(qsizetype index)
             instrument.total = event.value("total").toInteger();
         } else if (name == Events::kResult) {
             instrument.end = Events::resultOf(event);
+            // On disk before it is shown: whatever ends the fleet now, the lists hold this result.
+            record();
         } else if (name.isEmpty()) {
             continue;
         }
@@ -306,10 +376,17 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
             instrument.started = true;
             mDisplay.event(instrument,
                            Events::start(instrument.address, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
-                                         QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid));
+                                         QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid,
+                                         mOptions.timeScale));
         }
+        const QString why = endOfProcess(exitCode, exitStatus);
         instrument.end = Events::ending(instrument.end, RunResult::Failure, mOptions.checking(),
-                                        static_cast<double>(elapsed) / 1000, endOfProcess(exitCode, exitStatus));
+                                        static_cast<double>(elapsed) / 1000, why);
+        // Past the read-only part the instrument may be half upgraded: it needs a person.
+        if (!RunRules::changedNothingAt(instrument.end.state))
+            instrument.end.status = code(ExitStatus::Halted);
+        recordEnd(instrument, why.toUtf8() + " at state " + QByteArray::number(instrument.end.state));
+        record();
         mDisplay.event(instrument, Events::result(instrument.end));
     }
     --mRunning;

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QProcess>
+#include <QSet>
 #include <QTimer>
 
 #include <deque>
@@ -44,9 +45,17 @@ private:
     void interrupted(int signal);
     // Tells every running instrument's process.
     void request(const char *request);
-    // The contents of DIR/retry.txt: a comment, then each address that did not succeed.
+    // The contents of DIR/retry.txt: a comment, then each address that has not succeeded (yet).
     QByteArray retries() const;
-    void writeFile(const QString &name, const QByteArray &bytes) const;
+    QList<Events::Result> finishedResults() const;
+    // DIR/retry.txt and DIR/summary.json as the results so far make them; false if either could
+    // not be written.
+    bool record();
+    // A file of DIR written whole or not at all; a failure is said once until it is written again.
+    bool writeFile(const QString &name, const QByteArray &bytes);
+    // The result the fleet gives an instrument whose process gave none: a last line in its log (the
+    // log made if there is none) and its result.json; the lists are the caller's to write.
+    void recordEnd(InstrumentStatus &instrument, const QByteArray &logged);
 
     inline static const QString kRetries = QStringLiteral("retry.txt");
     // When no instrument is running to end first, a process that could not be started is tried
@@ -69,6 +78,8 @@ private:
     FleetDisplay mDisplay;
     QTimer mRedraw;
     int mInterrupts = 0;
+    // The files of DIR that could not be written, said once each.
+    QSet<QString> mUnwritable;
     // Taken from the confirmation on: Ctrl-C at the question ends the program, as it always does.
     std::unique_ptr<Interrupts> mSignals;
 };

@@ -4,16 +4,24 @@
 #include "TerminalText.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kAddressWidth = 15;
+constexpr int kDurationWidth = 11;
+// A result beside its address and duration keeps at least this many columns; with fewer it goes
+// below them.
+constexpr int kLeastBeside = 24;
+// A live line keeps its full form while its caption keeps at least this many characters.
+constexpr int kLeastCaption = 16;
 // Lines are not wrapped where there is no terminal.
 constexpr int kNoWidth = 1 << 20;
 
@@ -27,10 +35,23 @@ void print(const QString &text)
     writeLine(text.toUtf8());
 }
 
+void printWrapped(const QString &text, int width)
+{
+    for (const QString &line : TerminalText::wrapped(text, width))
+        print(line);
+}
+
+// A frame in one write where the terminal takes it whole, so that nothing comes between its lines.
 void put(const QByteArray &bytes)
 {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fflush(stdout);
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t written =
+            ::write(STDOUT_FILENO, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (written < 0 && errno != EINTR)
+            return;
+        done += std::max<ssize_t>(written, 0);
+    }
 }
 
 // A line's width on the terminal: one column is left free, so that no terminal wraps it.
@@ -39,20 +60,11 @@ int lineWidth()
     return TerminalText::size().columns - 1;
 }
 
-// The address and the duration of an instrument's row.
-QString headOf(const InstrumentStatus &instrument)
+// A check's result: the whole message on one line.
+QString checkOutcome(const InstrumentStatus &instrument)
 {
-    return QStringLiteral("%1  %2 s  ").arg(instrument.address, -kAddressWidth).arg(instrument.end.seconds, 7, 'f', 1);
-}
-
-// From the line under the cursor on, clears each line and writes the given ones, then clears the
-// rest of the screen.
-QByteArray overwrite(const QStringList &lines)
-{
-    QByteArray bytes = "\r";
-    for (const QString &line : lines)
-        bytes += "\x1b[2K" + line.toUtf8() + '\n';
-    return bytes + "\x1b[J";
+    const QString message = linesOf(instrument.end.message).join(' ');
+    return message.isEmpty() ? instrument.end.result : instrument.end.result + ": " + message;
 }
 
 } // namespace
@@ -66,9 +78,19 @@ QString InstrumentStatus::outcome() const
         const QStringList message = linesOf(end.message);
         return message.isEmpty() ? end.result : end.result + ": " + message.first();
     }
-    if (end.result == Events::kHalted)
-        return QStringLiteral("halted at: %1 (state %2)").arg(caption).arg(end.state);
     return end.result + " at: " + caption;
+}
+
+QString InstrumentStatus::remarks() const
+{
+    QStringList remarks;
+    if (end.result == Events::kHalted)
+        remarks << QStringLiteral("state %1").arg(end.state);
+    if (end.timeScale != 1)
+        remarks << QStringLiteral("waits scaled %1").arg(end.timeScale);
+    if (!end.logIncomplete.isEmpty())
+        remarks << QStringLiteral("log incomplete");
+    return remarks.isEmpty() ? QString() : '(' + remarks.join(QStringLiteral("; ")) + ')';
 }
 
 QStringList InstrumentStatus::details() const
@@ -76,8 +98,8 @@ QStringList InstrumentStatus::details() const
     QStringList lines = linesOf(end.message).mid(0, 1);
     if (!lines.isEmpty() && outcome().endsWith(": " + lines.first()))
         lines.clear();
-    if (end.result != Events::kSuccess && QFileInfo::exists(end.log))
-        lines << "log: " + QDir::toNativeSeparators(end.log);
+    if (!end.logIncomplete.isEmpty())
+        lines << "log incomplete: " + end.logIncomplete;
     return lines;
 }
 
@@ -105,6 +127,7 @@ void FleetDisplay::begin(const QString &logFolder)
     if (mMode == Mode::Json)
         return;
     print("logs in " + QDir::toNativeSeparators(logFolder));
+    mBegun = true;
     refresh();
 }
 
@@ -113,22 +136,18 @@ void FleetDisplay::event(const InstrumentStatus &instrument, const QJsonObject &
     const QString name = Events::nameOf(event);
     if (mMode == Mode::Json) {
         writeLine(Events::line(event));
-    } else if (mChecking) {
-        // A check shows its result alone, with the whole message.
-        if (name == Events::kResult)
-            print(QStringLiteral("%1  %2%3")
-                      .arg(instrument.address, instrument.end.result,
-                           instrument.end.message.isEmpty()
-                               ? QString()
-                               : ": " + QString(instrument.end.message).replace("\r\n", " ")));
-    } else if (mMode == Mode::Live) {
-        if (name == Events::kResult)
-            above({TerminalText::fitted(headOf(instrument), instrument.outcome(), QString(), lineWidth())});
-    } else if (name == Events::kCaption || name == Events::kResult) {
+    } else if (name == Events::kResult && (mMode == Mode::Live || mChecking)) {
+        const QStringList lines = row(instrument, mMode == Mode::Live ? lineWidth() : kNoWidth, false);
+        if (mMode == Mode::Live)
+            above(lines);
+        else
+            print(lines.join('\n'));
+    } else if (mMode == Mode::Lines && !mChecking && (name == Events::kCaption || name == Events::kResult)) {
         print(QStringLiteral("%1  %2%  %3")
                   .arg(instrument.address)
                   .arg(instrument.percent, 3)
-                  .arg(instrument.finished() ? instrument.outcome() : instrument.caption));
+                  .arg(instrument.finished() ? (instrument.outcome() + ' ' + instrument.remarks()).trimmed()
+                                             : instrument.caption));
     }
 }
 
@@ -139,24 +158,41 @@ void FleetDisplay::above(const QStringList &lines)
 
 void FleetDisplay::refresh()
 {
-    if (mMode != Mode::Live || mChecking)
+    draw(false);
+}
+
+void FleetDisplay::resized()
+{
+    draw(true);
+}
+
+void FleetDisplay::draw(bool whole)
+{
+    if (mMode != Mode::Live || !mBegun)
         return;
     const TerminalText::Size size = TerminalText::size();
-    // With the cursor on the line below it, the screen fits: its top can always be reached again.
+    // One row is left for the echo of a key pressed meanwhile.
     const QStringList lines = screen(size.columns - 1, size.rows - 1);
-    if (lines == mDrawn && mAbove.isEmpty())
+    if (!whole && lines == mDrawn && mAbove.isEmpty())
         return;
-    QByteArray frame;
-    if (!mDrawn.isEmpty())
-        frame += "\x1b[" + QByteArray::number(mDrawn.size()) + 'A';
-    put(frame + overwrite(mAbove + lines));
+    // From the first line of the screen down: the lines above it, then the screen, then nothing.
+    QByteArray frame = "\r";
+    for (const QString &line : mAbove)
+        frame += "\x1b[2K" + line.toUtf8() + '\n';
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        frame += "\x1b[2K" + lines[i].toUtf8() + (i + 1 < lines.size() ? "\n" : "");
+    frame += "\x1b[J\r";
+    // Back to the first line of the screen.
+    if (lines.size() > 1)
+        frame += "\x1b[" + QByteArray::number(lines.size() - 1) + 'A';
+    put(frame);
     mAbove.clear();
     mDrawn = lines;
 }
 
 QStringList FleetDisplay::screen(int columns, int rows) const
 {
-    QStringList lines{TerminalText::fitted(QString(), header(), QString(), columns)};
+    QStringList lines{header(columns)};
     // The running instruments first, then those waiting for their turn.
     for (const bool running : {true, false})
         for (const InstrumentStatus &instrument : mInstruments)
@@ -165,7 +201,7 @@ QStringList FleetDisplay::screen(int columns, int rows) const
     return lines;
 }
 
-QString FleetDisplay::header() const
+QString FleetDisplay::header(int width) const
 {
     qsizetype running = 0;
     qsizetype waiting = 0;
@@ -176,26 +212,79 @@ QString FleetDisplay::header() const
         else
             ++(instrument.running() ? running : waiting);
     }
-    QString text = QStringLiteral("%1 running, %2 waiting, %3 succeeded, %4 failed, %5 halted")
-                       .arg(running)
-                       .arg(waiting)
-                       .arg(ended.value(Events::kSuccess))
-                       .arg(ended.value(Events::kFailed))
-                       .arg(ended.value(Events::kHalted));
-    for (const QString &result : {Events::kStopped, Events::kNotStarted})
-        if (ended.value(result) > 0)
-            text += QStringLiteral(", %1 %2").arg(ended.value(result)).arg(result);
-    return text + ", " + TerminalText::duration(static_cast<double>(mClock.elapsed()) / 1000) + " elapsed";
+    QStringList parts;
+    const auto count = [&parts](qsizetype n, const QString &what, bool always) {
+        if (always || n > 0)
+            parts << QStringLiteral("%1 %2").arg(n).arg(what);
+    };
+    // What needs a person first: a narrow terminal loses the counts at the end.
+    if (mChecking) {
+        count(ended.value(Events::kNotReady), Events::kNotReady, true);
+    } else {
+        count(ended.value(Events::kFailed), Events::kFailed, true);
+        count(ended.value(Events::kHalted), Events::kHalted, true);
+        count(ended.value(Events::kStopped), Events::kStopped, false);
+    }
+    count(running, QStringLiteral("running"), true);
+    count(waiting, QStringLiteral("waiting"), true);
+    count(ended.value(mChecking ? Events::kReady : Events::kSuccess),
+          mChecking ? Events::kReady : QStringLiteral("succeeded"), true);
+    count(ended.value(Events::kNotStarted), Events::kNotStarted, false);
+    parts << TerminalText::duration(static_cast<double>(mClock.elapsed()) / 1000) + " elapsed";
+    QString text = parts.takeFirst();
+    for (const QString &part : parts) {
+        if (text.size() + 2 + part.size() > width)
+            break;
+        text += ", " + part;
+    }
+    return TerminalText::fitted(QString(), text, QString(), width);
 }
 
 QString FleetDisplay::liveLine(const InstrumentStatus &instrument, int width) const
 {
+    const bool moving = !instrument.file.isEmpty();
     const QString head = QStringLiteral("%1  %2%  ").arg(instrument.address, -kAddressWidth).arg(instrument.percent, 3);
     const QString figures =
-        instrument.file.isEmpty()
-            ? QString()
-            : "  [" + RunProgress::transferText(instrument.file, instrument.sent, instrument.total) + ']';
-    return TerminalText::fitted(head, instrument.caption, figures, width);
+        moving ? "  [" + RunProgress::transferText(instrument.file, instrument.sent, instrument.total) + ']'
+               : QString();
+    if (width - head.size() - figures.size() >= std::min<qsizetype>(kLeastCaption, instrument.caption.size()))
+        return TerminalText::fitted(head, instrument.caption, figures, width);
+    // Narrow: no column, and the figures without the file's name, which the caption gives.
+    return TerminalText::fitted(
+        QStringLiteral("%1 %2% ").arg(instrument.address).arg(instrument.percent), instrument.caption,
+        moving ? " [" + RunProgress::transferFigures(instrument.sent, instrument.total) + ']' : QString(), width);
+}
+
+QStringList FleetDisplay::row(const InstrumentStatus &instrument, int width, bool withDetails) const
+{
+    const QString duration = TerminalText::duration(instrument.end.seconds);
+    QString head =
+        mChecking ? instrument.address + "  "
+                  : QStringLiteral("%1  %2  ").arg(instrument.address, -kAddressWidth).arg(duration, kDurationWidth);
+    QStringList lines;
+    if (width - head.size() < kLeastBeside) {
+        lines << (mChecking ? instrument.address : instrument.address + "  " + duration);
+        head = QStringLiteral("  ");
+    }
+    const QString indent(head.size(), ' ');
+    const int room = width - static_cast<int>(indent.size());
+    const QString outcome = mChecking ? checkOutcome(instrument) : instrument.outcome();
+    QStringList text = TerminalText::wrapped((outcome + ' ' + instrument.remarks()).trimmed(), room);
+    if (withDetails)
+        for (const QString &detail : instrument.details())
+            text << TerminalText::wrapped(detail, room);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        lines << (i == 0 ? head : indent) + text[i];
+    if (!withDetails || instrument.end.log.isEmpty() ||
+        (instrument.end.result == Events::kSuccess && instrument.end.logIncomplete.isEmpty()))
+        return lines;
+    // The log's path whole, on a line of its own when it does not fit after its name.
+    const QString log = QDir::toNativeSeparators(instrument.end.log);
+    if (indent.size() + 5 + log.size() <= width)
+        lines << indent + "log: " + log;
+    else
+        lines << indent + "log:" << log;
+    return lines;
 }
 
 void FleetDisplay::interrupt(const QJsonObject &event)
@@ -205,20 +294,43 @@ void FleetDisplay::interrupt(const QJsonObject &event)
         return;
     }
     const QString signal = event.value("signal").toString();
+    const QString again = signal == QLatin1String("SIGINT") ? QStringLiteral("Ctrl-C") : signal;
     const qint64 running = event.value("running").toInteger();
-    const QString note =
-        event.value("count").toInt() > 1
-            ? QStringLiteral("%1 again: stopping %2 running instrument(s) now").arg(signal).arg(running)
-            : QStringLiteral("%1: %2 waiting instrument(s) not started; %3 running: each stops now if nothing has been "
-                             "changed on it yet, or runs on to its end. Ctrl-C again stops them now: they may not "
-                             "start again")
-                  .arg(signal)
-                  .arg(event.value("not_started").toInteger())
-                  .arg(running);
-    if (mMode == Mode::Live && !mChecking)
+    const qint64 notStarted = event.value("not_started").toInteger();
+    QString note;
+    if (event.value("count").toInt() > 1)
+        note = QStringLiteral("%1 again: stopping %2 running instrument(s) now").arg(signal).arg(running);
+    else if (mChecking)
+        note = QStringLiteral("%1: %2 waiting instrument(s) not checked; the %3 running stop now: a check changes "
+                              "nothing")
+                   .arg(signal)
+                   .arg(notStarted)
+                   .arg(running);
+    else
+        note = QStringLiteral("%1: %2 waiting instrument(s) not started; %3 running: each stops now if nothing has "
+                              "been changed on it yet, or runs on to its end. %4 again stops them now: they may "
+                              "not start again")
+                   .arg(signal)
+                   .arg(notStarted)
+                   .arg(running)
+                   .arg(again);
+    if (mMode == Mode::Live)
         above(TerminalText::wrapped(note, lineWidth()));
     else
         print(note);
+}
+
+void FleetDisplay::warning(const QString &text)
+{
+    passOn("qd8400-upgrade: " + text);
+}
+
+void FleetDisplay::passOn(const QString &line)
+{
+    if (passesOnAbove())
+        above(TerminalText::wrapped(line, lineWidth()));
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(line));
 }
 
 void FleetDisplay::summary(const QJsonObject &summary)
@@ -227,31 +339,27 @@ void FleetDisplay::summary(const QJsonObject &summary)
         writeLine(Events::line(summary));
         return;
     }
-    if (!mChecking) {
-        refresh();
-        if (!mDrawn.isEmpty())
-            put("\x1b[" + QByteArray::number(mDrawn.size()) + "A" + overwrite({}));
+    if (mMode == Mode::Live) {
+        draw(false);
+        put("\r\x1b[J");
         mDrawn.clear();
-        table();
+        mBegun = false;
     }
-    print(totals());
+    if (!mChecking)
+        table();
+    printWrapped(totals(), mMode == Mode::Live ? lineWidth() : kNoWidth);
 }
 
 void FleetDisplay::table() const
 {
     const int width = mMode == Mode::Live ? lineWidth() : kNoWidth;
-    print(QStringLiteral("\n%1  %2  %3").arg("ADDRESS", -kAddressWidth).arg("DURATION", 9).arg("RESULT"));
-    for (const InstrumentStatus &instrument : mInstruments) {
-        const QString head = headOf(instrument);
-        // Too narrow a terminal wraps the rows itself.
-        const int room = std::max(width - static_cast<int>(head.size()), 20);
-        QStringList lines = TerminalText::wrapped(instrument.outcome(), room);
-        for (const QString &detail : instrument.details())
-            lines << TerminalText::wrapped(detail, room);
-        print(head + lines.takeFirst());
-        for (const QString &line : lines)
-            print(QString(head.size(), ' ') + line);
-    }
+    print(QString());
+    if (width - kAddressWidth - kDurationWidth - 4 >= kLeastBeside)
+        print(
+            QStringLiteral("%1  %2  %3").arg("ADDRESS", -kAddressWidth).arg("DURATION", kDurationWidth).arg("RESULT"));
+    for (const InstrumentStatus &instrument : mInstruments)
+        for (const QString &line : row(instrument, width, true))
+            print(line);
 }
 
 QString FleetDisplay::totals() const
@@ -264,8 +372,19 @@ QString FleetDisplay::totals() const
         if (count > 0)
             counts << QStringLiteral("%1 %2").arg(count).arg(result);
     }
-    return counts.join(QStringLiteral(", ")) + " in " +
-           TerminalText::duration(static_cast<double>(mClock.elapsed()) / 1000);
+    QString text = counts.join(QStringLiteral(", ")) + " in " +
+                   TerminalText::duration(static_cast<double>(mClock.elapsed()) / 1000);
+    const auto incomplete =
+        std::count_if(mInstruments.cbegin(), mInstruments.cend(),
+                      [](const InstrumentStatus &instrument) { return !instrument.end.logIncomplete.isEmpty(); });
+    if (incomplete > 0)
+        text += QStringLiteral("; %1 log(s) incomplete").arg(incomplete);
+    return text;
+}
+
+bool FleetDisplay::passesOnAbove() const
+{
+    return mMode == Mode::Live && mBegun && ::isatty(STDERR_FILENO);
 }
 
 void FleetDisplay::problem(const QString &text)

@@ -5,16 +5,18 @@
 #include "NetworkProbe.h"
 #include "RunTexts.h"
 #include "Script.h"
+#include "WholeFile.h"
 #include "cFtp.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -54,10 +56,17 @@ void InstrumentRun::start()
 {
     mClock.start();
     mEvents.write(Events::start(mAddress, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
-                                QDateTime::currentDateTimeUtc(), QCoreApplication::applicationPid()));
-    QDir().mkpath(QFileInfo(settings().logPath).absolutePath());
-    if (const QString problem = logProblem(); !problem.isEmpty())
+                                QDateTime::currentDateTimeUtc(), QCoreApplication::applicationPid(),
+                                mOptions.timeScale));
+    std::error_code made;
+    std::filesystem::create_directories(QFile::encodeName(QFileInfo(settings().logPath).absolutePath()).toStdString(),
+                                        made);
+    const QString problem = made ? QString::fromLocal8Bit(made.message()) : logProblem();
+    if (!problem.isEmpty())
         refuse(QStringLiteral("cannot write the log %1: %2").arg(settings().logPath, problem));
+    if (mOptions.timeScale != 1)
+        Log_Add("\r\n* Every wait scaled by " + QByteArray::number(mOptions.timeScale) +
+                " (--time-scale): not the waits an instrument needs");
     const QString program = QCoreApplication::applicationName() + (mOptions.checking() ? " check" : " run");
     if (const QString refusal = lockInstrument(program, mOptions.checking()); !refusal.isEmpty()) {
         mFailure = refusal;
@@ -67,13 +76,21 @@ void InstrumentRun::start()
     // The network probe is the first call that needs what the run takes.
     if (!takeResources())
         return;
-    if (!ProbeInstrument(mAddress)) {
+    switch (probeNetwork(mAddress)) {
+    case ProbeAnswer::Answered:
+        startRun();
+        return;
+    case ProbeAnswer::NoAnswer:
         Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
         mFailure = RunTexts::kNoNetwork;
         finish(RunResult::Failure);
         return;
+    case ProbeAnswer::NotMade:
+        Log_Add("\r\n* " + kProbeNotMade.toUtf8());
+        mFailure = kProbeNotMade;
+        finish(RunResult::NotStarted);
+        return;
     }
-    startRun();
 }
 
 void InstrumentRun::readRequests()
@@ -136,9 +153,9 @@ void InstrumentRun::showFailure(FailureRoutine routine, const QString &address)
     mFailure = failureText(routine, address).text();
 }
 
-void InstrumentRun::showNotStarted(const QString &reason)
+void InstrumentRun::showNotStarted(const QString &message)
 {
-    mFailure = reason;
+    mFailure = message;
 }
 
 void InstrumentRun::scriptHalted()
@@ -194,15 +211,21 @@ void InstrumentRun::exitWith(RunResult result, ExitStatus process)
     shown.address = mAddress;
     shown.state = lastState();
     shown.caption = mCaption;
-    shown.log = settings().logPath;
-    const QJsonObject event = Events::result(
-        Events::ending(shown, result, mOptions.checking(), static_cast<double>(mClock.elapsed()) / 1000, mFailure));
+    shown.log = QFileInfo::exists(settings().logPath) ? settings().logPath : QString();
+    shown.timeScale = mOptions.timeScale;
+    shown.logIncomplete = logLoss();
+    const double seconds = static_cast<double>(mClock.elapsed()) / 1000;
+    Events::Result ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
     // Beside the log, so that a fleet or a terminal that has gone loses nothing.
-    QSaveFile saved(QFileInfo(settings().logPath).dir().filePath(QStringLiteral("result.json")));
-    if (saved.open(QIODevice::WriteOnly) && saved.write(Events::line(event) + '\n') >= 0)
-        saved.commit();
-    mEvents.write(event);
+    const QString resultFile = Events::recordPath(settings().logPath, mOptions.checking());
+    if (const QString problem = writeWhole(resultFile, Events::line(Events::result(ended)) + '\n');
+        !problem.isEmpty()) {
+        std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(problem));
+        shown.logIncomplete += (shown.logIncomplete.isEmpty() ? QString() : QStringLiteral("; ")) + problem;
+        ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
+    }
+    mEvents.write(Events::result(ended));
     // Every log entry and every event is out: end at once, wherever the call came from.
     std::fflush(nullptr);
-    std::_Exit(code(process));
+    std::_Exit(std::max(code(process), ended.status));
 }

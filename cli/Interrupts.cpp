@@ -10,7 +10,7 @@ namespace {
 
 // Written by the handler, read in the event loop: one byte a signal.
 int gPipe[2] = {-1, -1};
-constexpr int kTaken[] = {SIGINT, SIGTERM};
+constexpr int kTaken[] = {SIGINT, SIGTERM, SIGWINCH};
 
 void handler(int signal)
 {

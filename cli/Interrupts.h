@@ -6,9 +6,9 @@
 #include <functional>
 #include <memory>
 
-// The fleet's signals, taken in its event loop: SIGINT and SIGTERM are handed to a callback one at
-// a time; SIGHUP (a terminal that has gone) and SIGPIPE (an output that has gone) are ignored, so
-// that the run goes on to its end.
+// The fleet's signals, taken in its event loop: SIGINT, SIGTERM and SIGWINCH (the terminal's new
+// size) are handed to a callback one at a time; SIGHUP (a terminal that has gone) and SIGPIPE (an output that has gone)
+// are ignored, so that the run goes on to its end.
 class Interrupts
 {
 public:

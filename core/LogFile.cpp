@@ -221,6 +221,17 @@ void LogFile::refreshStamp(std::time_t now)
     mStampTime = now;
 }
 
+QString LogFile::Loss::text() const
+{
+    return error == 0 ? QString() : path + ": " + QString::fromLocal8Bit(std::strerror(error));
+}
+
+void LogFile::lost(int error, const QString &path)
+{
+    if (mLoss.error == 0)
+        mLoss = {error, path};
+}
+
 void LogFile::Log_Add(QByteArrayView text)
 {
     refreshStamp(mClock ? mClock() : std::time(nullptr));
@@ -252,22 +263,22 @@ void LogFile::writePending()
 {
     if (!ensureOpen()) {
         dropPending();
-        if (!std::exchange(mOpenFailureReported, true)) {
-            const QString places = mFallbackPath.isEmpty() || mFallbackPath == mPrimaryPath
-                                       ? mPrimaryPath
-                                       : mPrimaryPath + " or " + mFallbackPath;
+        const QString places = mFallbackPath.isEmpty() || mFallbackPath == mPrimaryPath
+                                   ? mPrimaryPath
+                                   : mPrimaryPath + " or " + mFallbackPath;
+        lost(mOpenError, places);
+        if (!std::exchange(mOpenFailureReported, true))
             std::fprintf(stderr, "%s: cannot open the log file %s: %s\n",
                          qPrintable(QCoreApplication::applicationName()), qPrintable(places),
                          std::strerror(mOpenError));
-        }
         return;
     }
-    const int writeError = writeAll(mFd, mPending.data(), mPending.size()) ? 0 : errno;
+    const int error = writeAll(mFd, mPending.data(), mPending.size()) ? 0 : errno;
     dropPending();
-    if (writeError != 0 && !mWriteFailureReported) {
-        mWriteFailureReported = true;
+    if (error == 0)
+        return;
+    lost(error, QFile::decodeName(mActiveName));
+    if (!std::exchange(mWriteFailureReported, true))
         std::fprintf(stderr, "%s: cannot write to the log file %s: %s\n",
-                     qPrintable(QCoreApplication::applicationName()), mActiveName.constData(),
-                     std::strerror(writeError));
-    }
+                     qPrintable(QCoreApplication::applicationName()), mActiveName.constData(), std::strerror(error));
 }

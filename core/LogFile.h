@@ -25,7 +25,9 @@
 //
 // The file is kept open for appending between writes and never truncated. Before each write the
 // file at the path is checked to be the one still open: if it was deleted, renamed or never opened,
-// the write opens (and creates) the file at the path again.
+// the write opens (and creates) the file at the path again. Entries that cannot be written whole (a
+// full disk, an error of the device) are said once on standard error, and the log remembers the
+// first such loss for the run to act on.
 class LogFile final : public LogSink
 {
 public:
@@ -33,6 +35,17 @@ public:
 
     static constexpr size_t kMaxPending = 256 << 10;
     static constexpr size_t kKeptCapacity = 64 << 10;
+
+    // The first entry that could not be written whole: the system's error number and the file (or
+    // the places it could not be opened in). error 0: no entry has been lost.
+    struct Loss
+    {
+        int error = 0;
+        QString path;
+
+        // "PATH: REASON"; empty when nothing was lost.
+        QString text() const;
+    };
 
     // The log beside the executable; if that folder is not writable, fallbackPath.
     explicit LogFile(QString primaryPath = defaultPath(), QString fallbackPath = defaultFallbackPath(),
@@ -49,6 +62,7 @@ public:
     QString openProblem();
     // The file entries go to: the one open, else the first place tried.
     QString path() const;
+    const Loss &loss() const { return mLoss; }
 
     static QString defaultPath();
     static QString defaultFallbackPath();
@@ -67,6 +81,8 @@ private:
     bool ensureOpen();
     void closeFile();
     void refreshStamp(std::time_t now);
+    // Keeps the first loss.
+    void lost(int error, const QString &path);
 
     QString mPrimaryPath;
     QString mFallbackPath;
@@ -82,6 +98,7 @@ private:
     std::string mStamp;
     // The entries not written yet.
     std::string mPending;
+    Loss mLoss;
     std::unique_ptr<EventBoundary> mEventBoundary;
     // The process's logs, for the signal handler.
     LogFile *mNext = nullptr;

@@ -87,26 +87,38 @@ int echoOverSocket(const in_addr &target, int type, int timeoutMilliseconds)
     return answered;
 }
 
-bool echoWithPingProgram(const QString &address, int timeoutMilliseconds)
+ProbeAnswer echoWithPingProgram(const QString &address, int timeoutMilliseconds)
 {
     const int seconds = std::max(1, (timeoutMilliseconds + 999) / 1000);
-    return QProcess::execute("ping", {"-n", "-q", "-c", "1", "-t", QString::number(kHopLimit), "-W",
-                                      QString::number(seconds), address}) == 0;
+    // ping's status: 0 answered, 1 no answer, 2 it could not send; below 0 it could not be started.
+    const int status = QProcess::execute(
+        "ping", {"-n", "-q", "-c", "1", "-t", QString::number(kHopLimit), "-W", QString::number(seconds), address});
+    if (status == 0)
+        return ProbeAnswer::Answered;
+    return status == 1 ? ProbeAnswer::NoAnswer : ProbeAnswer::NotMade;
 }
 
 } // namespace
 
-bool ProbeInstrument(const QString &address, int timeoutMilliseconds)
+ProbeAnswer probeNetwork(const QString &address, int timeoutMilliseconds)
 {
     in_addr target{};
     if (::inet_pton(AF_INET, address.toLatin1().constData(), &target) != 1)
-        return false;
-    bool answered = false;
+        return ProbeAnswer::NoAnswer;
+    ProbeAnswer answer = ProbeAnswer::NoAnswer;
     runBlockingCall([&] {
         int result = echoOverSocket(target, SOCK_DGRAM, timeoutMilliseconds);
         if (result < 0)
             result = echoOverSocket(target, SOCK_RAW, timeoutMilliseconds);
-        answered = result < 0 ? echoWithPingProgram(address, timeoutMilliseconds) : result == 1;
+        if (result < 0)
+            answer = echoWithPingProgram(address, timeoutMilliseconds);
+        else
+            answer = result == 1 ? ProbeAnswer::Answered : ProbeAnswer::NoAnswer;
     });
-    return answered;
+    return answer;
+}
+
+bool ProbeInstrument(const QString &address, int timeoutMilliseconds)
+{
+    return probeNetwork(address, timeoutMilliseconds) == ProbeAnswer::Answered;
 }

@@ -1,6 +1,8 @@
 #include "Octets.h"
 
-#include <QRegularExpression>
+#include "Echoed.h"
+
+#include <algorithm>
 
 namespace Octets {
 
@@ -44,13 +46,14 @@ bool isAcceptable(const QStringList &octets)
 
 Parsed deviceAddress(const QString &text)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
     const QStringList octets = text.split(QLatin1Char('.'));
     const bool written = octets.size() == 4 && std::all_of(octets.cbegin(), octets.cend(), [](const QString &octet) {
-                             return digits.match(octet).hasMatch();
+                             return !octet.isEmpty() && octet.size() <= 3 &&
+                                    std::all_of(octet.cbegin(), octet.cend(),
+                                                [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
                          });
     if (!written || !isAcceptable(octets))
-        return {QString(), QStringLiteral("not a valid IPv4 address: ") + text};
+        return {QString(), QStringLiteral("not a valid IPv4 address: ") + echoed(text)};
     QStringList plain;
     for (const QString &octet : octets)
         plain << normalised(octet);

@@ -127,7 +127,17 @@ bool RunFrame::ChangesMayBegin()
         mHolding = nullptr;
     }
     mChangeReached = true;
-    return !mEnded;
+    if (mEnded)
+        return false;
+    // Nothing that changes the instrument goes out unrecorded: a log that has lost an entry ends
+    // the run here, untouched, once the step has returned.
+    mLog.flush();
+    if (mLog.loss().error == 0)
+        return true;
+    endRun();
+    showNotStarted(RunTexts::unrecorded(mLog.loss().text()));
+    mEndStatus = RunResult::NotStarted;
+    return false;
 }
 
 bool RunFrame::holdBeforeChange()
@@ -151,7 +161,7 @@ bool RunFrame::takeResources()
     const QString reason = RunTexts::threadRefused(refused);
     Log_Add("\r\n* Not started: " + reason.toUtf8());
     endRun();
-    showNotStarted(reason);
+    showNotStarted(RunTexts::notStarted(reason));
     finish(RunResult::NotStarted);
     return false;
 }
@@ -232,7 +242,7 @@ void RunFrame::endRun()
 
 bool RunFrame::changedNothing() const
 {
-    return mLastState == 0 || mLastState == RunRules::kConnecting || Script::readsOnly(mLastState);
+    return RunRules::changedNothingAt(mLastState);
 }
 
 void RunFrame::stop()

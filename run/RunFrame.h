@@ -90,6 +90,8 @@ protected:
     bool takeResources();
     // Opens the log now: empty when it is open, otherwise why it cannot be.
     QString logProblem() { return mLog.openProblem(); }
+    // Why the log is incomplete ("PATH: REASON" of the first entry lost); empty while it is whole.
+    QString logLoss() const { return mLog.loss().text(); }
     // Before anything is sent to the instrument: takes its lock until the run is finished or the frame
     // goes.
     // Empty when it is taken; otherwise why the run must not begin, also logged.
@@ -110,8 +112,8 @@ protected:
     virtual void showProgress(RunProgress::Form form) = 0;
     // The routine's message, shown at once (the window's box) or kept for the end.
     virtual void showFailure(FailureRoutine routine, const QString &address) = 0;
-    // Why the run could not start; nothing was sent.
-    virtual void showNotStarted(const QString &reason) = 0;
+    // Why the run ends before anything was sent (the whole message): the instrument is untouched.
+    virtual void showNotStarted(const QString &message) = 0;
     virtual void showSuccess() {}
     // The progress count and the state are back at the start: the front end's own part of it.
     virtual void showReset() {}

@@ -41,12 +41,17 @@ QString RunProgress::caption(Form form) const
 
 QString RunProgress::transferText(const QString &file, qint64 sent, qint64 total)
 {
-    // The unit of the total for both figures: MiB with one decimal, or whole KiB for small files.
+    return file + QStringLiteral(": ") + transferFigures(sent, total);
+}
+
+QString RunProgress::transferFigures(qint64 sent, qint64 total)
+{
+    if (total < (1 << 10))
+        return QStringLiteral("%1 of %2 bytes").arg(sent).arg(total);
     const bool mebibytes = total >= (1 << 20);
     const double unit = mebibytes ? 1 << 20 : 1 << 10;
     const int decimals = mebibytes ? 1 : 0;
-    return QStringLiteral("%1: %2 of %3 %4")
-        .arg(file)
+    return QStringLiteral("%1 of %2 %3")
         .arg(sent / unit, 0, 'f', decimals)
         .arg(total / unit, 0, 'f', decimals)
         .arg(mebibytes ? "MiB" : "KiB");

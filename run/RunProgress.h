@@ -33,8 +33,11 @@ public:
     // The percentage followed by "% tasks complete" or "% complete".
     QString caption(Form form) const;
 
-    // "file: sent of total KiB" (or MiB with one decimal for a file of a MiB or more).
+    // "file: " and the figures.
     static QString transferText(const QString &file, qint64 sent, qint64 total);
+    // "sent of total KiB" in the unit of the total: MiB with one decimal for a file of a MiB or
+    // more, whole KiB from a KiB, bytes below.
+    static QString transferFigures(qint64 sent, qint64 total);
 
 private:
     int mValue = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FailureRoutine.h"
+#include "Script.h"
 #include "StateMachineLog.h"
 
 #include <QByteArray>
@@ -17,6 +18,14 @@ namespace RunRules {
 inline constexpr int kConnecting = 81;
 // From OpenConnection until the shell prompt, before the time scale.
 inline constexpr int kLogInLimitMs = 60000;
+
+// A run whose last state (neither 0 nor the busy marker) was this has sent nothing that changes the
+// instrument: it has only connected, logged in and read. The first command that changes it ("date")
+// goes out as the run leaves the last state that only reads.
+inline bool changedNothingAt(int lastState)
+{
+    return lastState == 0 || lastState == kConnecting || Script::readsOnly(lastState);
+}
 
 // A time of the script at the run's time scale, never below 1 ms: a timer of 0 would fire at once.
 inline int scaledMs(int milliseconds, double timeScale)
