@@ -21,22 +21,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-namespace {
-
-RunSettings runSettings(const Environment &environment)
-{
-    return {environment.logPath.isEmpty() ? LogFile::defaultPath() : environment.logPath,
-            environment.logFallbackPath.isEmpty() ? LogFile::defaultFallbackPath() : environment.logFallbackPath,
-            environment.clock,
-            environment.telnetPort,
-            environment.ftpPort,
-            environment.timeScale};
-}
-
-} // namespace
-
 Main::Main(Environment environment, QWidget *parent)
-    : QWidget(parent), RunFrame(runSettings(environment)), mEnvironment(std::move(environment))
+    : QWidget(parent), RunFrame(environment.settings), mEnvironment(std::move(environment))
 {
     if (mEnvironment.dialogs) {
         mDialogs = mEnvironment.dialogs;

@@ -13,9 +13,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <cstdio>
-#include <cstdlib>
-
 void Main::runFromLastPage()
 {
     // Another process upgrading or checking this instrument from this PC: the page stays.
@@ -150,7 +147,5 @@ void Main::endProcess(RunResult result)
         mEnvironment.endProgram(status);
         return;
     }
-    // Every log entry is on disk already; end at once, wherever the call came from.
-    std::fflush(nullptr);
-    std::_Exit(status);
+    endProcessNow(status);
 }

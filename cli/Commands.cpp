@@ -137,27 +137,28 @@ const OptionRow kOptions[] = {
     {.names = {"telnet-port"},
      .description = "The instruments' Telnet port (default 23).",
      .valueName = "PORT",
-     .take = [](Options &o, const QString &v) { return takePort("telnet-port", v, o.telnetPort); },
-     .give = [](const Options &o) { return QString::number(o.telnetPort); }},
+     .take = [](Options &o, const QString &v) { return takePort("telnet-port", v, o.settings.telnetPort); },
+     .give = [](const Options &o) { return QString::number(o.settings.telnetPort); }},
     {.names = {"ftp-port"},
      .description = "The instruments' FTP port (default 21).",
      .valueName = "PORT",
-     .take = [](Options &o, const QString &v) { return takePort("ftp-port", v, o.ftpPort); },
-     .give = [](const Options &o) { return QString::number(o.ftpPort); }},
+     .take = [](Options &o, const QString &v) { return takePort("ftp-port", v, o.settings.ftpPort); },
+     .give = [](const Options &o) { return QString::number(o.settings.ftpPort); }},
     {.names = {"time-scale"},
      .description = "For test benches: scale every wait by F (0.001 to 1, default 1).",
      .valueName = "F",
      .take =
          [](Options &o, const QString &v) {
              bool ok = false;
-             o.timeScale = v.toDouble(&ok);
-             if (ok && std::isfinite(o.timeScale) && o.timeScale >= kLeastTimeScale && o.timeScale <= 1)
+             o.settings.timeScale = v.toDouble(&ok);
+             if (ok && std::isfinite(o.settings.timeScale) && o.settings.timeScale >= kLeastTimeScale &&
+                 o.settings.timeScale <= 1)
                  return QString();
              return QStringLiteral("--time-scale needs a number from %1 to 1, not %2")
                  .arg(kLeastTimeScale)
                  .arg(echoed(v));
          },
-     .give = [](const Options &o) { return QString::number(o.timeScale, 'g', 17); }},
+     .give = [](const Options &o) { return QString::number(o.settings.timeScale, 'g', 17); }},
 };
 
 const CommandRow *findCommand(const QString &name)

@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "Confirmation.h"
 #include "Echoed.h"
+#include "ErrorLine.h"
 #include "Events.h"
 #include "ExitStatus.h"
 #include "Handshake.h"
@@ -78,7 +79,7 @@ int Fleet::exec()
     if (!mOptions.checking() && !mOptions.yes) {
         const Confirmation confirmation = confirmUpgrade(mOptions.addresses);
         if (!confirmation.confirmed) {
-            FleetDisplay::problem(confirmation.problem);
+            writeErrorLine(confirmation.problem);
             return code(ExitStatus::Usage);
         }
     }
@@ -86,7 +87,7 @@ int Fleet::exec()
     const FolderCheck folder = mOptions.checking() ? UpgradeFolder::CheckFolder(mOptions.folder) : FolderCheck();
     if (const UpgradeFile *damaged = folder.firstDamaged()) {
         listFolder(folder);
-        FleetDisplay::problem(echoed(mOptions.folder) + ": " + UpgradeFolder::damageNote(*damaged));
+        writeErrorLine(echoed(mOptions.folder) + ": " + UpgradeFolder::damageNote(*damaged));
         return code(ExitStatus::Usage);
     }
     mSignals = std::make_unique<Interrupts>([this](int signal) { interrupted(signal); });
@@ -97,21 +98,21 @@ int Fleet::exec()
     mOptions.logDir = mLogFolder;
     for (InstrumentStatus &instrument : mInstruments) {
         instrument.end.log = mOptions.logPath(instrument.address);
-        instrument.end.timeScale = mOptions.timeScale;
+        instrument.end.timeScale = mOptions.settings.timeScale;
     }
     // Every instrument is to be tried again until it succeeds: the list is there from the start,
     // whatever ends the fleet, and loses each instrument as it succeeds.
     if (const QString problem = writeWhole(QDir(mLogFolder).filePath(kRetries), retries()); !problem.isEmpty()) {
-        FleetDisplay::problem(problem);
+        writeErrorLine(problem);
         return code(ExitStatus::Usage);
     }
     if (mOptions.checking())
         listFolder(folder);
     mDisplay.begin(mLogFolder);
-    if (mOptions.timeScale != 1)
+    if (mOptions.settings.timeScale != 1)
         mDisplay.warning(QStringLiteral("every wait is scaled by %1 (--time-scale): an instrument upgraded so has not "
                                         "had the waits it needs")
-                             .arg(mOptions.timeScale));
+                             .arg(mOptions.settings.timeScale));
     mRedraw.start();
     QTimer::singleShot(0, this, &Fleet::startNext);
     QCoreApplication::exec();
@@ -245,7 +246,7 @@ QString Fleet::makeLogFolder() const
     if (error || !QFileInfo(path).isDir()) {
         const QString reason =
             error ? QString::fromLocal8Bit(error.message()) : QStringLiteral("a file of that name is there");
-        FleetDisplay::problem(QStringLiteral("cannot make the folder of logs %1: %2").arg(echoed(path), reason));
+        writeErrorLine(QStringLiteral("cannot make the folder of logs %1: %2").arg(echoed(path), reason));
         return QString();
     }
     return path;
@@ -376,7 +377,7 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
             mDisplay.event(instrument,
                            Events::start(instrument.address, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
                                          QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid,
-                                         mOptions.timeScale));
+                                         mOptions.settings.timeScale));
         }
         const QString why = endOfProcess(exitCode, exitStatus);
         instrument.end = Events::ending(instrument.end, RunResult::Failure, mOptions.checking(),

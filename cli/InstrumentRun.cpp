@@ -1,5 +1,6 @@
 #include "InstrumentRun.h"
 
+#include "ErrorLine.h"
 #include "FailureTexts.h"
 #include "Handshake.h"
 #include "NetworkProbe.h"
@@ -14,8 +15,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
@@ -25,13 +24,10 @@ const QString kWorkingFolder = QStringLiteral("/mnt/nand1");
 
 RunSettings runSettings(const Options &options)
 {
+    RunSettings settings = options.settings;
     // No second place: a log that cannot be written where the operator looks for it stops the run.
-    return {options.logPath(options.addresses.first()),
-            QString(),
-            nullptr,
-            options.telnetPort,
-            options.ftpPort,
-            options.timeScale};
+    settings.logPath = options.logPath(options.addresses.first());
+    return settings;
 }
 
 } // namespace
@@ -57,15 +53,15 @@ void InstrumentRun::start()
     mClock.start();
     mEvents.write(Events::start(mAddress, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
                                 QDateTime::currentDateTimeUtc(), QCoreApplication::applicationPid(),
-                                mOptions.timeScale));
+                                mOptions.settings.timeScale));
     std::error_code made;
     std::filesystem::create_directories(QFile::encodeName(QFileInfo(settings().logPath).absolutePath()).toStdString(),
                                         made);
     const QString problem = made ? QString::fromLocal8Bit(made.message()) : logProblem();
     if (!problem.isEmpty())
         refuse(QStringLiteral("cannot write the log %1: %2").arg(settings().logPath, problem));
-    if (mOptions.timeScale != 1)
-        Log_Add("\r\n* Every wait scaled by " + QByteArray::number(mOptions.timeScale) +
+    if (mOptions.settings.timeScale != 1)
+        Log_Add("\r\n* Every wait scaled by " + QByteArray::number(mOptions.settings.timeScale) +
                 " (--time-scale): not the waits an instrument needs");
     const QString program = QCoreApplication::applicationName() + (mOptions.checking() ? " check" : " run");
     if (const QString refusal = lockInstrument(program, mOptions.checking()); !refusal.isEmpty()) {
@@ -178,7 +174,7 @@ UpgradeInputs InstrumentRun::Inputs() const
 void InstrumentRun::listWorkingFolder()
 {
     cFtp ftp(*this);
-    ftp.setPort(mOptions.ftpPort);
+    ftp.setPort(mOptions.settings.ftpPort);
     ftp.sUserID = Script::kLogin;
     ftp.sPassword = Script::kPassword;
     ftp.sServerName = mAddress;
@@ -211,7 +207,7 @@ void InstrumentRun::exitWith(RunResult result, ExitStatus process)
     shown.state = lastState();
     shown.caption = mCaption;
     shown.log = QFileInfo::exists(settings().logPath) ? settings().logPath : QString();
-    shown.timeScale = mOptions.timeScale;
+    shown.timeScale = mOptions.settings.timeScale;
     shown.logIncomplete = logLoss();
     const double seconds = static_cast<double>(mClock.elapsed()) / 1000;
     Events::Result ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
@@ -219,12 +215,10 @@ void InstrumentRun::exitWith(RunResult result, ExitStatus process)
     const QString resultFile = QFileInfo(settings().logPath).dir().filePath(QStringLiteral("result.json"));
     if (const QString problem = writeWhole(resultFile, Events::line(Events::result(ended)) + '\n');
         !problem.isEmpty()) {
-        std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(problem));
+        writeErrorLine(problem);
         shown.logIncomplete += (shown.logIncomplete.isEmpty() ? QString() : QStringLiteral("; ")) + problem;
         ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
     }
     mEvents.write(Events::result(ended));
-    // Every log entry and every event is out already; end at once, wherever the call came from.
-    std::fflush(nullptr);
-    std::_Exit(std::max(code(process), ended.status));
+    endProcessNow(std::max(code(process), ended.status));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RunSettings.h"
+
 #include <QDir>
 #include <QString>
 #include <QStringList>
@@ -21,10 +23,8 @@ struct Options
     bool yes = false;
     bool json = false;
     QString logDir; // empty: a new folder in the current one
-    quint16 telnetPort = 23;
-    quint16 ftpPort = 21;
-    // Scales every wait, the log-in's time limit and the Telnet guard's tick; 1 for instruments.
-    double timeScale = 1.0;
+    // The instruments' ports and the time scale; each instrument's process adds its own log.
+    RunSettings settings;
 
     bool checking() const { return command == Command::Check; }
     // Where an instrument's log goes: DIR/ADDRESS/logfile.txt.

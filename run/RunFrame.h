@@ -2,9 +2,9 @@
 
 #include "ExitStatus.h"
 #include "InstrumentLock.h"
-#include "LogFile.h"
 #include "RunProgress.h"
 #include "RunRules.h"
+#include "RunSettings.h"
 #include "UpgradeHost.h"
 
 #include <QObject>
@@ -16,19 +16,6 @@
 class QEventLoop;
 class UpgradeEngine;
 class ucTelnet;
-
-// Where and how fast a run talks to its instrument, and where it logs.
-struct RunSettings
-{
-    QString logPath;
-    QString logFallbackPath;
-    // Stamps the log's entries and sets the instrument's date; null: the system clock.
-    LogFile::Clock clock;
-    quint16 telnetPort = 23;
-    quint16 ftpPort = 21;
-    // Scales every wait, the log-in's time limit and the Telnet guard's tick; 1 for instruments.
-    double timeScale = 1.0;
-};
 
 // One instrument's run, whoever shows it: the log, the state number, the progress count, the
 // Telnet control and the upgrade engine, the start of the run, the Telnet events and the log-in's

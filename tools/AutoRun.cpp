@@ -139,10 +139,7 @@ AutoRun::Figures AutoRun::run() const
         ended.quit();
     };
     environment.programFolder = folder;
-    environment.telnetPort = telnetPort;
-    environment.ftpPort = ftpPort;
-    environment.timeScale = timeScale;
-    environment.logPath = logPath;
+    environment.settings = settings;
     QElapsedTimer total;
     total.start();
     MeasuredMain window(environment, figures, *this);

@@ -42,9 +42,9 @@ int main(int argc, char *argv[])
     environment.probe = [&](const QString &) { return std::exchange(answers, true); };
     environment.endProgram = [](int) {};
     environment.programFolder = argv[2];
-    environment.logPath = output.filePath("logfile.txt");
-    environment.telnetPort = 1; // nothing listens there: the connection fails at once
-    environment.timeScale = 0.01;
+    environment.settings.logPath = output.filePath("logfile.txt");
+    environment.settings.telnetPort = 1; // nothing listens there: the connection fails at once
+    environment.settings.timeScale = 0.01;
     Main window(environment);
     dialogs.onShow = [&](const Dialogs::Message &message) {
         std::unique_ptr<QMessageBox> box(QtDialogs::build(message, &window));

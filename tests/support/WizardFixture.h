@@ -49,12 +49,12 @@ template <class Window> struct BasicWizardFixture
         };
         environment.endProgram = [this](int status) { endedWith = status; };
         environment.programFolder = folder();
-        environment.logPath = dir.filePath("logfile.txt");
-        environment.telnetPort = telnetPort;
-        environment.ftpPort = ftpPort;
-        environment.timeScale = timeScale;
+        environment.settings.logPath = dir.filePath("logfile.txt");
+        environment.settings.telnetPort = telnetPort;
+        environment.settings.ftpPort = ftpPort;
+        environment.settings.timeScale = timeScale;
         // The PC's clock stands at 23 November 2027 14:37 local time: every field of a date differs.
-        environment.clock = [] { return QDateTime(QDate(2027, 11, 23), QTime(14, 37)).toSecsSinceEpoch(); };
+        environment.settings.clock = [] { return QDateTime(QDate(2027, 11, 23), QTime(14, 37)).toSecsSinceEpoch(); };
         environment.systemInfoPrograms = {"no-such-system-information-program"};
         window = std::make_unique<Window>(environment);
         window->show();
@@ -82,7 +82,7 @@ template <class Window> struct BasicWizardFixture
     // The log's entries one after the other, without their stamps and blank lines.
     QByteArray trace() const
     {
-        QFile file(environment.logPath);
+        QFile file(environment.settings.logPath);
         file.open(QIODevice::ReadOnly);
         static const QRegularExpression stamp("(\r\n)?\r\nI\\|\\d{8}-\\d{6}\\|");
         return QString::fromLatin1(file.readAll()).remove(stamp).toLatin1();

@@ -193,7 +193,7 @@ ExpectedRun expectedRun(const QString &scenario)
 class RecordingMain final : public Main
 {
 public:
-    explicit RecordingMain(Environment environment) : Main(environment), mTimeScale(environment.timeScale) {}
+    explicit RecordingMain(Environment environment) : Main(environment), mTimeScale(environment.settings.timeScale) {}
 
     QStringList seen;
     QStringList shortWaits;
