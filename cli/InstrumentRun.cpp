@@ -6,8 +6,8 @@
 #include "NetworkProbe.h"
 #include "RunTexts.h"
 #include "Script.h"
+#include "UpgradeFolder.h"
 #include "WholeFile.h"
-#include "cFtp.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,8 +20,6 @@
 
 namespace {
 
-const QString kWorkingFolder = QStringLiteral("/mnt/nand1");
-
 RunSettings runSettings(const Options &options)
 {
     RunSettings settings = options.settings;
@@ -33,9 +31,13 @@ RunSettings runSettings(const Options &options)
 } // namespace
 
 InstrumentRun::InstrumentRun(const Options &options)
-    : RunFrame(runSettings(options)), mOptions(options), mAddress(options.addresses.first()),
-      mFiles(UpgradeFolder::CheckUpgradeFiles(options.folder)), mRequests(STDIN_FILENO, QSocketNotifier::Read)
+    : mOptions(options), mAddress(options.addresses.first()),
+      mRun(runSettings(options), options.checking() ? Procedure::Check : Procedure::Upgrade, *this),
+      mRequests(STDIN_FILENO, QSocketNotifier::Read)
 {
+    const UpgradeFileFlags files = UpgradeFolder::CheckUpgradeFiles(options.folder);
+    mRun.setInputs(
+        {options.folder, Script::kLogin, Script::kPassword, mAddress, files.mAutoexecFound, files.mProdImageFound});
     // Only the fleet decides when a run stops; a fleet or a terminal that has gone stops nothing.
     for (const int signal : {SIGINT, SIGHUP, SIGPIPE})
         std::signal(signal, SIG_IGN);
@@ -55,36 +57,36 @@ void InstrumentRun::start()
                                 QDateTime::currentDateTimeUtc(), QCoreApplication::applicationPid(),
                                 mOptions.settings.timeScale));
     std::error_code made;
-    std::filesystem::create_directories(QFile::encodeName(QFileInfo(settings().logPath).absolutePath()).toStdString(),
-                                        made);
-    const QString problem = made ? QString::fromLocal8Bit(made.message()) : logProblem();
+    std::filesystem::create_directories(
+        QFile::encodeName(QFileInfo(mRun.settings().logPath).absolutePath()).toStdString(), made);
+    const QString problem = made ? QString::fromLocal8Bit(made.message()) : mRun.logProblem();
     if (!problem.isEmpty())
-        refuse(QStringLiteral("cannot write the log %1: %2").arg(settings().logPath, problem));
+        refuse(QStringLiteral("cannot write the log %1: %2").arg(mRun.settings().logPath, problem));
     if (mOptions.settings.timeScale != 1)
-        Log_Add("\r\n* Every wait scaled by " + QByteArray::number(mOptions.settings.timeScale) +
-                " (--time-scale): not the waits an instrument needs");
+        mRun.Log_Add("\r\n* Every wait scaled by " + QByteArray::number(mOptions.settings.timeScale) +
+                     " (--time-scale): not the waits an instrument needs");
     const QString program = QCoreApplication::applicationName() + (mOptions.checking() ? " check" : " run");
-    if (const QString refusal = lockInstrument(program, mOptions.checking()); !refusal.isEmpty()) {
+    if (const QString refusal = mRun.lockInstrument(program); !refusal.isEmpty()) {
         mFailure = refusal;
-        finish(mOptions.checking() ? RunResult::Failure : RunResult::NotStarted);
+        mRun.finish(lockedOut(mRun.procedure()));
         return;
     }
     // The network probe is the first call that needs what the run takes.
-    if (!takeResources())
+    if (!mRun.takeResources())
         return;
     switch (probeNetwork(mAddress)) {
     case ProbeAnswer::Answered:
-        startRun();
+        mRun.start();
         return;
     case ProbeAnswer::NoAnswer:
-        Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
+        mRun.Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
         mFailure = RunTexts::kNoNetwork;
-        finish(RunResult::Failure);
+        mRun.finish(RunResult::Failure);
         return;
     case ProbeAnswer::NotMade:
-        Log_Add("\r\n* " + kProbeNotMade.toUtf8());
+        mRun.Log_Add("\r\n* " + kProbeNotMade.toUtf8());
         mFailure = kProbeNotMade;
-        finish(RunResult::NotStarted);
+        mRun.finish(RunResult::NotStarted);
         return;
     }
 }
@@ -102,26 +104,15 @@ void InstrumentRun::readRequests()
     for (qsizetype end = mRequestLine.indexOf('\n'); end >= 0; end = mRequestLine.indexOf('\n')) {
         const QByteArray request = mRequestLine.left(end);
         mRequestLine.remove(0, end + 1);
-        if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && changedNothing()))
-            stop();
+        if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && mRun.changedNothing()))
+            mRun.stop();
     }
 }
 
-void InstrumentRun::showState(int n)
+void InstrumentRun::showState(int state)
 {
-    if (n == Script::kBusy)
-        return;
-    mEvents.write(Events::state(mAddress, n));
-}
-
-bool InstrumentRun::ChangesMayBegin()
-{
-    if (!mOptions.checking())
-        return RunFrame::ChangesMayBegin();
-    // The maintenance-mode check has passed: the check lists the working folder once the step has returned.
-    mShellChecked = true;
-    endRun();
-    return false;
+    if (state != Script::kBusy)
+        mEvents.write(Events::state(mAddress, state));
 }
 
 void InstrumentRun::showCaption(const QString &text)
@@ -133,12 +124,12 @@ void InstrumentRun::showCaption(const QString &text)
     mEvents.write(Events::caption(mAddress, text));
 }
 
-void InstrumentRun::showProgress(RunProgress::Form)
+void InstrumentRun::showProgress(const RunProgress &progress, RunProgress::Form)
 {
-    mEvents.write(Events::progress(mAddress, progress().value(), progress().maximum(), progress().percent()));
+    mEvents.write(Events::progress(mAddress, progress.value(), progress.maximum(), progress.percent()));
 }
 
-void InstrumentRun::ShowTransfer(const QString &file, qint64 sent, qint64 total)
+void InstrumentRun::showTransfer(const QString &file, qint64 sent, qint64 total)
 {
     if (!file.isEmpty())
         mEvents.transfer(Events::transfer(mAddress, file, sent, total));
@@ -154,42 +145,44 @@ void InstrumentRun::showNotStarted(const QString &message)
     mFailure = message;
 }
 
-void InstrumentRun::scriptHalted()
+void InstrumentRun::showHalted()
 {
-    finish(RunResult::Halt);
+    mRun.finish(RunResult::Halt);
 }
 
-void InstrumentRun::stepReturned()
+void InstrumentRun::showWait(int)
 {
-    if (mShellChecked)
-        listWorkingFolder();
+    // A wait is no event of the command line's: the captions around it are.
 }
 
-UpgradeInputs InstrumentRun::Inputs() const
+void InstrumentRun::showWaitOver(int) {}
+
+void InstrumentRun::showLogged(QByteArrayView)
 {
-    return {mOptions.folder, Script::kLogin,        Script::kPassword,
-            mAddress,        mFiles.mAutoexecFound, mFiles.mProdImageFound};
+    // The run writes its own log.
 }
 
-void InstrumentRun::listWorkingFolder()
+void InstrumentRun::showConnecting()
 {
-    cFtp ftp(*this);
-    ftp.setPort(mOptions.settings.ftpPort);
-    ftp.sUserID = Script::kLogin;
-    ftp.sPassword = Script::kPassword;
-    ftp.sServerName = mAddress;
-    const bool listed = ftp.Connect() && ftp.bGetDir(kWorkingFolder, 0);
-    ftp.Disconnect();
-    if (!listed) {
-        showFailure(FailureRoutine::AbortFirewallBlocked, QString());
-        finish(RunResult::Failure);
-        return;
-    }
-    Log_Add("\r\n* Ready for the upgrade: " + kWorkingFolder.toUtf8() + " listed by FTP");
-    finish(RunResult::Success);
+    // The connection is no event of the command line's: the caption before it says so.
 }
 
-void InstrumentRun::endProcess(RunResult result)
+void InstrumentRun::showReset()
+{
+    // The state 0 and the progress that follow it are events of their own.
+}
+
+void InstrumentRun::showSuccess()
+{
+    // The result event says it.
+}
+
+void InstrumentRun::showRunEnded()
+{
+    // A stop request that comes later finds the run ended and changes nothing.
+}
+
+void InstrumentRun::showResult(RunResult result)
 {
     exitWith(result, statusOf(result));
 }
@@ -204,15 +197,15 @@ void InstrumentRun::exitWith(RunResult result, ExitStatus process)
 {
     Events::Result shown;
     shown.address = mAddress;
-    shown.state = lastState();
+    shown.state = mRun.lastState();
     shown.caption = mCaption;
-    shown.log = QFileInfo::exists(settings().logPath) ? settings().logPath : QString();
+    shown.log = QFileInfo::exists(mRun.settings().logPath) ? mRun.settings().logPath : QString();
     shown.timeScale = mOptions.settings.timeScale;
-    shown.logIncomplete = logLoss();
+    shown.logIncomplete = mRun.logLoss();
     const double seconds = static_cast<double>(mClock.elapsed()) / 1000;
     Events::Result ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
     // Beside the log, so that a fleet or a terminal that has gone loses nothing.
-    const QString resultFile = QFileInfo(settings().logPath).dir().filePath(QStringLiteral("result.json"));
+    const QString resultFile = QFileInfo(mRun.settings().logPath).dir().filePath(QStringLiteral("result.json"));
     if (const QString problem = writeWhole(resultFile, Events::line(Events::result(ended)) + '\n');
         !problem.isEmpty()) {
         writeErrorLine(problem);
