@@ -1,5 +1,7 @@
 #include "Events.h"
 
+#include "Commands.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -19,11 +21,11 @@ QJsonObject event(const QString &name, const QString &address, QJsonObject field
 
 } // namespace
 
-QString resultName(RunResult result, bool checking)
+QString resultName(RunResult result, Procedure procedure)
 {
     switch (result) {
     case RunResult::Success:
-        return checking ? kReady : kSuccess;
+        return procedure == Procedure::Check ? kReady : kSuccess;
     case RunResult::Halt:
         return kHalted;
     case RunResult::Stop:
@@ -33,13 +35,13 @@ QString resultName(RunResult result, bool checking)
     case RunResult::Failure:
         break;
     }
-    return checking ? kNotReady : kFailed;
+    return procedure == Procedure::Check ? kNotReady : kFailed;
 }
 
-Result ending(const Result &shown, RunResult result, bool checking, double seconds, const QString &message)
+Result ending(const Result &shown, RunResult result, Procedure procedure, double seconds, const QString &message)
 {
     Result ended = shown;
-    ended.result = resultName(result, checking);
+    ended.result = resultName(result, procedure);
     ended.status = code(statusOf(result));
     if (!shown.logIncomplete.isEmpty())
         ended.status = std::max(ended.status, code(ExitStatus::Failed));
@@ -56,11 +58,11 @@ QJsonObject folder(const QString &folder, const QList<File> &files)
     return {{"event", kFolder}, {"folder", folder}, {"files", list}};
 }
 
-QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid,
+QJsonObject start(const QString &address, Procedure procedure, const QString &folder, const QDateTime &time, qint64 pid,
                   double timeScale)
 {
     return event(kStart, address,
-                 {{"command", checking ? "check" : "run"},
+                 {{"command", Commands::nameOf(procedure)},
                   {"folder", folder},
                   {"time", time.toString(Qt::ISODate)},
                   {"pid", pid},

@@ -60,7 +60,7 @@ QString endOfProcess(int exitCode, QProcess::ExitStatus exitStatus)
 
 Fleet::Fleet(Options options)
     : mOptions(std::move(options)), mInstruments(statusesOf(mOptions.addresses)),
-      mDisplay(displayMode(mOptions), mOptions.checking(), mInstruments)
+      mDisplay(displayMode(mOptions), mOptions.procedure == Procedure::Check, mInstruments)
 {
     mRedraw.setInterval(250);
     mProcesses.resize(static_cast<size_t>(mInstruments.size()));
@@ -76,7 +76,7 @@ Fleet::~Fleet() = default;
 
 int Fleet::exec()
 {
-    if (!mOptions.checking() && !mOptions.yes) {
+    if (mOptions.procedure == Procedure::Upgrade && !mOptions.yes) {
         const Confirmation confirmation = confirmUpgrade(mOptions.addresses);
         if (!confirmation.confirmed) {
             writeErrorLine(confirmation.problem);
@@ -84,7 +84,8 @@ int Fleet::exec()
         }
     }
     // check lists the upgrade files first; a damaged one ends it there, before anything is made or sent.
-    const FolderCheck folder = mOptions.checking() ? UpgradeFolder::CheckFolder(mOptions.folder) : FolderCheck();
+    const FolderCheck folder =
+        mOptions.procedure == Procedure::Check ? UpgradeFolder::CheckFolder(mOptions.folder) : FolderCheck();
     if (const UpgradeFile *damaged = folder.firstDamaged()) {
         listFolder(folder);
         writeErrorLine(echoed(mOptions.folder) + ": " + UpgradeFolder::damageNote(*damaged));
@@ -106,7 +107,7 @@ int Fleet::exec()
         writeErrorLine(problem);
         return code(ExitStatus::Usage);
     }
-    if (mOptions.checking())
+    if (mOptions.procedure == Procedure::Check)
         listFolder(folder);
     mDisplay.begin(mLogFolder);
     if (mOptions.settings.timeScale != 1)
@@ -205,7 +206,7 @@ void Fleet::interrupted(int signal)
 void Fleet::notStarted(qsizetype index, const QString &why)
 {
     InstrumentStatus &instrument = mInstruments[index];
-    instrument.end = Events::ending(instrument.end, RunResult::NotStarted, mOptions.checking(), 0, why);
+    instrument.end = Events::ending(instrument.end, RunResult::NotStarted, mOptions.procedure, 0, why);
     recordEnd(instrument, "not started: " + (why.isEmpty() ? QByteArray("the fleet was interrupted") : why.toUtf8()));
     mDisplay.event(instrument, Events::result(instrument.end));
     ++mFinished;
@@ -375,12 +376,12 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
         if (!instrument.started) {
             instrument.started = true;
             mDisplay.event(instrument,
-                           Events::start(instrument.address, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
+                           Events::start(instrument.address, mOptions.procedure, QDir(mOptions.folder).absolutePath(),
                                          QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid,
                                          mOptions.settings.timeScale));
         }
         const QString why = endOfProcess(exitCode, exitStatus);
-        instrument.end = Events::ending(instrument.end, RunResult::Failure, mOptions.checking(),
+        instrument.end = Events::ending(instrument.end, RunResult::Failure, mOptions.procedure,
                                         static_cast<double>(elapsed) / 1000, why);
         // Past the read-only part the instrument may be half upgraded: it needs a person.
         if (!RunRules::changedNothingAt(instrument.end.state))

@@ -1,5 +1,6 @@
 #include "InstrumentRun.h"
 
+#include "Commands.h"
 #include "ErrorLine.h"
 #include "FailureTexts.h"
 #include "Handshake.h"
@@ -31,8 +32,7 @@ RunSettings runSettings(const Options &options)
 } // namespace
 
 InstrumentRun::InstrumentRun(const Options &options)
-    : mOptions(options), mAddress(options.addresses.first()),
-      mRun(runSettings(options), options.checking() ? Procedure::Check : Procedure::Upgrade, *this),
+    : mOptions(options), mAddress(options.addresses.first()), mRun(runSettings(options), options.procedure, *this),
       mRequests(STDIN_FILENO, QSocketNotifier::Read)
 {
     const UpgradeFileFlags files = UpgradeFolder::CheckUpgradeFiles(options.folder);
@@ -53,7 +53,7 @@ int InstrumentRun::exec()
 void InstrumentRun::start()
 {
     mClock.start();
-    mEvents.write(Events::start(mAddress, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
+    mEvents.write(Events::start(mAddress, mOptions.procedure, QDir(mOptions.folder).absolutePath(),
                                 QDateTime::currentDateTimeUtc(), QCoreApplication::applicationPid(),
                                 mOptions.settings.timeScale));
     std::error_code made;
@@ -65,7 +65,7 @@ void InstrumentRun::start()
     if (mOptions.settings.timeScale != 1)
         mRun.Log_Add("\r\n* Every wait scaled by " + QByteArray::number(mOptions.settings.timeScale) +
                      " (--time-scale): not the waits an instrument needs");
-    const QString program = QCoreApplication::applicationName() + (mOptions.checking() ? " check" : " run");
+    const QString program = QCoreApplication::applicationName() + ' ' + Commands::nameOf(mOptions.procedure);
     if (const QString refusal = mRun.lockInstrument(program); !refusal.isEmpty()) {
         mFailure = refusal;
         mRun.finish(lockedOut(mRun.procedure()));
@@ -203,14 +203,14 @@ void InstrumentRun::exitWith(RunResult result, ExitStatus process)
     shown.timeScale = mOptions.settings.timeScale;
     shown.logIncomplete = mRun.logLoss();
     const double seconds = static_cast<double>(mClock.elapsed()) / 1000;
-    Events::Result ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
+    Events::Result ended = Events::ending(shown, result, mOptions.procedure, seconds, mFailure);
     // Beside the log, so that a fleet or a terminal that has gone loses nothing.
     const QString resultFile = QFileInfo(mRun.settings().logPath).dir().filePath(QStringLiteral("result.json"));
     if (const QString problem = writeWhole(resultFile, Events::line(Events::result(ended)) + '\n');
         !problem.isEmpty()) {
         writeErrorLine(problem);
         shown.logIncomplete += (shown.logIncomplete.isEmpty() ? QString() : QStringLiteral("; ")) + problem;
-        ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
+        ended = Events::ending(shown, result, mOptions.procedure, seconds, mFailure);
     }
     mEvents.write(Events::result(ended));
     endProcessNow(std::max(code(process), ended.status));

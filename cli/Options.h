@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Procedure.h"
 #include "RunSettings.h"
 
 #include <QDir>
@@ -9,13 +10,8 @@
 // What the command line asks for: a command, the upgrade folder, the instruments and the options.
 struct Options
 {
-    enum class Command
-    {
-        Check,
-        Run,
-    };
-
-    Command command = Command::Check;
+    // What each instrument's process does: the command check or run.
+    Procedure procedure = Procedure::Check;
     QString folder;
     QStringList addresses; // dotted IPv4, each once: those given, then those of the file
     QString from;          // the file of more addresses; "-": standard input
@@ -26,7 +22,6 @@ struct Options
     // The instruments' ports and the time scale; each instrument's process adds its own log.
     RunSettings settings;
 
-    bool checking() const { return command == Command::Check; }
     // Where an instrument's log goes: DIR/ADDRESS/logfile.txt.
     QString logPath(const QString &address) const
     {
