@@ -1,7 +1,10 @@
 #include "Events.h"
 
 #include "Commands.h"
+#include "RunRules.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -38,6 +41,12 @@ QString resultName(RunResult result, Procedure procedure)
     return procedure == Procedure::Check ? kNotReady : kFailed;
 }
 
+QString recordPath(const QString &logPath, Procedure procedure)
+{
+    return QFileInfo(logPath).dir().filePath(procedure == Procedure::Check ? QStringLiteral("check.json")
+                                                                           : QStringLiteral("result.json"));
+}
+
 Result ending(const Result &shown, RunResult result, Procedure procedure, double seconds, const QString &message)
 {
     Result ended = shown;
@@ -47,6 +56,7 @@ Result ending(const Result &shown, RunResult result, Procedure procedure, double
         ended.status = std::max(ended.status, code(ExitStatus::Failed));
     ended.seconds = seconds;
     ended.message = message;
+    ended.changed = procedure != Procedure::Check && !RunRules::changedNothingAt(shown.state);
     return ended;
 }
 
@@ -101,7 +111,8 @@ QJsonObject result(const Result &result)
                   {"caption", result.caption},
                   {"log", result.log},
                   {"time_scale", result.timeScale},
-                  {"log_incomplete", result.logIncomplete}});
+                  {"log_incomplete", result.logIncomplete},
+                  {"changed", result.changed}});
 }
 
 QJsonObject summary(int status, const QList<Result> &results)
@@ -133,7 +144,8 @@ Result resultOf(const QJsonObject &event)
             event.value("status").toInt(),         event.value("state").toInt(),
             event.value("seconds").toDouble(),     event.value("message").toString(),
             event.value("caption").toString(),     event.value("log").toString(),
-            event.value("time_scale").toDouble(1), event.value("log_incomplete").toString()};
+            event.value("time_scale").toDouble(1), event.value("log_incomplete").toString(),
+            event.value("changed").toBool()};
 }
 
 QByteArray line(const QJsonObject &event)

@@ -10,9 +10,9 @@
 
 // One instrument's check or upgrade in a process of its own, started by the fleet. It holds the run
 // and is its view: the run's events go to standard output, its log to DIR/ADDRESS/logfile.txt, its
-// result also to DIR/ADDRESS/result.json, and the process ends with the run's exit status once its
-// result is out. The terminal's signals do not reach it; the fleet's requests to stop come on
-// standard input.
+// result also to DIR/ADDRESS/result.json (a check's to DIR/ADDRESS/check.json), and the process
+// ends with the run's exit status once its result is out. The terminal's signals do not reach it;
+// the fleet's requests to stop come on standard input.
 class InstrumentRun final : private RunView
 {
 public:
