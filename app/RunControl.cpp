@@ -72,22 +72,13 @@ void Main::showRunEnded()
         mDialogs->dismiss();
 }
 
-void Main::showState(int)
-{
-    // The pages show themselves as the window stores them; the steps show their captions.
-}
-
-void Main::showWait(int)
-{
-    // A wait shows nothing of its own: the step's caption stays.
-}
-
+// What the window leaves out: the state (the pages show themselves as the window stores them, the
+// steps by their captions), the waits (the step's caption stays) and the log's entries (the log is
+// the operator's record on disk).
+void Main::showState(int) {}
+void Main::showWait(int) {}
 void Main::showWaitOver(int) {}
-
-void Main::showLogged(QByteArrayView)
-{
-    // The log is the operator's record on disk, not part of the window.
-}
+void Main::showLogged(QByteArrayView) {}
 
 UpgradeInputs Main::inputs() const
 {

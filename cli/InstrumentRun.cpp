@@ -2,16 +2,21 @@
 
 #include "Commands.h"
 #include "ErrorLine.h"
+#include "Events.h"
 #include "FailureTexts.h"
 #include "Handshake.h"
 #include "NetworkProbe.h"
+#include "Run.h"
 #include "RunTexts.h"
+#include "RunView.h"
 #include "Script.h"
 #include "UpgradeFolder.h"
 #include "WholeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -29,7 +34,81 @@ RunSettings runSettings(const Options &options)
     return settings;
 }
 
+// The instrument's process holds the run and is its view, which writes events.
+class InstrumentRun final : private RunView
+{
+public:
+    explicit InstrumentRun(const Options &options);
+
+    // Starts the run in the event loop.
+    int exec();
+
+private:
+    void start();
+    void readRequests();
+    // Ends before anything was sent: the process's status says that nothing was.
+    [[noreturn]] void refuse(const QString &message);
+    [[noreturn]] void exitWith(RunResult result, ExitStatus process);
+
+    // The view: the events of what the run shows.
+    void showState(int state) override
+    {
+        if (state != Script::kBusy)
+            mEvents.write(Events::state(mAddress, state));
+    }
+    void showCaption(const QString &text) override
+    {
+        // Not what the window leaves behind the failure's message; the success's caption comes
+        // after the run has ended.
+        if (mFailure.isEmpty())
+            mCaption = text;
+        mEvents.write(Events::caption(mAddress, text));
+    }
+    void showProgress(const RunProgress &progress, RunProgress::Form) override
+    {
+        mEvents.write(Events::progress(mAddress, progress.value(), progress.maximum(), progress.percent()));
+    }
+    void showTransfer(const QString &file, qint64 sent, qint64 total) override
+    {
+        if (!file.isEmpty())
+            mEvents.transfer(Events::transfer(mAddress, file, sent, total));
+    }
+    void showFailure(FailureRoutine routine, const QString &address) override
+    {
+        mFailure = failureText(routine, address).text();
+    }
+    void showNotStarted(const QString &message) override { mFailure = message; }
+    void showHalted() override { mRun.finish(RunResult::Halt); }
+    void showResult(RunResult result) override { exitWith(result, statusOf(result)); }
+    // What the events leave out: the waits and the log's entries (the log has them), the
+    // connection (the caption before it says so), the reset (its state and progress are events of
+    // their own), the success (the result says it) and the run's end (a stop request that comes
+    // later changes nothing).
+    void showWait(int) override {}
+    void showWaitOver(int) override {}
+    void showLogged(QByteArrayView) override {}
+    void showConnecting() override {}
+    void showReset() override {}
+    void showSuccess() override {}
+    void showRunEnded() override {}
+
+    Options mOptions;
+    QString mAddress;
+    Run mRun;
+    EventWriter mEvents;
+    QElapsedTimer mClock;
+    QString mFailure;
+    QString mCaption; // the last one shown
+    QSocketNotifier mRequests;
+    QByteArray mRequestLine;
+};
+
 } // namespace
+
+int runInstrument(const Options &options)
+{
+    return InstrumentRun(options).exec();
+}
 
 InstrumentRun::InstrumentRun(const Options &options)
     : mOptions(options), mAddress(options.addresses.first()), mRun(runSettings(options), options.procedure, *this),
@@ -107,84 +186,6 @@ void InstrumentRun::readRequests()
         if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && mRun.changedNothing()))
             mRun.stop();
     }
-}
-
-void InstrumentRun::showState(int state)
-{
-    if (state != Script::kBusy)
-        mEvents.write(Events::state(mAddress, state));
-}
-
-void InstrumentRun::showCaption(const QString &text)
-{
-    // Not what the window leaves behind the failure's message; the success's caption comes after
-    // the run has ended.
-    if (mFailure.isEmpty())
-        mCaption = text;
-    mEvents.write(Events::caption(mAddress, text));
-}
-
-void InstrumentRun::showProgress(const RunProgress &progress, RunProgress::Form)
-{
-    mEvents.write(Events::progress(mAddress, progress.value(), progress.maximum(), progress.percent()));
-}
-
-void InstrumentRun::showTransfer(const QString &file, qint64 sent, qint64 total)
-{
-    if (!file.isEmpty())
-        mEvents.transfer(Events::transfer(mAddress, file, sent, total));
-}
-
-void InstrumentRun::showFailure(FailureRoutine routine, const QString &address)
-{
-    mFailure = failureText(routine, address).text();
-}
-
-void InstrumentRun::showNotStarted(const QString &message)
-{
-    mFailure = message;
-}
-
-void InstrumentRun::showHalted()
-{
-    mRun.finish(RunResult::Halt);
-}
-
-void InstrumentRun::showWait(int)
-{
-    // A wait is no event of the command line's: the captions around it are.
-}
-
-void InstrumentRun::showWaitOver(int) {}
-
-void InstrumentRun::showLogged(QByteArrayView)
-{
-    // The run writes its own log.
-}
-
-void InstrumentRun::showConnecting()
-{
-    // The connection is no event of the command line's: the caption before it says so.
-}
-
-void InstrumentRun::showReset()
-{
-    // The state 0 and the progress that follow it are events of their own.
-}
-
-void InstrumentRun::showSuccess()
-{
-    // The result event says it.
-}
-
-void InstrumentRun::showRunEnded()
-{
-    // A stop request that comes later finds the run ended and changes nothing.
-}
-
-void InstrumentRun::showResult(RunResult result)
-{
-    exitWith(result, statusOf(result));
 }
 
 void InstrumentRun::refuse(const QString &message)

@@ -32,5 +32,5 @@ int main(int argc, char *argv[])
         return Commands::run(*parsed.options);
     if (parsed.options->addresses.size() != 1)
         return refuse("an instrument's process takes one address");
-    return InstrumentRun(*parsed.options).exec();
+    return runInstrument(*parsed.options);
 }

@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Main.h"
+#include "RunWatch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -44,13 +45,12 @@ private:
 
 // A view of the window's run that measures its waits and transfers and tells each change of the
 // window's captions and of its transfer line as the change is made.
-class Measurement final : public RunView
+class Measurement final : public RunWatch
 {
 public:
     Measurement(Main &window, AutoRun::Figures &figures, const AutoRun &run)
-        : mWindow(window), mFigures(figures), mRun(run)
+        : RunWatch(window.run()), mWindow(window), mFigures(figures), mRun(run)
     {
-        window.run().addView(*this);
         tellCaptions();
     }
 
@@ -86,18 +86,6 @@ private:
             mRun.onTransfer(shown);
         mShownTransfer = shown;
     }
-    // The window's own messages are told by its dialogs, its end by the environment.
-    void showState(int) override {}
-    void showLogged(QByteArrayView) override {}
-    void showConnecting() override {}
-    void showReset() override {}
-    void showFailure(FailureRoutine, const QString &) override {}
-    void showNotStarted(const QString &) override {}
-    void showSuccess() override {}
-    void showHalted() override {}
-    void showRunEnded() override {}
-    void showResult(RunResult) override {}
-
     // The first line of the step caption and the progress caption while it is shown.
     void tellCaptions()
     {

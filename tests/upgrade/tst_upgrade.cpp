@@ -3,6 +3,7 @@
 #include "BlockingCall.h"
 #include "FailureRoutines.h"
 #include "Instrument.h"
+#include "RunWatch.h"
 #include "Script.h"
 #include "WizardFixture.h"
 
@@ -191,10 +192,10 @@ ExpectedRun expectedRun(const QString &scenario)
 // What the operator sees of the window's run, recorded through a view of it: each caption with the
 // progress shown beside it, each wait as it begins, and each command's time-out other than 60 s as
 // its step examines it. A wait that returned before its scaled time is kept apart.
-class Recording final : public RunView
+class Recording final : public RunWatch
 {
 public:
-    explicit Recording(Main &window) : mWindow(window), mRun(window.run()) { mRun.addView(*this); }
+    explicit Recording(Main &window) : RunWatch(window.run()), mWindow(window), mRun(window.run()) {}
 
     QStringList seen;
     QStringList shortWaits;
@@ -237,16 +238,6 @@ private:
         if (onLogged)
             onLogged(entry);
     }
-    // What the window shows of these, the tests read from the window, its dialogs and its end.
-    void showProgress(const RunProgress &, RunProgress::Form) override {}
-    void showConnecting() override {}
-    void showReset() override {}
-    void showFailure(FailureRoutine, const QString &) override {}
-    void showNotStarted(const QString &) override {}
-    void showSuccess() override {}
-    void showHalted() override {}
-    void showRunEnded() override {}
-    void showResult(RunResult) override {}
 
     Main &mWindow;
     Run &mRun;
