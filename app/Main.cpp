@@ -21,22 +21,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-namespace {
-
-RunSettings runSettings(const Environment &environment)
-{
-    return {environment.logPath.isEmpty() ? LogFile::defaultPath() : environment.logPath,
-            environment.logFallbackPath.isEmpty() ? LogFile::defaultFallbackPath() : environment.logFallbackPath,
-            environment.clock,
-            environment.telnetPort,
-            environment.ftpPort,
-            environment.timeScale};
-}
-
-} // namespace
-
 Main::Main(Environment environment, QWidget *parent)
-    : QWidget(parent), RunFrame(runSettings(environment)), mEnvironment(std::move(environment))
+    : QWidget(parent), mEnvironment(std::move(environment)), mRun(mEnvironment.settings, Procedure::Upgrade, *this)
 {
     if (mEnvironment.dialogs) {
         mDialogs = mEnvironment.dialogs;
@@ -48,7 +34,7 @@ Main::Main(Environment environment, QWidget *parent)
     mOctets = new OctetEntry({txtIpOctet[0], txtIpOctet[1], txtIpOctet[2], txtIpOctet[3]}, this);
     mInput = new InputGate(this);
 
-    telnet().setTerminalView([this](QByteArrayView text) {
+    mRun.telnet().setTerminalView([this](QByteArrayView text) {
         QTextCursor end(txtTerminal->document());
         end.movePosition(QTextCursor::End);
         end.insertText(QString::fromLatin1(text));
@@ -65,18 +51,18 @@ Main::Main(Environment environment, QWidget *parent)
     setWindowTitle(WizardTexts::kWindowCaption);
     txtUpgradeSourceDir->setText(mEnvironment.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                                       : mEnvironment.programFolder);
-    SetCaption(WizardTexts::kStartPage);
+    mRun.SetCaption(WizardTexts::kStartPage);
     lblProgBarTitle->hide();
     lblTransfer->hide();
     imgTick->hide();
-    ResetWizard();
+    mRun.ResetWizard();
 }
 
 Main::~Main() = default;
 
 void Main::logStateLine()
 {
-    Log_Add(StateMachineLog::stateLine(UpgradeState()));
+    mRun.Log_Add(StateMachineLog::stateLine(mRun.UpgradeState()));
 }
 
 void Main::showCaption(const QString &text)
@@ -97,7 +83,7 @@ FolderCheck Main::checkFolder()
     mFiles = check.flags;
     for (const UpgradeFile &file : check.files)
         if (!file.damage.isEmpty())
-            Log_Add("\r\n* Upgrade file " + file.name.toUtf8() + " damaged: " + file.damage.toUtf8());
+            mRun.Log_Add("\r\n* Upgrade file " + file.name.toUtf8() + " damaged: " + file.damage.toUtf8());
     return check;
 }
 
@@ -119,9 +105,9 @@ void Main::showReset()
     txtUpgradeSourceDir->setEnabled(false);
     cmdBrowseUpgradeFiles->setEnabled(false);
     setAddressEntryEnabled(false);
-    SetCaption(WizardTexts::kStartPage);
+    mRun.SetCaption(WizardTexts::kStartPage);
     checkFolder();
-    telnet().Disconnect();
+    mRun.telnet().Disconnect();
 }
 
 void Main::ShowFolderPage()
@@ -131,8 +117,8 @@ void Main::ShowFolderPage()
     cmdBrowseUpgradeFiles->setEnabled(false);
     setAddressEntryEnabled(false);
     imgTick->hide();
-    SetUpgradeState(11);
-    SetCaption(WizardTexts::kFolderPage);
+    mRun.SetUpgradeState(11);
+    mRun.SetCaption(WizardTexts::kFolderPage);
     frmParamters->setEnabled(true);
     frmSourceDirectory->setEnabled(true);
     cmdBrowseUpgradeFiles->setEnabled(true);
@@ -144,8 +130,8 @@ void Main::ShowIpAddressPage()
     frmParamters->setEnabled(false);
     frmSourceDirectory->setEnabled(false);
     cmdBrowseUpgradeFiles->setEnabled(false);
-    SetUpgradeState(21);
-    SetCaption(WizardTexts::kIpPage);
+    mRun.SetUpgradeState(21);
+    mRun.SetCaption(WizardTexts::kIpPage);
     frmParamters->setEnabled(true);
     setAddressEntryEnabled(true);
     mOctets->focusBox(0);
@@ -181,8 +167,8 @@ void Main::cmdStartUpgrade_Click()
 {
     if (!ConfirmDataLoss())
         return;
-    SetUpgradeState(0);
-    SetSystemFilesInstalled(false);
+    mRun.SetUpgradeState(0);
+    mRun.SetSystemFilesInstalled(false);
     cmdStartUpgrade->setEnabled(false);
     cmdStartUpgrade->hide();
     cmdAbout->setEnabled(false);
@@ -191,7 +177,7 @@ void Main::cmdStartUpgrade_Click()
     cmdNext->setEnabled(false);
     cmdPrevious->setEnabled(false);
     cmdExit->setEnabled(true);
-    SetCaption(WizardTexts::kFolderPage);
+    mRun.SetCaption(WizardTexts::kFolderPage);
     frmParamters->setEnabled(true);
     frmSourceDirectory->setEnabled(true);
     cmdBrowseUpgradeFiles->setEnabled(true);
@@ -204,9 +190,9 @@ void Main::cmdStartUpgrade_Click()
 
 void Main::cmdNext_Click()
 {
-    Log_Add("\r\n>>cmdNext_Click");
+    mRun.Log_Add("\r\n>>cmdNext_Click");
     logStateLine();
-    switch (UpgradeState()) {
+    switch (mRun.UpgradeState()) {
     case 0:
     case RunRules::kConnecting:
         break;
@@ -220,20 +206,20 @@ void Main::cmdNext_Click()
         nextOnIpPage();
         break;
     case 41:
-        SetCaption(WizardTexts::loginPage(mIpAddress));
-        SetUpgradeState(71);
+        mRun.SetCaption(WizardTexts::loginPage(mIpAddress));
+        mRun.SetUpgradeState(71);
         break;
     case 71:
         runFromLastPage();
         break;
     case Script::kBusy:
-        Log_Add(StateMachineLog::kEndOfStateMachine);
+        mRun.Log_Add(StateMachineLog::kEndOfStateMachine);
         break;
     default:
-        Log_Add(StateMachineLog::unknownState(UpgradeState()));
+        mRun.Log_Add(StateMachineLog::unknownState(mRun.UpgradeState()));
         break;
     }
-    Log_Add("\r\n<<cmdNext_Click");
+    mRun.Log_Add("\r\n<<cmdNext_Click");
 }
 
 void Main::nextOnIpPage()
@@ -252,8 +238,8 @@ void Main::nextOnIpPage()
         frmParamters->setEnabled(false);
         setAddressEntryEnabled(false);
         imgTick->show();
-        SetUpgradeState(41);
-        SetCaption(WizardTexts::kRebootPage);
+        mRun.SetUpgradeState(41);
+        mRun.SetCaption(WizardTexts::kRebootPage);
     } else {
         imgTick->hide();
         const Dialogs::Button choice =
@@ -263,12 +249,12 @@ void Main::nextOnIpPage()
                             WizardTexts::kProgramTitle,
                             WizardTexts::kNoNetwork});
         if (choice == Dialogs::Button::Abort) {
-            finish(RunResult::Failure);
+            mRun.finish(RunResult::Failure);
             return;
         }
         if (choice == Dialogs::Button::Ignore) {
-            SetUpgradeState(41);
-            SetCaption(WizardTexts::kRebootPage);
+            mRun.SetUpgradeState(41);
+            mRun.SetCaption(WizardTexts::kRebootPage);
         }
     }
     cmdNext->setEnabled(true);
@@ -276,11 +262,11 @@ void Main::nextOnIpPage()
 
 void Main::cmdPrevious_Click()
 {
-    Log_Add("\r\n>>cmdPrevious_Click");
+    mRun.Log_Add("\r\n>>cmdPrevious_Click");
     logStateLine();
-    switch (UpgradeState()) {
+    switch (mRun.UpgradeState()) {
     case 11:
-        ResetWizard();
+        mRun.ResetWizard();
         break;
     case 21:
         ShowFolderPage();
@@ -289,13 +275,13 @@ void Main::cmdPrevious_Click()
         ShowIpAddressPage();
         break;
     case 71:
-        SetUpgradeState(41);
-        SetCaption(WizardTexts::kRebootPage);
+        mRun.SetUpgradeState(41);
+        mRun.SetCaption(WizardTexts::kRebootPage);
         break;
     default:
         break;
     }
-    Log_Add("\r\n<<cmdPrevious_Click");
+    mRun.Log_Add("\r\n<<cmdPrevious_Click");
 }
 
 void Main::cmdBrowseUpgradeFiles_Click()

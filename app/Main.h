@@ -1,7 +1,8 @@
 #pragma once
 
 #include "Environment.h"
-#include "RunFrame.h"
+#include "Run.h"
+#include "RunView.h"
 #include "UpgradeFolder.h"
 
 #include <QWidget>
@@ -19,9 +20,9 @@ class QProgressBar;
 class QPushButton;
 
 // The wizard window: five preparation pages, then the run with its progress display. The page (and
-// later the upgrade step) is the run's state number. The window shows the run that its frame hosts:
-// the caption, the progress bar, the transfer line and the message boxes.
-class Main : public QWidget, public RunFrame
+// later the upgrade step) is the run's state number. The window holds the run and is its view: it
+// shows the caption, the progress bar, the transfer line and the message boxes.
+class Main : public QWidget, private RunView
 {
     Q_OBJECT
 
@@ -30,25 +31,11 @@ public:
     ~Main() override;
 
     QString ipAddress() const { return mIpAddress; }
-    qint16 progressMax() const { return progress().maximum(); }
     UpgradeFileFlags fileFlags() const { return mFiles; }
-
-    void ShowTransfer(const QString &file, qint64 sent, qint64 total) override;
-    UpgradeInputs Inputs() const override;
+    Run &run() { return mRun; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-
-    void showCaption(const QString &text) override;
-    void showProgress(RunProgress::Form form) override;
-    void showFailure(FailureRoutine routine, const QString &address) override;
-    void showNotStarted(const QString &message) override;
-    void showSuccess() override;
-    void showReset() override;
-    void showConnecting() override;
-    void showRunEnded() override;
-    void scriptHalted() override;
-    void endProcess(RunResult result) override;
 
 private:
     void buildControls();
@@ -75,8 +62,27 @@ private:
     // until the answer, held before its first change while the question says nothing has changed.
     void askToStop();
     void closeAfterHalt();
+    // What the folder box, the address and the hidden log-in boxes give the run.
+    UpgradeInputs inputs() const;
+
+    void showState(int state) override;
+    void showCaption(const QString &text) override;
+    void showProgress(const RunProgress &progress, RunProgress::Form form) override;
+    void showTransfer(const QString &file, qint64 sent, qint64 total) override;
+    void showWait(int milliseconds) override;
+    void showWaitOver(int milliseconds) override;
+    void showLogged(QByteArrayView entry) override;
+    void showConnecting() override;
+    void showReset() override;
+    void showFailure(FailureRoutine routine, const QString &address) override;
+    void showNotStarted(const QString &message) override;
+    void showSuccess() override;
+    void showHalted() override;
+    void showRunEnded() override;
+    void showResult(RunResult result) override;
 
     Environment mEnvironment;
+    Run mRun;
     std::unique_ptr<Dialogs> mOwnDialogs;
     Dialogs *mDialogs = nullptr;
 

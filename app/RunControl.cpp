@@ -1,6 +1,6 @@
-// How the window shows the run its frame hosts: the start from the last page, the progress bar and
-// the transfer line, the failure and success boxes, Exit and the window's close, and how the
-// program ends.
+// How the window starts the run it holds and shows it as its view: the start from the last page,
+// the progress bar and the transfer line, the failure and success boxes, Exit and the window's
+// close, and how the program ends.
 #include "Dialogs.h"
 #include "FailureRoutines.h"
 #include "InputGate.h"
@@ -13,13 +13,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <cstdio>
-#include <cstdlib>
-
 void Main::runFromLastPage()
 {
     // Another process upgrading or checking this instrument from this PC: the page stays.
-    if (const QString refusal = lockInstrument(WizardTexts::kProgramTitle, false); !refusal.isEmpty()) {
+    mRun.setInputs(inputs());
+    if (const QString refusal = mRun.lockInstrument(WizardTexts::kProgramTitle); !refusal.isEmpty()) {
         mDialogs->show(Dialogs::notice(Dialogs::Icon::Exclamation, WizardTexts::kMessageTitle, refusal));
         return;
     }
@@ -27,7 +25,7 @@ void Main::runFromLastPage()
     pbMainProgress->setMinimum(0);
     pbMainProgress->show();
     lblProgBarTitle->show();
-    startRun();
+    mRun.start();
 }
 
 void Main::showConnecting()
@@ -36,14 +34,14 @@ void Main::showConnecting()
     cmdExit->setEnabled(false);
 }
 
-void Main::showProgress(RunProgress::Form form)
+void Main::showProgress(const RunProgress &progress, RunProgress::Form form)
 {
-    pbMainProgress->setMaximum(progress().maximum());
-    pbMainProgress->setValue(progress().value());
-    lblProgBarTitle->setText(progress().caption(form));
+    pbMainProgress->setMaximum(progress.maximum());
+    pbMainProgress->setValue(progress.value());
+    lblProgBarTitle->setText(progress.caption(form));
 }
 
-void Main::ShowTransfer(const QString &file, qint64 sent, qint64 total)
+void Main::showTransfer(const QString &file, qint64 sent, qint64 total)
 {
     lblTransfer->setVisible(!file.isEmpty());
     if (file.isEmpty())
@@ -74,7 +72,15 @@ void Main::showRunEnded()
         mDialogs->dismiss();
 }
 
-UpgradeInputs Main::Inputs() const
+// What the window leaves out: the state (the pages show themselves as the window stores them, the
+// steps by their captions), the waits (the step's caption stays) and the log's entries (the log is
+// the operator's record on disk).
+void Main::showState(int) {}
+void Main::showWait(int) {}
+void Main::showWaitOver(int) {}
+void Main::showLogged(QByteArrayView) {}
+
+UpgradeInputs Main::inputs() const
 {
     return {txtUpgradeSourceDir->text(), txtLogin->text(),      txtPassword->text(), mIpAddress,
             mFiles.mAutoexecFound,       mFiles.mProdImageFound};
@@ -82,8 +88,8 @@ UpgradeInputs Main::Inputs() const
 
 void Main::cmdExit_Click()
 {
-    Log_Add("\r\n>>cmdExit_Click");
-    finish(RunResult::Success);
+    mRun.Log_Add("\r\n>>cmdExit_Click");
+    mRun.finish(RunResult::Success);
 }
 
 void Main::closeEvent(QCloseEvent *event)
@@ -91,11 +97,11 @@ void Main::closeEvent(QCloseEvent *event)
     // The window never just closes: that would end every wait at once and let the run go on
     // without them. Closing it is Exit, or during the run a question.
     event->ignore();
-    if (RunEnded() || mAskingToStop)
+    if (mRun.RunEnded() || mAskingToStop)
         return;
     if (cmdExit->isEnabled())
         cmdExit_Click();
-    else if (halted())
+    else if (mRun.halted())
         closeAfterHalt();
     else
         askToStop();
@@ -105,8 +111,8 @@ void Main::closeAfterHalt()
 {
     // The script has stopped without a message: nothing is in flight, and the operator must be
     // able to leave. The upgrade did not complete.
-    Log_Add("\r\n* Window closed after the upgrade script stopped");
-    finish(RunResult::Failure);
+    mRun.Log_Add("\r\n* Window closed after the upgrade script stopped");
+    mRun.finish(RunResult::Failure);
 }
 
 void Main::askToStop()
@@ -114,9 +120,9 @@ void Main::askToStop()
     // Until the answer the run goes on, but not past its read-only part: what the question says
     // stays true. If the run ends or halts meanwhile, the question goes away.
     mAskingToStop = true;
-    const QString &text = holdBeforeChange() ? WizardTexts::kStopBeforeChange : WizardTexts::kStopDuringUpgrade;
-    Log_Add("\r\n* Close asked at state " + QByteArray::number(lastState()) + ": \"" +
-            text.section(QLatin1String("\r\n"), 0, 0).toUtf8() + '"');
+    const QString &text = mRun.holdBeforeChange() ? WizardTexts::kStopBeforeChange : WizardTexts::kStopDuringUpgrade;
+    mRun.Log_Add("\r\n* Close asked at state " + QByteArray::number(mRun.lastState()) + ": \"" +
+                 text.section(QLatin1String("\r\n"), 0, 0).toUtf8() + '"');
     mDialogs->ask({Dialogs::Icon::Question,
                    {Dialogs::Button::Stop, Dialogs::Button::Continue},
                    Dialogs::Button::Continue,
@@ -124,17 +130,17 @@ void Main::askToStop()
                    text},
                   [this](Dialogs::Button answer) {
                       mAskingToStop = false;
-                      releaseChange();
-                      if (RunEnded() || halted())
+                      mRun.releaseChange();
+                      if (mRun.RunEnded() || mRun.halted())
                           return;
                       if (answer == Dialogs::Button::Stop)
-                          stop();
+                          mRun.stop();
                       else
-                          Log_Add("\r\n* Close asked during the run: it goes on");
+                          mRun.Log_Add("\r\n* Close asked during the run: it goes on");
                   });
 }
 
-void Main::scriptHalted()
+void Main::showHalted()
 {
     // The operator asked to close the window, and nothing goes on any more to stop or continue.
     if (!mAskingToStop)
@@ -143,15 +149,13 @@ void Main::scriptHalted()
     closeAfterHalt();
 }
 
-void Main::endProcess(RunResult result)
+void Main::showResult(RunResult result)
 {
-    flushLog();
+    mRun.flushLog();
     const int status = code(statusOf(result));
     if (mEnvironment.endProgram) {
         mEnvironment.endProgram(status);
         return;
     }
-    // Every log entry is on disk: end at once, wherever the call came from.
-    std::fflush(nullptr);
-    std::_Exit(status);
+    endProcessNow(status);
 }

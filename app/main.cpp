@@ -76,8 +76,10 @@ int main(int argc, char *argv[])
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     QFont::insertSubstitution(QStringLiteral("Lucida Console"), QStringLiteral("Liberation Mono"));
     Environment environment;
+    environment.settings.logPath = LogFile::defaultPath();
+    environment.settings.logFallbackPath = LogFile::defaultFallbackPath();
     if (runsFromInstallFolder()) {
-        environment.logPath = LogFile::defaultFallbackPath();
+        environment.settings.logPath = LogFile::defaultFallbackPath();
         environment.programFolder = QDir::currentPath();
     }
     Main window(std::move(environment));

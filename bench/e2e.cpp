@@ -44,12 +44,13 @@ int main(int argc, char *argv[])
     AutoRun run;
     run.folder = instrument.upgradeFolder();
     run.address = "127.0.0.1";
-    run.telnetPort = instrument.telnetPort();
-    run.ftpPort = instrument.ftpPort();
-    run.logPath = folder.filePath("logfile.txt");
+    run.settings.telnetPort = instrument.telnetPort();
+    run.settings.ftpPort = instrument.ftpPort();
+    run.settings.logPath = folder.filePath("logfile.txt");
     const AutoRun::Figures f = run.run();
     if (f.exitStatus != 0) {
-        std::fprintf(stderr, "e2e: the upgrade ended with status %d; see %s\n", f.exitStatus, qPrintable(run.logPath));
+        std::fprintf(stderr, "e2e: the upgrade ended with status %d; see %s\n", f.exitStatus,
+                     qPrintable(run.settings.logPath));
         return 1;
     }
     rusage usage{};

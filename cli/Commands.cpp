@@ -38,7 +38,7 @@ int runFleet(const Options &options)
 struct CommandRow
 {
     const char *name;
-    Options::Command command;
+    Procedure procedure;
     const char *arguments;
     const char *summary;
     TakenBy mask;
@@ -46,11 +46,11 @@ struct CommandRow
 };
 
 const CommandRow kCommands[] = {
-    {"check", Options::Command::Check, "FOLDER ADDRESS...",
+    {"check", Procedure::Check, "FOLDER ADDRESS...",
      "read-only: the upgrade folder, the network, the log-in, the\n"
      "instrument's identity, maintenance mode and its FTP server",
      kByCheck, runFleet},
-    {"run", Options::Command::Run, "FOLDER ADDRESS...", "the whole upgrade of each instrument, side by side", kByRun,
+    {"run", Procedure::Upgrade, "FOLDER ADDRESS...", "the whole upgrade of each instrument, side by side", kByRun,
      runFleet},
 };
 
@@ -137,27 +137,28 @@ const OptionRow kOptions[] = {
     {.names = {"telnet-port"},
      .description = "The instruments' Telnet port (default 23).",
      .valueName = "PORT",
-     .take = [](Options &o, const QString &v) { return takePort("telnet-port", v, o.telnetPort); },
-     .give = [](const Options &o) { return QString::number(o.telnetPort); }},
+     .take = [](Options &o, const QString &v) { return takePort("telnet-port", v, o.settings.telnetPort); },
+     .give = [](const Options &o) { return QString::number(o.settings.telnetPort); }},
     {.names = {"ftp-port"},
      .description = "The instruments' FTP port (default 21).",
      .valueName = "PORT",
-     .take = [](Options &o, const QString &v) { return takePort("ftp-port", v, o.ftpPort); },
-     .give = [](const Options &o) { return QString::number(o.ftpPort); }},
+     .take = [](Options &o, const QString &v) { return takePort("ftp-port", v, o.settings.ftpPort); },
+     .give = [](const Options &o) { return QString::number(o.settings.ftpPort); }},
     {.names = {"time-scale"},
      .description = "For test benches: scale every wait by F (0.001 to 1, default 1).",
      .valueName = "F",
      .take =
          [](Options &o, const QString &v) {
              bool ok = false;
-             o.timeScale = v.toDouble(&ok);
-             if (ok && std::isfinite(o.timeScale) && o.timeScale >= kLeastTimeScale && o.timeScale <= 1)
+             o.settings.timeScale = v.toDouble(&ok);
+             if (ok && std::isfinite(o.settings.timeScale) && o.settings.timeScale >= kLeastTimeScale &&
+                 o.settings.timeScale <= 1)
                  return QString();
              return QStringLiteral("--time-scale needs a number from %1 to 1, not %2")
                  .arg(kLeastTimeScale)
                  .arg(echoed(v));
          },
-     .give = [](const Options &o) { return QString::number(o.timeScale, 'g', 17); }},
+     .give = [](const Options &o) { return QString::number(o.settings.timeScale, 'g', 17); }},
 };
 
 const CommandRow *findCommand(const QString &name)
@@ -168,10 +169,10 @@ const CommandRow *findCommand(const QString &name)
     return nullptr;
 }
 
-const CommandRow &rowOf(Options::Command command)
+const CommandRow &rowOf(Procedure procedure)
 {
     for (const CommandRow &row : kCommands)
-        if (row.command == command)
+        if (row.procedure == procedure)
             return row;
     Q_UNREACHABLE();
 }
@@ -214,7 +215,7 @@ QString unreadable(int error)
 }
 
 // run refuses a damaged upgrade file here; check lists every file with its damage.
-QString folderProblem(const QString &folder, bool checking)
+QString folderProblem(const QString &folder, Procedure procedure)
 {
     const QString named = echoed(folder);
     const QByteArray path = QFile::encodeName(folder);
@@ -229,7 +230,7 @@ QString folderProblem(const QString &folder, bool checking)
         return named + unreadable(errno);
     if (!UpgradeFolder::CheckUpgradeFiles(folder).mUpgradeFilesFound)
         return named + ": the folder lacks the upgrade files " + missingFiles(folder);
-    if (checking)
+    if (procedure == Procedure::Check)
         return QString();
     const FolderCheck check = UpgradeFolder::CheckFolder(folder);
     const UpgradeFile *damaged = check.firstDamaged();
@@ -269,7 +270,7 @@ Parsed parse(const QStringList &arguments)
     if (!command)
         return {std::nullopt, "unknown command: " + echoed(positional[0])};
     Options options;
-    options.command = command->command;
+    options.procedure = command->procedure;
 
     const QStringList given = parser.optionNames();
     for (const OptionRow &row : kOptions) {
@@ -287,7 +288,7 @@ Parsed parse(const QStringList &arguments)
     }
 
     options.folder = positional[1];
-    if (const QString problem = folderProblem(options.folder, options.checking()); !problem.isEmpty())
+    if (const QString problem = folderProblem(options.folder, options.procedure); !problem.isEmpty())
         return {std::nullopt, problem};
     // Where an address came from, in its problem: nothing for the command line, the file's line.
     QSet<QString> seen;
@@ -324,16 +325,21 @@ QStringList instrumentArguments(const Options &options, const QString &address, 
 {
     Options instrument = options;
     instrument.logDir = logFolder;
-    QStringList arguments{rowOf(options.command).name, options.folder, address};
+    QStringList arguments{rowOf(options.procedure).name, options.folder, address};
     for (const OptionRow &row : kOptions)
         if (row.give)
             arguments << "--" + row.names.last() << row.give(instrument);
     return arguments;
 }
 
+QString nameOf(Procedure procedure)
+{
+    return QLatin1String(rowOf(procedure).name);
+}
+
 int run(const Options &options)
 {
-    return rowOf(options.command).handler(options);
+    return rowOf(options.procedure).handler(options);
 }
 
 } // namespace Commands

@@ -25,6 +25,9 @@ Parsed parse(const QStringList &arguments);
 // log folder, and every option that the instrument's process takes.
 QStringList instrumentArguments(const Options &options, const QString &address, const QString &logFolder);
 
+// The command that runs the procedure: check or run.
+QString nameOf(Procedure procedure);
+
 // Runs the parsed command; returns the exit status.
 int run(const Options &options);
 

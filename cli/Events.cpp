@@ -1,5 +1,6 @@
 #include "Events.h"
 
+#include "Commands.h"
 #include "RunRules.h"
 
 #include <QDir>
@@ -23,11 +24,11 @@ QJsonObject event(const QString &name, const QString &address, QJsonObject field
 
 } // namespace
 
-QString resultName(RunResult result, bool checking)
+QString resultName(RunResult result, Procedure procedure)
 {
     switch (result) {
     case RunResult::Success:
-        return checking ? kReady : kSuccess;
+        return procedure == Procedure::Check ? kReady : kSuccess;
     case RunResult::Halt:
         return kHalted;
     case RunResult::Stop:
@@ -37,24 +38,25 @@ QString resultName(RunResult result, bool checking)
     case RunResult::Failure:
         break;
     }
-    return checking ? kNotReady : kFailed;
+    return procedure == Procedure::Check ? kNotReady : kFailed;
 }
 
-QString recordPath(const QString &logPath, bool checking)
+QString recordPath(const QString &logPath, Procedure procedure)
 {
-    return QFileInfo(logPath).dir().filePath(checking ? QStringLiteral("check.json") : QStringLiteral("result.json"));
+    return QFileInfo(logPath).dir().filePath(procedure == Procedure::Check ? QStringLiteral("check.json")
+                                                                           : QStringLiteral("result.json"));
 }
 
-Result ending(const Result &shown, RunResult result, bool checking, double seconds, const QString &message)
+Result ending(const Result &shown, RunResult result, Procedure procedure, double seconds, const QString &message)
 {
     Result ended = shown;
-    ended.result = resultName(result, checking);
+    ended.result = resultName(result, procedure);
     ended.status = code(statusOf(result));
     if (!shown.logIncomplete.isEmpty())
         ended.status = std::max(ended.status, code(ExitStatus::Failed));
     ended.seconds = seconds;
     ended.message = message;
-    ended.changed = !checking && !RunRules::changedNothingAt(shown.state);
+    ended.changed = procedure != Procedure::Check && !RunRules::changedNothingAt(shown.state);
     return ended;
 }
 
@@ -66,11 +68,11 @@ QJsonObject folder(const QString &folder, const QList<File> &files)
     return {{"event", kFolder}, {"folder", folder}, {"files", list}};
 }
 
-QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid,
+QJsonObject start(const QString &address, Procedure procedure, const QString &folder, const QDateTime &time, qint64 pid,
                   double timeScale)
 {
     return event(kStart, address,
-                 {{"command", checking ? "check" : "run"},
+                 {{"command", Commands::nameOf(procedure)},
                   {"folder", folder},
                   {"time", time.toString(Qt::ISODate)},
                   {"pid", pid},

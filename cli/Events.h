@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExitStatus.h"
+#include "Procedure.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -34,8 +35,8 @@ inline const QString kStopped = QStringLiteral("stopped");
 inline const QString kNotStarted = QStringLiteral("not-started");
 inline const QStringList kResults{kSuccess, kFailed, kHalted, kReady, kNotReady, kStopped, kNotStarted};
 
-// The result of a run or a check that ended so.
-QString resultName(RunResult result, bool checking);
+// How a run of the procedure that ended so is named: a check's as the instrument's readiness.
+QString resultName(RunResult result, Procedure procedure);
 
 // The value of a file's "status" when it is sound; otherwise why it is damaged.
 inline const QString kSound = QStringLiteral("ok");
@@ -67,16 +68,17 @@ struct Result
 
 // Where an instrument's result is kept, beside its log: a check's apart from an upgrade's, so that a
 // check never replaces the record of an upgrade that needs a person.
-QString recordPath(const QString &logPath, bool checking);
+QString recordPath(const QString &logPath, Procedure procedure);
 
 // How a run that ended so is reported, by the instrument's process or by the fleet for it: shown
 // gives the address, the last state and caption, the log, the time scale and what the log lacks. A
 // log that is incomplete makes the status at least 1.
-Result ending(const Result &shown, RunResult result, bool checking, double seconds, const QString &message = QString());
+Result ending(const Result &shown, RunResult result, Procedure procedure, double seconds,
+              const QString &message = QString());
 
 QJsonObject folder(const QString &folder, const QList<File> &files);
 // pid: the instrument's process.
-QJsonObject start(const QString &address, bool checking, const QString &folder, const QDateTime &time, qint64 pid,
+QJsonObject start(const QString &address, Procedure procedure, const QString &folder, const QDateTime &time, qint64 pid,
                   double timeScale);
 QJsonObject state(const QString &address, int state);
 QJsonObject caption(const QString &address, const QString &text);

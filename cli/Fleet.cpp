@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "Confirmation.h"
 #include "Echoed.h"
+#include "ErrorLine.h"
 #include "Events.h"
 #include "ExitStatus.h"
 #include "Handshake.h"
@@ -59,7 +60,7 @@ QString endOfProcess(int exitCode, QProcess::ExitStatus exitStatus)
 
 Fleet::Fleet(Options options)
     : mOptions(std::move(options)), mInstruments(statusesOf(mOptions.addresses)),
-      mDisplay(displayMode(mOptions), mOptions.checking(), mInstruments)
+      mDisplay(displayMode(mOptions), mOptions.procedure == Procedure::Check, mInstruments)
 {
     mRedraw.setInterval(250);
     mProcesses.resize(static_cast<size_t>(mInstruments.size()));
@@ -75,18 +76,19 @@ Fleet::~Fleet() = default;
 
 int Fleet::exec()
 {
-    if (!mOptions.checking() && !mOptions.yes) {
+    if (mOptions.procedure == Procedure::Upgrade && !mOptions.yes) {
         const Confirmation confirmation = confirmUpgrade(mOptions.addresses);
         if (!confirmation.confirmed) {
-            FleetDisplay::problem(confirmation.problem);
+            writeErrorLine(confirmation.problem);
             return code(ExitStatus::Usage);
         }
     }
     // check lists the upgrade files first; a damaged one ends it there, before anything is made or sent.
-    const FolderCheck folder = mOptions.checking() ? UpgradeFolder::CheckFolder(mOptions.folder) : FolderCheck();
+    const FolderCheck folder =
+        mOptions.procedure == Procedure::Check ? UpgradeFolder::CheckFolder(mOptions.folder) : FolderCheck();
     if (const UpgradeFile *damaged = folder.firstDamaged()) {
         listFolder(folder);
-        FleetDisplay::problem(echoed(mOptions.folder) + ": " + UpgradeFolder::damageNote(*damaged));
+        writeErrorLine(echoed(mOptions.folder) + ": " + UpgradeFolder::damageNote(*damaged));
         return code(ExitStatus::Usage);
     }
     mSignals = std::make_unique<Interrupts>([this](int signal) { interrupted(signal); });
@@ -97,21 +99,21 @@ int Fleet::exec()
     mOptions.logDir = mLogFolder;
     for (InstrumentStatus &instrument : mInstruments) {
         instrument.end.log = mOptions.logPath(instrument.address);
-        instrument.end.timeScale = mOptions.timeScale;
+        instrument.end.timeScale = mOptions.settings.timeScale;
     }
     // Every instrument is to be tried again until it succeeds: the list is there from the start,
     // whatever ends the fleet, and loses each instrument as it succeeds.
     if (const QString problem = writeWhole(QDir(mLogFolder).filePath(kRetries), retries()); !problem.isEmpty()) {
-        FleetDisplay::problem(problem);
+        writeErrorLine(problem);
         return code(ExitStatus::Usage);
     }
-    if (mOptions.checking())
+    if (mOptions.procedure == Procedure::Check)
         listFolder(folder);
     mDisplay.begin(mLogFolder);
-    if (mOptions.timeScale != 1)
+    if (mOptions.settings.timeScale != 1)
         mDisplay.warning(QStringLiteral("every wait is scaled by %1 (--time-scale): an instrument upgraded so has not "
                                         "had the waits it needs")
-                             .arg(mOptions.timeScale));
+                             .arg(mOptions.settings.timeScale));
     mRedraw.start();
     QTimer::singleShot(0, this, &Fleet::startNext);
     QCoreApplication::exec();
@@ -174,7 +176,7 @@ void Fleet::recordEnd(InstrumentStatus &instrument, const QByteArray &logged)
         instrument.end.log.clear();
     if (!instrument.end.logIncomplete.isEmpty())
         instrument.end.status = std::max(instrument.end.status, code(ExitStatus::Failed));
-    const QString resultFile = Events::recordPath(log, mOptions.checking());
+    const QString resultFile = Events::recordPath(log, mOptions.procedure);
     if (const QString problem = writeWhole(resultFile, Events::line(Events::result(instrument.end)) + '\n');
         !problem.isEmpty())
         mDisplay.warning(problem);
@@ -205,7 +207,7 @@ void Fleet::interrupted(int signal)
 void Fleet::notStarted(qsizetype index, const QString &why)
 {
     InstrumentStatus &instrument = mInstruments[index];
-    instrument.end = Events::ending(instrument.end, RunResult::NotStarted, mOptions.checking(), 0, why);
+    instrument.end = Events::ending(instrument.end, RunResult::NotStarted, mOptions.procedure, 0, why);
     recordEnd(instrument, "not started: " + (why.isEmpty() ? QByteArray("the fleet was interrupted") : why.toUtf8()));
     mDisplay.event(instrument, Events::result(instrument.end));
     ++mFinished;
@@ -246,7 +248,7 @@ QString Fleet::makeLogFolder() const
     if (error || !QFileInfo(path).isDir()) {
         const QString reason =
             error ? QString::fromLocal8Bit(error.message()) : QStringLiteral("a file of that name is there");
-        FleetDisplay::problem(QStringLiteral("cannot make the folder of logs %1: %2").arg(echoed(path), reason));
+        writeErrorLine(QStringLiteral("cannot make the folder of logs %1: %2").arg(echoed(path), reason));
         return QString();
     }
     return path;
@@ -375,12 +377,12 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
         if (!instrument.started) {
             instrument.started = true;
             mDisplay.event(instrument,
-                           Events::start(instrument.address, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
+                           Events::start(instrument.address, mOptions.procedure, QDir(mOptions.folder).absolutePath(),
                                          QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid,
-                                         mOptions.timeScale));
+                                         mOptions.settings.timeScale));
         }
         const QString why = endOfProcess(exitCode, exitStatus);
-        instrument.end = Events::ending(instrument.end, RunResult::Failure, mOptions.checking(),
+        instrument.end = Events::ending(instrument.end, RunResult::Failure, mOptions.procedure,
                                         static_cast<double>(elapsed) / 1000, why);
         // Past the read-only part the instrument may be half upgraded: it needs a person.
         if (!RunRules::changedNothingAt(instrument.end.state))

@@ -1,5 +1,6 @@
 #include "FleetDisplay.h"
 
+#include "ErrorLine.h"
 #include "RunProgress.h"
 #include "TerminalText.h"
 
@@ -322,7 +323,7 @@ void FleetDisplay::interrupt(const QJsonObject &event)
 
 void FleetDisplay::warning(const QString &text)
 {
-    passOn("qd8400-upgrade: " + text);
+    passOn(errorLine(text));
 }
 
 void FleetDisplay::passOn(const QString &line)
@@ -385,9 +386,4 @@ QString FleetDisplay::totals() const
 bool FleetDisplay::passesOnAbove() const
 {
     return mMode == Mode::Live && mBegun && ::isatty(STDERR_FILENO);
-}
-
-void FleetDisplay::problem(const QString &text)
-{
-    std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(text));
 }

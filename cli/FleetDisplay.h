@@ -76,10 +76,6 @@ public:
     bool passesOnAbove() const;
     void summary(const QJsonObject &summary);
 
-    // A problem that ends the command before any instrument's process starts: one line on standard
-    // error.
-    static void problem(const QString &text);
-
 private:
     // The header and the live lines that fit in rows.
     QStringList screen(int columns, int rows) const;

@@ -1,45 +1,122 @@
 #include "InstrumentRun.h"
 
+#include "Commands.h"
+#include "ErrorLine.h"
+#include "Events.h"
 #include "FailureTexts.h"
 #include "Handshake.h"
 #include "NetworkProbe.h"
+#include "Run.h"
 #include "RunTexts.h"
+#include "RunView.h"
 #include "Script.h"
+#include "UpgradeFolder.h"
 #include "WholeFile.h"
-#include "cFtp.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
 namespace {
 
-const QString kWorkingFolder = QStringLiteral("/mnt/nand1");
-
 RunSettings runSettings(const Options &options)
 {
+    RunSettings settings = options.settings;
     // No second place: a log that cannot be written where the operator looks for it stops the run.
-    return {options.logPath(options.addresses.first()),
-            QString(),
-            nullptr,
-            options.telnetPort,
-            options.ftpPort,
-            options.timeScale};
+    settings.logPath = options.logPath(options.addresses.first());
+    return settings;
 }
+
+// The instrument's process holds the run and is its view, which writes events.
+class InstrumentRun final : private RunView
+{
+public:
+    explicit InstrumentRun(const Options &options);
+
+    // Starts the run in the event loop.
+    int exec();
+
+private:
+    void start();
+    void readRequests();
+    // Ends before anything was sent: the process's status says that nothing was.
+    [[noreturn]] void refuse(const QString &message);
+    [[noreturn]] void exitWith(RunResult result, ExitStatus process);
+
+    // The view: the events of what the run shows.
+    void showState(int state) override
+    {
+        if (state != Script::kBusy)
+            mEvents.write(Events::state(mAddress, state));
+    }
+    void showCaption(const QString &text) override
+    {
+        // Not what the window leaves behind the failure's message; the success's caption comes
+        // after the run has ended.
+        if (mFailure.isEmpty())
+            mCaption = text;
+        mEvents.write(Events::caption(mAddress, text));
+    }
+    void showProgress(const RunProgress &progress, RunProgress::Form) override
+    {
+        mEvents.write(Events::progress(mAddress, progress.value(), progress.maximum(), progress.percent()));
+    }
+    void showTransfer(const QString &file, qint64 sent, qint64 total) override
+    {
+        if (!file.isEmpty())
+            mEvents.transfer(Events::transfer(mAddress, file, sent, total));
+    }
+    void showFailure(FailureRoutine routine, const QString &address) override
+    {
+        mFailure = failureText(routine, address).text();
+    }
+    void showNotStarted(const QString &message) override { mFailure = message; }
+    void showHalted() override { mRun.finish(RunResult::Halt); }
+    void showResult(RunResult result) override { exitWith(result, statusOf(result)); }
+    // What the events leave out: the waits and the log's entries (the log has them), the
+    // connection (the caption before it says so), the reset (its state and progress are events of
+    // their own), the success (the result says it) and the run's end (a stop request that comes
+    // later changes nothing).
+    void showWait(int) override {}
+    void showWaitOver(int) override {}
+    void showLogged(QByteArrayView) override {}
+    void showConnecting() override {}
+    void showReset() override {}
+    void showSuccess() override {}
+    void showRunEnded() override {}
+
+    Options mOptions;
+    QString mAddress;
+    Run mRun;
+    EventWriter mEvents;
+    QElapsedTimer mClock;
+    QString mFailure;
+    QString mCaption; // the last one shown
+    QSocketNotifier mRequests;
+    QByteArray mRequestLine;
+};
 
 } // namespace
 
-InstrumentRun::InstrumentRun(const Options &options)
-    : RunFrame(runSettings(options)), mOptions(options), mAddress(options.addresses.first()),
-      mFiles(UpgradeFolder::CheckUpgradeFiles(options.folder)), mRequests(STDIN_FILENO, QSocketNotifier::Read)
+int runInstrument(const Options &options)
 {
+    return InstrumentRun(options).exec();
+}
+
+InstrumentRun::InstrumentRun(const Options &options)
+    : mOptions(options), mAddress(options.addresses.first()), mRun(runSettings(options), options.procedure, *this),
+      mRequests(STDIN_FILENO, QSocketNotifier::Read)
+{
+    const UpgradeFileFlags files = UpgradeFolder::CheckUpgradeFiles(options.folder);
+    mRun.setInputs(
+        {options.folder, Script::kLogin, Script::kPassword, mAddress, files.mAutoexecFound, files.mProdImageFound});
     // Only the fleet decides when a run stops; a fleet or a terminal that has gone stops nothing.
     for (const int signal : {SIGINT, SIGHUP, SIGPIPE})
         std::signal(signal, SIG_IGN);
@@ -55,40 +132,40 @@ int InstrumentRun::exec()
 void InstrumentRun::start()
 {
     mClock.start();
-    mEvents.write(Events::start(mAddress, mOptions.checking(), QDir(mOptions.folder).absolutePath(),
+    mEvents.write(Events::start(mAddress, mOptions.procedure, QDir(mOptions.folder).absolutePath(),
                                 QDateTime::currentDateTimeUtc(), QCoreApplication::applicationPid(),
-                                mOptions.timeScale));
+                                mOptions.settings.timeScale));
     std::error_code made;
-    std::filesystem::create_directories(QFile::encodeName(QFileInfo(settings().logPath).absolutePath()).toStdString(),
-                                        made);
-    const QString problem = made ? QString::fromLocal8Bit(made.message()) : logProblem();
+    std::filesystem::create_directories(
+        QFile::encodeName(QFileInfo(mRun.settings().logPath).absolutePath()).toStdString(), made);
+    const QString problem = made ? QString::fromLocal8Bit(made.message()) : mRun.logProblem();
     if (!problem.isEmpty())
-        refuse(QStringLiteral("cannot write the log %1: %2").arg(settings().logPath, problem));
-    if (mOptions.timeScale != 1)
-        Log_Add("\r\n* Every wait scaled by " + QByteArray::number(mOptions.timeScale) +
-                " (--time-scale): not the waits an instrument needs");
-    const QString program = QCoreApplication::applicationName() + (mOptions.checking() ? " check" : " run");
-    if (const QString refusal = lockInstrument(program, mOptions.checking()); !refusal.isEmpty()) {
+        refuse(QStringLiteral("cannot write the log %1: %2").arg(mRun.settings().logPath, problem));
+    if (mOptions.settings.timeScale != 1)
+        mRun.Log_Add("\r\n* Every wait scaled by " + QByteArray::number(mOptions.settings.timeScale) +
+                     " (--time-scale): not the waits an instrument needs");
+    const QString program = QCoreApplication::applicationName() + ' ' + Commands::nameOf(mOptions.procedure);
+    if (const QString refusal = mRun.lockInstrument(program); !refusal.isEmpty()) {
         mFailure = refusal;
-        finish(mOptions.checking() ? RunResult::Failure : RunResult::NotStarted);
+        mRun.finish(lockedOut(mRun.procedure()));
         return;
     }
     // The network probe is the first call that needs what the run takes.
-    if (!takeResources())
+    if (!mRun.takeResources())
         return;
     switch (probeNetwork(mAddress)) {
     case ProbeAnswer::Answered:
-        startRun();
+        mRun.start();
         return;
     case ProbeAnswer::NoAnswer:
-        Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
+        mRun.Log_Add("\r\n* No answer from " + mAddress.toUtf8() + " to the network probe");
         mFailure = RunTexts::kNoNetwork;
-        finish(RunResult::Failure);
+        mRun.finish(RunResult::Failure);
         return;
     case ProbeAnswer::NotMade:
-        Log_Add("\r\n* " + kProbeNotMade.toUtf8());
+        mRun.Log_Add("\r\n* " + kProbeNotMade.toUtf8());
         mFailure = kProbeNotMade;
-        finish(RunResult::NotStarted);
+        mRun.finish(RunResult::NotStarted);
         return;
     }
 }
@@ -106,96 +183,9 @@ void InstrumentRun::readRequests()
     for (qsizetype end = mRequestLine.indexOf('\n'); end >= 0; end = mRequestLine.indexOf('\n')) {
         const QByteArray request = mRequestLine.left(end);
         mRequestLine.remove(0, end + 1);
-        if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && changedNothing()))
-            stop();
+        if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && mRun.changedNothing()))
+            mRun.stop();
     }
-}
-
-void InstrumentRun::showState(int n)
-{
-    if (n == Script::kBusy)
-        return;
-    mEvents.write(Events::state(mAddress, n));
-}
-
-bool InstrumentRun::ChangesMayBegin()
-{
-    if (!mOptions.checking())
-        return RunFrame::ChangesMayBegin();
-    // The maintenance-mode check has passed: the check lists the working folder once the step has returned.
-    mShellChecked = true;
-    endRun();
-    return false;
-}
-
-void InstrumentRun::showCaption(const QString &text)
-{
-    // Not what the window leaves behind the failure's message; the success's caption comes after
-    // the run has ended.
-    if (mFailure.isEmpty())
-        mCaption = text;
-    mEvents.write(Events::caption(mAddress, text));
-}
-
-void InstrumentRun::showProgress(RunProgress::Form)
-{
-    mEvents.write(Events::progress(mAddress, progress().value(), progress().maximum(), progress().percent()));
-}
-
-void InstrumentRun::ShowTransfer(const QString &file, qint64 sent, qint64 total)
-{
-    if (!file.isEmpty())
-        mEvents.transfer(Events::transfer(mAddress, file, sent, total));
-}
-
-void InstrumentRun::showFailure(FailureRoutine routine, const QString &address)
-{
-    mFailure = failureText(routine, address).text();
-}
-
-void InstrumentRun::showNotStarted(const QString &message)
-{
-    mFailure = message;
-}
-
-void InstrumentRun::scriptHalted()
-{
-    finish(RunResult::Halt);
-}
-
-void InstrumentRun::stepReturned()
-{
-    if (mShellChecked)
-        listWorkingFolder();
-}
-
-UpgradeInputs InstrumentRun::Inputs() const
-{
-    return {mOptions.folder, Script::kLogin,        Script::kPassword,
-            mAddress,        mFiles.mAutoexecFound, mFiles.mProdImageFound};
-}
-
-void InstrumentRun::listWorkingFolder()
-{
-    cFtp ftp(*this);
-    ftp.setPort(mOptions.ftpPort);
-    ftp.sUserID = Script::kLogin;
-    ftp.sPassword = Script::kPassword;
-    ftp.sServerName = mAddress;
-    const bool listed = ftp.Connect() && ftp.bGetDir(kWorkingFolder, 0);
-    ftp.Disconnect();
-    if (!listed) {
-        showFailure(FailureRoutine::AbortFirewallBlocked, QString());
-        finish(RunResult::Failure);
-        return;
-    }
-    Log_Add("\r\n* Ready for the upgrade: " + kWorkingFolder.toUtf8() + " listed by FTP");
-    finish(RunResult::Success);
-}
-
-void InstrumentRun::endProcess(RunResult result)
-{
-    exitWith(result, statusOf(result));
 }
 
 void InstrumentRun::refuse(const QString &message)
@@ -206,26 +196,24 @@ void InstrumentRun::refuse(const QString &message)
 
 void InstrumentRun::exitWith(RunResult result, ExitStatus process)
 {
-    flushLog();
+    mRun.flushLog();
     Events::Result shown;
     shown.address = mAddress;
-    shown.state = lastState();
+    shown.state = mRun.lastState();
     shown.caption = mCaption;
-    shown.log = QFileInfo::exists(settings().logPath) ? settings().logPath : QString();
-    shown.timeScale = mOptions.timeScale;
-    shown.logIncomplete = logLoss();
+    shown.log = QFileInfo::exists(mRun.settings().logPath) ? mRun.settings().logPath : QString();
+    shown.timeScale = mOptions.settings.timeScale;
+    shown.logIncomplete = mRun.logLoss();
     const double seconds = static_cast<double>(mClock.elapsed()) / 1000;
-    Events::Result ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
+    Events::Result ended = Events::ending(shown, result, mOptions.procedure, seconds, mFailure);
     // Beside the log, so that a fleet or a terminal that has gone loses nothing.
-    const QString resultFile = Events::recordPath(settings().logPath, mOptions.checking());
+    const QString resultFile = Events::recordPath(mRun.settings().logPath, mOptions.procedure);
     if (const QString problem = writeWhole(resultFile, Events::line(Events::result(ended)) + '\n');
         !problem.isEmpty()) {
-        std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(problem));
+        writeErrorLine(problem);
         shown.logIncomplete += (shown.logIncomplete.isEmpty() ? QString() : QStringLiteral("; ")) + problem;
-        ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
+        ended = Events::ending(shown, result, mOptions.procedure, seconds, mFailure);
     }
     mEvents.write(Events::result(ended));
-    // Every log entry and every event is out: end at once, wherever the call came from.
-    std::fflush(nullptr);
-    std::_Exit(std::max(code(process), ended.status));
+    endProcessNow(std::max(code(process), ended.status));
 }

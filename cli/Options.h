@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Procedure.h"
+#include "RunSettings.h"
+
 #include <QDir>
 #include <QString>
 #include <QStringList>
@@ -7,13 +10,8 @@
 // What the command line asks for: a command, the upgrade folder, the instruments and the options.
 struct Options
 {
-    enum class Command
-    {
-        Check,
-        Run,
-    };
-
-    Command command = Command::Check;
+    // What each instrument's process does: the command check or run.
+    Procedure procedure = Procedure::Check;
     QString folder;
     QStringList addresses; // dotted IPv4, each once: those given, then those of the file
     QString from;          // the file of more addresses; "-": standard input
@@ -21,12 +19,9 @@ struct Options
     bool yes = false;
     bool json = false;
     QString logDir; // empty: a new folder in the current one
-    quint16 telnetPort = 23;
-    quint16 ftpPort = 21;
-    // Scales every wait, the log-in's time limit and the Telnet guard's tick; 1 for instruments.
-    double timeScale = 1.0;
+    // The instruments' ports and the time scale; each instrument's process adds its own log.
+    RunSettings settings;
 
-    bool checking() const { return command == Command::Check; }
     // Where an instrument's log goes: DIR/ADDRESS/logfile.txt.
     QString logPath(const QString &address) const
     {

@@ -1,17 +1,16 @@
 #include "Commands.h"
+#include "ErrorLine.h"
 #include "ExitStatus.h"
 #include "Handshake.h"
 #include "InstrumentRun.h"
 
 #include <QCoreApplication>
 
-#include <cstdio>
-
 namespace {
 
 int refuse(const QString &problem)
 {
-    std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(problem));
+    writeErrorLine(problem);
     return code(ExitStatus::Usage);
 }
 
@@ -33,5 +32,5 @@ int main(int argc, char *argv[])
         return Commands::run(*parsed.options);
     if (parsed.options->addresses.size() != 1)
         return refuse("an instrument's process takes one address");
-    return InstrumentRun(*parsed.options).exec();
+    return runInstrument(*parsed.options);
 }

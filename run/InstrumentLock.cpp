@@ -51,7 +51,7 @@ bool writeDetails(int fd, const LockHolder &holder)
 {
     const QByteArray bytes = "pid=" + QByteArray::number(QCoreApplication::applicationPid()) +
                              "\nprogram=" + holder.program.toUtf8() +
-                             "\nactivity=" + (holder.checking ? "checked" : "upgraded") +
+                             "\nactivity=" + (holder.procedure == Procedure::Check ? "checked" : "upgraded") +
                              "\nsince=" + QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toUtf8() +
                              "\nlog=" + QFile::encodeName(holder.log) + '\n';
     return ::fchmod(fd, 0644) == 0 && ::ftruncate(fd, 0) == 0 &&

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Procedure.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -7,9 +9,9 @@
 // Who takes an instrument's lock, as the next one to ask is told.
 struct LockHolder
 {
-    QString program;       // "qd8400-upgrade run", "qd8400-upgrade check", "QD8400Upgrade"
-    bool checking = false; // it only reads the instrument
-    QString log;           // the path of its log
+    QString program; // "qd8400-upgrade run", "qd8400-upgrade check", "QD8400Upgrade"
+    Procedure procedure = Procedure::Upgrade;
+    QString log; // the path of its log
 };
 
 // One process at a time logs in to an instrument from this PC: an exclusive flock on

@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Main.h"
+#include "RunWatch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -42,52 +43,36 @@ private:
     std::function<void(const QString &)> mTold;
 };
 
-// The window, measuring its waits and transfers and telling each change of its captions and of its
-// transfer line as the change is made.
-class MeasuredMain final : public Main
+// A view of the window's run that measures its waits and transfers and tells each change of the
+// window's captions and of its transfer line as the change is made.
+class Measurement final : public RunWatch
 {
 public:
-    MeasuredMain(Environment environment, AutoRun::Figures &figures, const AutoRun &run)
-        : Main(std::move(environment)), mFigures(figures), mRun(run)
+    Measurement(Main &window, AutoRun::Figures &figures, const AutoRun &run)
+        : RunWatch(window.run()), mWindow(window), mFigures(figures), mRun(run)
     {
         tellCaptions();
     }
 
-    void WaitWithEvents(int milliseconds) override
+private:
+    void showWait(int milliseconds) override
     {
-        if (mDepth++ == 0) {
-            mFigures.prescribedWaitSeconds += milliseconds / 1000.0;
-            QElapsedTimer wall;
-            wall.start();
-            const double cpu = cpuSeconds();
-            Main::WaitWithEvents(milliseconds);
-            mFigures.cpuSecondsWhileWaiting += cpuSeconds() - cpu;
-            mFigures.waitingSeconds += wall.nsecsElapsed() / 1e9;
-        } else {
-            Main::WaitWithEvents(milliseconds);
-        }
-        --mDepth;
+        if (mDepth++ > 0)
+            return;
+        mFigures.prescribedWaitSeconds += milliseconds / 1000.0;
+        mWait.start();
+        mCpuAtWait = cpuSeconds();
     }
-
-    void SetCaption(const QString &text) override
+    void showWaitOver(int) override
     {
-        Main::SetCaption(text);
-        tellCaptions();
+        if (--mDepth > 0)
+            return;
+        mFigures.cpuSecondsWhileWaiting += cpuSeconds() - mCpuAtWait;
+        mFigures.waitingSeconds += mWait.nsecsElapsed() / 1e9;
     }
-
-    void AdvanceProgress(qint16 tasks) override
-    {
-        Main::AdvanceProgress(tasks);
-        tellCaptions();
-    }
-
-    void FillProgress() override
-    {
-        Main::FillProgress();
-        tellCaptions();
-    }
-
-    void ShowTransfer(const QString &file, qint64 sent, qint64 total) override
+    void showCaption(const QString &) override { tellCaptions(); }
+    void showProgress(const RunProgress &, RunProgress::Form) override { tellCaptions(); }
+    void showTransfer(const QString &file, qint64, qint64) override
     {
         if (!file.isEmpty() && !mTransfer.isValid())
             mTransfer.start();
@@ -95,20 +80,17 @@ public:
             mFigures.transferSeconds += mTransfer.nsecsElapsed() / 1e9;
             mTransfer.invalidate();
         }
-        Main::ShowTransfer(file, sent, total);
-        const QLabel *label = findChild<QLabel *>("lblTransfer");
+        const QLabel *label = mWindow.findChild<QLabel *>("lblTransfer");
         const QString shown = label->isHidden() ? QString() : label->text();
         if (shown != mShownTransfer && mRun.onTransfer)
             mRun.onTransfer(shown);
         mShownTransfer = shown;
     }
-
-private:
     // The first line of the step caption and the progress caption while it is shown.
     void tellCaptions()
     {
-        const QString caption = findChild<QLabel *>("lblInstructions")->text().section("\r\n", 0, 0);
-        const QLabel *progressCaption = findChild<QLabel *>("lblProgBarTitle");
+        const QString caption = mWindow.findChild<QLabel *>("lblInstructions")->text().section("\r\n", 0, 0);
+        const QLabel *progressCaption = mWindow.findChild<QLabel *>("lblProgBarTitle");
         const QString progress = progressCaption->isHidden() ? QString() : progressCaption->text();
         if ((caption != mCaption || progress != mProgress) && mRun.onChange)
             mRun.onChange(caption, progress);
@@ -116,9 +98,13 @@ private:
         mProgress = progress;
     }
 
+    Main &mWindow;
     AutoRun::Figures &mFigures;
     const AutoRun &mRun;
+    // How deep the waits are nested; the outermost one is measured.
     int mDepth = 0;
+    QElapsedTimer mWait;
+    double mCpuAtWait = 0;
     QElapsedTimer mTransfer;
     QString mCaption;
     QString mProgress;
@@ -139,13 +125,11 @@ AutoRun::Figures AutoRun::run() const
         ended.quit();
     };
     environment.programFolder = folder;
-    environment.telnetPort = telnetPort;
-    environment.ftpPort = ftpPort;
-    environment.timeScale = timeScale;
-    environment.logPath = logPath;
+    environment.settings = settings;
     QElapsedTimer total;
     total.start();
-    MeasuredMain window(environment, figures, *this);
+    Main window(environment);
+    Measurement measurement(window, figures, *this);
     window.show();
     const auto click = [&](const char *name) { window.findChild<QPushButton *>(name)->click(); };
     click("cmdStartUpgrade");

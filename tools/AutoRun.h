@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RunSettings.h"
+
 #include <QString>
 
 #include <functional>
@@ -10,10 +12,8 @@ struct AutoRun
 {
     QString folder;  // the upgrade files
     QString address; // the instrument's
-    quint16 telnetPort = 23;
-    quint16 ftpPort = 21;
-    double timeScale = 1.0; // below 1 the waits are shorter than the script prescribes
-    QString logPath;        // empty: beside the program
+    // The log, the ports, and the time scale: below 1 the waits are shorter than the script prescribes.
+    RunSettings settings;
 
     // What the run measured.
     struct Figures

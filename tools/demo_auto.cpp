@@ -66,8 +66,8 @@ int main(int argc, char *argv[])
     AutoRun run;
     run.folder = arguments[1];
     run.address = arguments[2];
-    run.logPath = arguments[3];
-    run.timeScale = arguments.contains("--fast") ? 0.02 : 1.0;
+    run.settings.logPath = arguments[3];
+    run.settings.timeScale = arguments.contains("--fast") ? 0.02 : 1.0;
     run.onChange = [&](const QString &caption, const QString &progress) { printout.captions(caption, progress); };
     run.onTransfer = [&](const QString &shown) { printout.transfer(shown); };
     run.onMessage = [&](const QString &message) { printout.message(message); };

@@ -42,9 +42,9 @@ int main(int argc, char *argv[])
     environment.probe = [&](const QString &) { return std::exchange(answers, true); };
     environment.endProgram = [](int) {};
     environment.programFolder = argv[2];
-    environment.logPath = output.filePath("logfile.txt");
-    environment.telnetPort = 1; // nothing listens there: the connection fails at once
-    environment.timeScale = 0.01;
+    environment.settings.logPath = output.filePath("logfile.txt");
+    environment.settings.telnetPort = 1; // nothing listens there: the connection fails at once
+    environment.settings.timeScale = 0.01;
     Main window(environment);
     dialogs.onShow = [&](const Dialogs::Message &message) {
         std::unique_ptr<QMessageBox> box(QtDialogs::build(message, &window));
@@ -67,9 +67,9 @@ int main(int argc, char *argv[])
         dialogs.show(failureMessage(static_cast<FailureRoutine>(routine), "192.168.0.5"));
     click("cmdNext", "connecting");
     // A transfer under way: how far the file has got, beside the progress bar.
-    window.AdvanceProgress(50);
-    window.SetCaption(Script::captionText({"Transferring new root file system file", Script::Suffix::Note4}));
-    window.ShowTransfer("qd8400.rfs", 7 << 20, 12 << 20);
+    window.run().AdvanceProgress(50);
+    window.run().SetCaption(Script::captionText({"Transferring new root file system file", Script::Suffix::Note4}));
+    window.run().ShowTransfer("qd8400.rfs", 7 << 20, 12 << 20);
     save(&window, "transfer");
     fmAbout about(dialogs, {}, &window);
     save(&about, "about");

@@ -83,7 +83,7 @@ enum Trigger
 // the folder and the address can be changed; then the instruction text.
 QString page(const WizardFixture &f)
 {
-    QString text = QString::number(f.window->UpgradeState()) + ' ';
+    QString text = QString::number(f.window->run().UpgradeState()) + ' ';
     for (const char *name : {"cmdStartUpgrade", "cmdAbout", "cmdPrevious", "cmdNext", "cmdExit"})
         text += !f.button(name)->isVisible() ? 'H' : f.button(name)->isEnabled() ? 'E' : 'D';
     for (QWidget *box : {f.control<QWidget>("cmdBrowseUpgradeFiles"), static_cast<QWidget *>(f.octet(0))})
@@ -139,7 +139,7 @@ private slots:
         QVERIFY(f.trace().contains("\r\n>>cmdNext_Click\r\nmUpgradeState=(11)\r\nmUpgradeState=(21)\r\n<<cmdNext_"
                                    "Click\r\n"));
         for (const int busyOrUnknown : {999999, 8011}) { // Next only logs
-            f.window->SetUpgradeState(busyOrUnknown);
+            f.window->run().SetUpgradeState(busyOrUnknown);
             f.button("cmdNext")->setEnabled(true);
             f.click("cmdNext");
         }
@@ -276,7 +276,7 @@ private slots:
         QCOMPARE(f.button("cmdNext")->isEnabled(), found.mUpgradeFilesFound);
         f.button("cmdNext")->setEnabled(true); // Next does nothing without the files
         f.click("cmdNext");
-        QCOMPARE(f.window->UpgradeState(), found.mUpgradeFilesFound ? 21 : 11);
+        QCOMPARE(f.window->run().UpgradeState(), found.mUpgradeFilesFound ? 21 : 11);
     }
 
     // A damaged upgrade file: the folder is not complete, silently where the folder page shows it,
@@ -321,7 +321,7 @@ private slots:
         TimerCatch logIn(600); // the log-in's 60 s at the fixture's time scale
         startRun(f, instrument);
         QCOMPARE(page(f), "81 HHDDDDD\nConnecting to QD8400. This may take up to 30 seconds.");
-        QCOMPARE(f.window->progressMax(), maximum);
+        QCOMPARE(f.window->run().progress().maximum(), maximum);
         QCOMPARE(f.control<QLabel>("lblProgBarTitle")->text(),
                  QString("%1% tasks complete").arg(qRound(200.0 / maximum)));
         instrument.send("\xff\xfd\x18\r\nQD8400-0042 login: ");
@@ -335,8 +335,8 @@ private slots:
         QCOMPARE(f.control<QProgressBar>("pbMainProgress")->value(), 2);
         QVERIFY(f.trace().contains("\r\nmUpgradeState=(1022)\r\n>>SendCommand(cd /mnt/nand1)\r\n"));
         QVERIFY(!f.trace().contains("k8r2Mq5"));
-        QVERIFY(!logIn.timer->isActive()); // the prompt ended it
-        f.window->AdvanceProgress(200);    // past the maximum, which follows
+        QVERIFY(!logIn.timer->isActive());    // the prompt ended it
+        f.window->run().AdvanceProgress(200); // past the maximum, which follows
         QCOMPARE(f.control<QProgressBar>("pbMainProgress")->maximum(), 202);
         QCOMPARE(f.control<QLabel>("lblProgBarTitle")->text(), QString("100% tasks complete"));
     }
@@ -348,7 +348,8 @@ private slots:
         ScriptedPeer instrument;
         WizardFixture f(kRequiredUpgradeFiles, instrument.port());
         InstrumentLock holder;
-        QCOMPARE(holder.take("127.0.0.001", instrument.port(), {"qd8400-upgrade check", true, "/logs/logfile.txt"}),
+        QCOMPARE(holder.take("127.0.0.001", instrument.port(),
+                             {"qd8400-upgrade check", Procedure::Check, "/logs/logfile.txt"}),
                  QString());
         f.walkToLoginPage();
         f.click("cmdNext");
@@ -447,8 +448,8 @@ private slots:
         ScriptedPeer instrument;
         WizardFixture f(kRequiredUpgradeFiles, instrument.port());
         startRun(f, instrument);
-        f.window->SetUpgradeState(state);
-        ucTelnet &telnet = f.window->telnet();
+        f.window->run().SetUpgradeState(state);
+        ucTelnet &telnet = f.window->run().telnet();
         const auto lateEvents = [&] {
             emit telnet.Timeout();
             emit telnet.Error(104, "Connection reset by peer");
@@ -461,14 +462,14 @@ private slots:
         };
         int asked = 0;
         if (trigger >= 0)
-            f.window->fail(static_cast<FailureRoutine>(trigger), "10.0.0.9");
+            f.window->run().fail(static_cast<FailureRoutine>(trigger), "10.0.0.9");
         else if (trigger == kTimeout)
             emit telnet.Timeout();
         else if (trigger == kError)
             emit telnet.Error(111, "Connection refused");
         else if (trigger == kComplete) {
             QTimer::singleShot(0, lateEvents); // during its last wait
-            f.window->CompleteUpgrade();
+            f.window->run().CompleteUpgrade();
         }
         QVERIFY(QTest::qWaitFor([&] {
             if (trigger == kAsksAgain && instrument.received(0).count("\r\n") == asked && ++asked)
@@ -500,10 +501,10 @@ private slots:
         f.typeAddress({"10", "1", "2", "3"});
         f.click("cmdNext");
         QTest::qWait(20);
-        QCOMPARE(f.window->UpgradeState(), 41);
+        QCOMPARE(f.window->run().UpgradeState(), 41);
         QTest::mouseDClick(f.window->windowHandle(), Qt::LeftButton, {}, next->mapTo(f.window.get(), at.toPoint()));
         QTest::qWait(20);
-        QCOMPARE(f.window->UpgradeState(), 71);
+        QCOMPARE(f.window->run().UpgradeState(), 71);
     }
 
     // Before the run, closing the window is Exit (during the run it asks: tst_upgrade).

@@ -74,7 +74,8 @@ private slots:
         QTest::addColumn<QJsonObject>("event");
         const QString address = "127.0.0.9";
         QTest::newRow("folder") << Events::folder("/up", {{"bzimage", 3, Events::kSound}});
-        QTest::newRow("start") << Events::start(address, false, "/up", QDateTime::currentDateTimeUtc(), 42, 0.1);
+        QTest::newRow("start") << Events::start(address, Procedure::Upgrade, "/up", QDateTime::currentDateTimeUtc(), 42,
+                                                0.1);
         QTest::newRow("state") << Events::state(address, 1022);
         QTest::newRow("caption") << Events::caption(address, "Identifying connected device");
         QTest::newRow("progress") << Events::progress(address, 3, 134, 2);

@@ -19,9 +19,9 @@
 #include <memory>
 #include <optional>
 
-// The wizard window (Main, or a test's subclass of it) on the offscreen platform with scripted
-// dialogs, a log of its own and an end that is only recorded.
-template <class Window> struct BasicWizardFixture
+// The wizard window on the offscreen platform with scripted dialogs, a log of its own and an end
+// that is only recorded.
+struct WizardFixture
 {
     QTemporaryDir dir;
     QString mFolder;
@@ -31,11 +31,11 @@ template <class Window> struct BasicWizardFixture
     bool probeAnswers = true;
     std::function<void()> duringProbe; // runs while the window holds the operator's input
     Environment environment;
-    std::unique_ptr<Window> window;
+    std::unique_ptr<Main> window;
 
     // The upgrade folder holds the files named, or is the one given (then the files are ignored).
-    explicit BasicWizardFixture(const QStringList &files = kRequiredUpgradeFiles, quint16 telnetPort = 1,
-                                quint16 ftpPort = 1, const QString &upgradeFolder = {}, double timeScale = 0.01)
+    explicit WizardFixture(const QStringList &files = kRequiredUpgradeFiles, quint16 telnetPort = 1,
+                           quint16 ftpPort = 1, const QString &upgradeFolder = {}, double timeScale = 0.01)
         : mFolder(upgradeFolder.isEmpty() ? dir.filePath("upgrade") : upgradeFolder)
     {
         if (upgradeFolder.isEmpty())
@@ -49,14 +49,14 @@ template <class Window> struct BasicWizardFixture
         };
         environment.endProgram = [this](int status) { endedWith = status; };
         environment.programFolder = folder();
-        environment.logPath = dir.filePath("logfile.txt");
-        environment.telnetPort = telnetPort;
-        environment.ftpPort = ftpPort;
-        environment.timeScale = timeScale;
+        environment.settings.logPath = dir.filePath("logfile.txt");
+        environment.settings.telnetPort = telnetPort;
+        environment.settings.ftpPort = ftpPort;
+        environment.settings.timeScale = timeScale;
         // The PC's clock stands at 23 November 2027 14:37 local time: every field of a date differs.
-        environment.clock = [] { return QDateTime(QDate(2027, 11, 23), QTime(14, 37)).toSecsSinceEpoch(); };
+        environment.settings.clock = [] { return QDateTime(QDate(2027, 11, 23), QTime(14, 37)).toSecsSinceEpoch(); };
         environment.systemInfoPrograms = {"no-such-system-information-program"};
-        window = std::make_unique<Window>(environment);
+        window = std::make_unique<Main>(environment);
         window->show();
         window->activateWindow();
         if (!QTest::qWaitForWindowActive(window.get()))
@@ -64,10 +64,7 @@ template <class Window> struct BasicWizardFixture
     }
 
     QString folder() const { return mFolder; }
-    template <typename W = QWidget> W *control(const QString &name) const
-    {
-        return window->template findChild<W *>(name);
-    }
+    template <typename W = QWidget> W *control(const QString &name) const { return window->findChild<W *>(name); }
     QPushButton *button(const char *name) const { return control<QPushButton>(name); }
     QLineEdit *octet(int i) const { return control<QLineEdit>(QString("txtIpOctet%1").arg(i)); }
     QString instructions() const { return control<QLabel>("lblInstructions")->text(); }
@@ -82,8 +79,8 @@ template <class Window> struct BasicWizardFixture
     // The log's entries one after the other, without their stamps and blank lines.
     QByteArray trace() const
     {
-        window->flushLog();
-        QFile file(environment.logPath);
+        window->run().flushLog();
+        QFile file(environment.settings.logPath);
         file.open(QIODevice::ReadOnly);
         static const QRegularExpression stamp("(\r\n)?\r\nI\\|\\d{8}-\\d{6}\\|");
         return QString::fromLatin1(file.readAll()).remove(stamp).toLatin1();
@@ -100,5 +97,3 @@ template <class Window> struct BasicWizardFixture
         dialogs.shown.clear(); // the data-loss warning
     }
 };
-
-using WizardFixture = BasicWizardFixture<Main>;

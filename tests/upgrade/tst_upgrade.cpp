@@ -3,6 +3,8 @@
 #include "BlockingCall.h"
 #include "FailureRoutines.h"
 #include "Instrument.h"
+#include "LogFile.h"
+#include "RunWatch.h"
 #include "Script.h"
 #include "WizardFixture.h"
 
@@ -11,6 +13,7 @@
 
 #include <cmath>
 #include <set>
+#include <vector>
 
 using enum FailureRoutine;
 
@@ -127,7 +130,7 @@ struct ExpectedRun
 {
     QStringList states;   // from kStart on, as statesIn() gives them
     QStringList commands; // as the instrument receives them
-    QStringList seen;     // as RecordingMain records them
+    QStringList seen;     // as the Recording records them
 };
 
 QString captionText(QString caption)
@@ -187,75 +190,71 @@ ExpectedRun expectedRun(const QString &scenario)
     return run;
 }
 
-// The window, recording what the operator sees of the run: each caption with the progress shown
-// beside it, each wait as it begins, and each command's time-out other than 60 s as its step
-// examines it. A wait that returned before its scaled time is kept apart.
-class RecordingMain final : public Main
+// What the operator sees of the window's run, recorded through a view of it: each caption with the
+// progress shown beside it, each wait as it begins, and each command's time-out other than 60 s as
+// its step examines it. A wait that returned before its scaled time is kept apart.
+class Recording final : public RunWatch
 {
 public:
-    explicit RecordingMain(Environment environment)
-        : Main(environment), mTimeScale(environment.timeScale), mEntryByEntry(environment.logPath + ".each")
+    explicit Recording(Main &window)
+        : RunWatch(window.run()), mWindow(window), mRun(window.run()),
+          mEntryByEntry(window.run().settings().logPath + ".each")
     {
         // What the window logged while it was being made, before this one took its entries.
-        flushLog();
-        QFile::copy(environment.logPath, environment.logPath + ".each");
+        mRun.flushLog();
+        QFile::copy(mRun.settings().logPath, mRun.settings().logPath + ".each");
     }
 
     QStringList seen;
     QStringList shortWaits;
-
-    void SetCaption(const QString &text) override
-    {
-        Main::SetCaption(text);
-        if (findChild<QProgressBar *>("pbMainProgress")->isVisible())
-            seen << text + " @ " + findChild<QLabel *>("lblProgBarTitle")->text();
-    }
-
-    void SetUpgradeState(int n) override
-    {
-        if (n == Script::kBusy && telnet().commandSeconds() != 60)
-            seen << "timeout " + QString::number(telnet().commandSeconds());
-        Main::SetUpgradeState(n);
-        if (onState)
-            onState(n);
-    }
-
     std::function<void(int)> onState;
+    // The file's name (empty once the transfer has returned), and whether all of it has gone out.
+    std::function<void(const QString &, bool)> onTransfer;
+    std::function<void(QByteArrayView)> onLogged;
 
-    void ShowTransfer(const QString &file, qint64 sent, qint64 total) override
+private:
+    void showState(int state) override
     {
-        Main::ShowTransfer(file, sent, total);
+        if (state == Script::kBusy && mRun.telnet().commandSeconds() != 60)
+            seen << "timeout " + QString::number(mRun.telnet().commandSeconds());
+        if (onState)
+            onState(state);
+    }
+    void showCaption(const QString &text) override
+    {
+        if (mWindow.findChild<QProgressBar *>("pbMainProgress")->isVisible())
+            seen << text + " @ " + mWindow.findChild<QLabel *>("lblProgBarTitle")->text();
+    }
+    void showTransfer(const QString &file, qint64 sent, qint64 total) override
+    {
         if (onTransfer)
             onTransfer(file, sent == total);
     }
 
-    // The file's name (empty once the transfer has returned), and whether all of it has gone out.
-    std::function<void(const QString &, bool)> onTransfer;
-
-    // Each entry is also logged into a second file, written as it is made.
-    void Log_Add(QByteArrayView text) override
-    {
-        Main::Log_Add(text);
-        mEntryByEntry.Log_Add(text);
-        mEntryByEntry.flush();
-        if (onLogged)
-            onLogged(text);
-    }
-
-    std::function<void(QByteArrayView)> onLogged;
-
-    void WaitWithEvents(int milliseconds) override
+    void showWait(int milliseconds) override
     {
         seen << "wait " + QString::number(milliseconds);
-        QElapsedTimer clock;
-        clock.start();
-        Main::WaitWithEvents(milliseconds);
-        if (clock.nsecsElapsed() < (milliseconds * mTimeScale - 1) * 1e6)
+        mWaits.emplace_back().start();
+    }
+    void showWaitOver(int milliseconds) override
+    {
+        if (mWaits.back().nsecsElapsed() < (milliseconds * mRun.settings().timeScale - 1) * 1e6)
             shortWaits << QString::number(milliseconds);
+        mWaits.pop_back();
+    }
+    void showLogged(QByteArrayView entry) override
+    {
+        mEntryByEntry.Log_Add(entry);
+        mEntryByEntry.flush();
+        if (onLogged)
+            onLogged(entry);
     }
 
-private:
-    double mTimeScale;
+    Main &mWindow;
+    Run &mRun;
+    // The waits begun and not yet over, the innermost last.
+    std::vector<QElapsedTimer> mWaits;
+    // Each entry is also logged into a second file, written as it is made.
     LogFile mEntryByEntry;
 };
 
@@ -283,17 +282,19 @@ QStringList statesIn(const QByteArray &trace)
 
 // One upgrade: the simulated instrument in the given modes, the window walked to its last page and
 // Next pressed.
-struct Run
+struct WindowRun
 {
     Instrument instrument;
-    BasicWizardFixture<RecordingMain> f;
+    WizardFixture f;
+    Recording recording;
 
-    Run(const QStringList &modes, const QStringList &fixtures, double timeScale)
+    WindowRun(const QStringList &modes, const QStringList &fixtures, double timeScale)
         : instrument(modes, fixtures),
-          f({}, instrument.telnetPort(), instrument.ftpPort(), instrument.upgradeFolder(), timeScale)
+          f({}, instrument.telnetPort(), instrument.ftpPort(), instrument.upgradeFolder(), timeScale),
+          recording(*f.window)
     {
         f.walkToLoginPage();
-        f.window->seen.clear();
+        recording.seen.clear();
         f.click("cmdNext");
     }
 
@@ -365,12 +366,12 @@ private slots:
         QFETCH(int, state);
         QFETCH(QByteArray, between);
         WizardFixture f;
-        f.window->SetUpgradeState(state);
-        emit f.window->telnet().CommandPerformed();
+        f.window->run().SetUpgradeState(state);
+        emit f.window->run().telnet().CommandPerformed();
         const QByteArray line = "\r\nmUpgradeState=(" + QByteArray::number(state) + ')';
         QVERIFY(f.trace().endsWith(line + "\r\n>>ucTelnetInterface_CommandPerformed" + line + between +
                                    "\r\n<<ucTelnetInterface_CommandPerformed\r\n"));
-        QCOMPARE(f.window->UpgradeState(), state);
+        QCOMPARE(f.window->run().UpgradeState(), state);
     }
 
     // The script's table itself: every successor is a step or a transfer's state, and every step
@@ -468,7 +469,7 @@ private slots:
         QFETCH(QString, scenario);
         QFETCH(QString, installed);
         QFETCH(QByteArrayList, logged);
-        Run run(modes, fixtures, 0.05);
+        WindowRun run(modes, fixtures, 0.05);
         QVERIFY(run.ended(240));
         QCOMPARE(run.f.endedWith, std::optional<int>(0));
         QCOMPARE(run.f.dialogs.shown.size(), 1);
@@ -477,8 +478,8 @@ private slots:
         const ExpectedRun expected = expectedRun(scenario);
         QCOMPARE(statesIn(run.f.trace()), expected.states);
         QCOMPARE(run.instrument.commands(), expected.commands);
-        QCOMPARE(run.f.window->seen, expected.seen);
-        QCOMPARE(run.f.window->shortWaits, QStringList());
+        QCOMPARE(run.recording.seen, expected.seen);
+        QCOMPARE(run.recording.shortWaits, QStringList());
         const QJsonObject state = run.instrument.state();
         QStringList found;
         for (const char *file : {"autoexec.bat", "bzimage", "qd8400.rfs", "qd8prod.rfs"})
@@ -623,8 +624,8 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, last);
         Instrument instrument(modes);
-        BasicWizardFixture<RecordingMain> f({}, instrument.telnetPort(), instrument.ftpPort(),
-                                            instrument.upgradeFolder(), 0.02);
+        WizardFixture f({}, instrument.telnetPort(), instrument.ftpPort(), instrument.upgradeFolder(), 0.02);
+        Recording recording(*f.window);
         const bool beforeChange = Script::readsOnly(closedAt);
         QStringList sentBeforeStop;
         QElapsedTimer sinceStop;
@@ -634,13 +635,13 @@ private slots:
             sinceStop.start();
             f.window->close();
         };
-        f.window->onState = [&](int state) {
+        recording.onState = [&](int state) {
             if (state == closedAt && state != 4041)
                 close();
         };
         // The file all handed over and the transfer still waiting for the instrument, which has
         // stopped reading it.
-        f.window->onTransfer = [&](const QString &file, bool whole) {
+        recording.onTransfer = [&](const QString &file, bool whole) {
             if (closedAt == 4041 && blockingCallRunning() && whole && !sinceStop.isValid())
                 close();
             else if (file.isEmpty() && sinceStop.isValid() && !transferReturned)
@@ -653,7 +654,7 @@ private slots:
             sentBeforeStop = instrument.commands();
             f.dialogs.answer(*answer);
         };
-        f.window->onLogged = [&](QByteArrayView text) {
+        recording.onLogged = [&](QByteArrayView text) {
             if (answer && beforeChange && text == "\r\n" + last.section("\r\n", 1, 1).toLatin1())
                 QMetaObject::invokeMethod(f.window.get(), answerHeld, Qt::QueuedConnection);
         };
@@ -793,11 +794,11 @@ private:
         QFETCH(int, routine);
         QFETCH(QByteArray, logged);
         QFETCH(QString, lastCommand);
-        Run run(modes, fixtures, 0.02);
+        WindowRun run(modes, fixtures, 0.02);
         if (routine == kHalt) {
             QVERIFY(QTest::qWaitFor([&] { return run.f.trace().contains(logged); }, 60000));
             QTest::qWait(300);
-            QCOMPARE(run.f.window->UpgradeState(), Script::kBusy);
+            QCOMPARE(run.f.window->run().UpgradeState(), Script::kBusy);
             QVERIFY(run.f.dialogs.shown.isEmpty());
             QVERIFY(!run.f.endedWith);
             run.f.window->close(); // the operator can leave once the script has stopped

@@ -1,17 +1,26 @@
-#include "RunFrame.h"
+#include "Run.h"
 
 #include "BlockingCall.h"
 #include "RunTexts.h"
 #include "Script.h"
 #include "StateMachineLog.h"
 #include "UpgradeEngine.h"
+#include "cFtp.h"
 #include "ucTelnet.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
 
-RunFrame::RunFrame(const RunSettings &settings)
-    : mSettings(settings), mLog(settings.logPath, settings.logFallbackPath, settings.clock)
+namespace {
+
+// What the check lists by FTP: the folder the upgrade works in.
+const QString kWorkingFolder = QStringLiteral("/mnt/nand1");
+
+} // namespace
+
+Run::Run(const RunSettings &settings, Procedure procedure, RunView &view)
+    : mSettings(settings), mProcedure(procedure), mViews{&view},
+      mLog(settings.logPath, settings.logFallbackPath, settings.clock)
 {
     mTelnet = new ucTelnet(*this, &mEvents);
     mTelnet->setObjectName(QStringLiteral("ucTelnetInterface"));
@@ -32,75 +41,97 @@ RunFrame::RunFrame(const RunSettings &settings)
     mTelnet->RxBuffer_Init();
 }
 
-RunFrame::~RunFrame()
+Run::~Run()
 {
-    // The engine and the control log through this frame: they go first.
+    // What the run does as it goes is no view's any more; the engine and the control log through
+    // the run: they go first.
+    mViews.clear();
     mEngine.reset();
     delete mTelnet;
 }
 
-void RunFrame::Log_Add(QByteArrayView text)
+template <typename... Parameters, typename... Values>
+void Run::show(void (RunView::*what)(Parameters...), Values &&...values)
 {
-    mLog.Log_Add(text);
+    for (RunView *view : mViews)
+        (view->*what)(values...);
 }
 
-void RunFrame::SetUpgradeState(int n)
+void Run::addView(RunView &view)
+{
+    mViews << &view;
+}
+
+void Run::Log_Add(QByteArrayView text)
+{
+    mLog.Log_Add(text);
+    show(&RunView::showLogged, text);
+}
+
+void Run::SetUpgradeState(int n)
 {
     mState = n;
     Log_Add(StateMachineLog::stateLine(n));
     if (n != 0 && n != Script::kBusy)
         mLastState = n;
-    showState(n);
+    show(&RunView::showState, n);
 }
 
-void RunFrame::SetCaption(const QString &text)
+void Run::SetCaption(const QString &text)
 {
-    showCaption(text);
+    show(&RunView::showCaption, text);
 }
 
-void RunFrame::AdvanceProgress(qint16 tasks)
+void Run::AdvanceProgress(qint16 tasks)
 {
     mProgress.advance(tasks);
-    showProgress(RunProgress::Form::Tasks);
+    show(&RunView::showProgress, mProgress, RunProgress::Form::Tasks);
 }
 
-void RunFrame::FillProgress()
+void Run::FillProgress()
 {
     mProgress.fill();
-    showProgress(RunProgress::Form::Complete);
+    show(&RunView::showProgress, mProgress, RunProgress::Form::Complete);
 }
 
-void RunFrame::WaitWithEvents(int milliseconds)
+void Run::WaitWithEvents(int milliseconds)
 {
+    show(&RunView::showWait, milliseconds);
     QEventLoop loop;
     QTimer::singleShot(RunRules::scaledMs(milliseconds, mSettings.timeScale), Qt::PreciseTimer, &loop,
                        &QEventLoop::quit);
     loop.exec();
+    show(&RunView::showWaitOver, milliseconds);
 }
 
-void RunFrame::Abort(FailureRoutine routine, const QString &address)
+void Run::Abort(FailureRoutine routine, const QString &address)
 {
     if (mEnded)
         return;
     endRun();
-    showFailure(routine, address);
+    show(&RunView::showFailure, routine, address);
     mEndStatus = RunResult::Failure;
 }
 
-void RunFrame::ResetWizard()
+void Run::ShowTransfer(const QString &file, qint64 sent, qint64 total)
+{
+    show(&RunView::showTransfer, file, sent, total);
+}
+
+void Run::ResetWizard()
 {
     SetUpgradeState(0);
     mProgress.reset();
-    showReset();
+    show(&RunView::showReset);
 }
 
-void RunFrame::Halted()
+void Run::Halted()
 {
     mHalted = true;
     mHaltToShow = true;
 }
 
-void RunFrame::CompleteUpgrade()
+void Run::CompleteUpgrade()
 {
     if (mEnded)
         return;
@@ -108,17 +139,24 @@ void RunFrame::CompleteUpgrade()
     SetCaption(RunTexts::kCompleted);
     WaitWithEvents(1000);
     ResetWizard();
-    showSuccess();
+    show(&RunView::showSuccess);
     finish(RunResult::Success);
 }
 
-std::time_t RunFrame::Now() const
+std::time_t Run::Now() const
 {
     return mSettings.clock ? mSettings.clock() : std::time(nullptr);
 }
 
-bool RunFrame::ChangesMayBegin()
+bool Run::ChangesMayBegin()
 {
+    if (mProcedure == Procedure::Check) {
+        // The maintenance-mode check has passed: the check lists the working folder once the step
+        // has returned.
+        mReadOnlyPartDone = true;
+        endRun();
+        return false;
+    }
     if (mChangeHeld && !mEnded) {
         Log_Add("\r\n* Held before the first change at state " + QByteArray::number(mLastState));
         QEventLoop holding;
@@ -135,25 +173,25 @@ bool RunFrame::ChangesMayBegin()
     if (mLog.loss().error == 0)
         return true;
     endRun();
-    showNotStarted(RunTexts::unrecorded(mLog.loss().text()));
+    show(&RunView::showNotStarted, RunTexts::unrecorded(mLog.loss().text()));
     mEndStatus = RunResult::NotStarted;
     return false;
 }
 
-bool RunFrame::holdBeforeChange()
+bool Run::holdBeforeChange()
 {
     mChangeHeld = !mChangeReached;
     return mChangeHeld;
 }
 
-void RunFrame::releaseChange()
+void Run::releaseChange()
 {
     mChangeHeld = false;
     if (mHolding)
         mHolding->quit();
 }
 
-bool RunFrame::takeResources()
+bool Run::takeResources()
 {
     const QString refused = prepareBlockingCalls();
     if (refused.isEmpty())
@@ -161,64 +199,63 @@ bool RunFrame::takeResources()
     const QString reason = RunTexts::threadRefused(refused);
     Log_Add("\r\n* Not started: " + reason.toUtf8());
     endRun();
-    showNotStarted(RunTexts::notStarted(reason));
+    show(&RunView::showNotStarted, RunTexts::notStarted(reason));
     finish(RunResult::NotStarted);
     return false;
 }
 
-void RunFrame::startRun()
+void Run::start()
 {
     if (!takeResources())
         return;
-    const UpgradeInputs inputs = Inputs();
-    mProgress.start(inputs.autoexecFound, inputs.prodImageFound);
-    showProgress(RunProgress::Form::Complete);
+    mProgress.start(mInputs.autoexecFound, mInputs.prodImageFound);
+    show(&RunView::showProgress, mProgress, RunProgress::Form::Complete);
     SetUpgradeState(RunRules::kConnecting);
     SetCaption(RunTexts::kConnecting);
     AdvanceProgress(1);
     WaitWithEvents(1000);
     if (mEnded)
         return;
-    mTelnet->setRemoteHost(inputs.address);
+    mTelnet->setRemoteHost(mInputs.address);
     mTelnet->setRemotePort(mSettings.telnetPort);
     mTelnet->setPrompt(Script::kPrompt);
-    mTelnet->setUserName(inputs.login);
-    mTelnet->setPassword(inputs.password);
+    mTelnet->setUserName(mInputs.login);
+    mTelnet->setPassword(mInputs.password);
     if (mTelnet->OpenConnection()) {
-        showConnecting();
+        show(&RunView::showConnecting);
         mLogIn.start();
         AdvanceProgress(1);
     }
 }
 
-QString RunFrame::lockInstrument(const QString &program, bool checking)
+QString Run::lockInstrument(const QString &program)
 {
-    const LockHolder holder{program, checking, QFileInfo(mLog.path()).absoluteFilePath()};
-    const QString refusal = mLock.take(Inputs().address, mSettings.telnetPort, holder);
+    const LockHolder holder{program, mProcedure, QFileInfo(mLog.path()).absoluteFilePath()};
+    const QString refusal = mLock.take(mInputs.address, mSettings.telnetPort, holder);
     if (!refusal.isEmpty())
         Log_Add("\r\n* " + refusal.toUtf8());
     return refusal;
 }
 
-void RunFrame::commandPerformed()
+void Run::commandPerformed()
 {
     mEngine->CommandPerformed();
     if (mEndStatus)
         finish(*mEndStatus);
     else if (std::exchange(mHaltToShow, false))
-        scriptHalted();
-    else
-        stepReturned();
+        show(&RunView::showHalted);
+    else if (std::exchange(mReadOnlyPartDone, false))
+        listWorkingFolder();
 }
 
-void RunFrame::endWith(const RunRules::Ending &ending)
+void Run::endWith(const RunRules::Ending &ending)
 {
     for (const QByteArray &entry : ending.logged)
         Log_Add(entry);
     fail(ending.routine);
 }
 
-void RunFrame::fail(FailureRoutine routine, const QString &address)
+void Run::fail(FailureRoutine routine, const QString &address)
 {
     if (mEnded)
         return;
@@ -226,7 +263,7 @@ void RunFrame::fail(FailureRoutine routine, const QString &address)
     finish(RunResult::Failure);
 }
 
-void RunFrame::endRun()
+void Run::endRun()
 {
     if (mEnded)
         return;
@@ -235,17 +272,17 @@ void RunFrame::endRun()
     mEngine->cutTransfers();
     if (mHolding)
         mHolding->quit();
-    showRunEnded();
+    show(&RunView::showRunEnded);
     mTelnet->disconnect(&mEvents);
     mTelnet->Disconnect();
 }
 
-bool RunFrame::changedNothing() const
+bool Run::changedNothing() const
 {
     return RunRules::changedNothingAt(mLastState);
 }
 
-void RunFrame::stop()
+void Run::stop()
 {
     if (mEnded)
         return;
@@ -253,10 +290,38 @@ void RunFrame::stop()
     finish(changedNothing() ? RunResult::NotStarted : RunResult::Stop);
 }
 
-void RunFrame::finish(RunResult result)
+void Run::finish(RunResult result)
 {
     endRun();
     // Nothing more reaches the instrument: the next process may have it, and finds the folder clean.
     mLock.release();
-    endProcess(result);
+    show(&RunView::showResult, result);
+}
+
+QString Run::logProblem()
+{
+    return mLog.openProblem();
+}
+
+QString Run::logLoss() const
+{
+    return mLog.loss().text();
+}
+
+void Run::listWorkingFolder()
+{
+    cFtp ftp(*this);
+    ftp.setPort(mSettings.ftpPort);
+    ftp.sUserID = mInputs.login;
+    ftp.sPassword = mInputs.password;
+    ftp.sServerName = mInputs.address;
+    const bool listed = ftp.Connect() && ftp.bGetDir(kWorkingFolder, 0);
+    ftp.Disconnect();
+    if (!listed) {
+        show(&RunView::showFailure, FailureRoutine::AbortFirewallBlocked, QString());
+        finish(RunResult::Failure);
+        return;
+    }
+    Log_Add("\r\n* Ready for the upgrade: " + kWorkingFolder.toUtf8() + " listed by FTP");
+    finish(RunResult::Success);
 }
