@@ -15,7 +15,7 @@ from script import EVENTS, Walk  # noqa: E402
 from simulator import PASSWORD, PROMPT, Simulator, TelnetClient  # noqa: E402
 
 import state  # noqa: E402
-from faults import MODES  # noqa: E402
+from faults import MODES, Faults  # noqa: E402
 
 P = "bash-2.04# "
 CONSOLE, LS = "\\r\\neth0: link down", "late=ls -alQ --full-time /mnt/"  # CONSOLE: the last line is not the prompt
@@ -202,6 +202,8 @@ class Wire(Case):
         with open(__file__) as here, open(upgrade) as there:
             text = here.read() + there.read()
         self.assertEqual([mode for mode in MODES if '"%s' % mode not in text and "%s=" % mode not in text], [])
+        with self.assertRaises(KeyError):  # a mode the simulator's code misspells
+            Faults(["trickle"]).on("trikle")
 
 
 if __name__ == "__main__":
