@@ -30,9 +30,14 @@ enum TakenBy : unsigned
     kByBoth = kByCheck | kByRun,
 };
 
-int runFleet(const Options &options)
+int checkFleet(const Options &options)
 {
-    return Fleet(options).exec();
+    return Fleet(options, FleetReport::check()).exec();
+}
+
+int upgradeFleet(const Options &options)
+{
+    return Fleet(options, FleetReport::run()).exec();
 }
 
 struct CommandRow
@@ -49,9 +54,9 @@ const CommandRow kCommands[] = {
     {"check", Options::Command::Check, "FOLDER ADDRESS...",
      "read-only: the upgrade folder, the network, the log-in, the\n"
      "instrument's identity, maintenance mode and its FTP server",
-     kByCheck, runFleet},
+     kByCheck, checkFleet},
     {"run", Options::Command::Run, "FOLDER ADDRESS...", "the whole upgrade of each instrument, side by side", kByRun,
-     runFleet},
+     upgradeFleet},
 };
 
 // A whole number from least to most, or the problem.
