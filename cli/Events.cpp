@@ -1,5 +1,9 @@
 #include "Events.h"
 
+#include "RunRules.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -36,6 +40,11 @@ QString resultName(RunResult result, bool checking)
     return checking ? kNotReady : kFailed;
 }
 
+QString recordPath(const QString &logPath, bool checking)
+{
+    return QFileInfo(logPath).dir().filePath(checking ? QStringLiteral("check.json") : QStringLiteral("result.json"));
+}
+
 Result ending(const Result &shown, RunResult result, bool checking, double seconds, const QString &message)
 {
     Result ended = shown;
@@ -45,6 +54,7 @@ Result ending(const Result &shown, RunResult result, bool checking, double secon
         ended.status = std::max(ended.status, code(ExitStatus::Failed));
     ended.seconds = seconds;
     ended.message = message;
+    ended.changed = !checking && !RunRules::changedNothingAt(shown.state);
     return ended;
 }
 
@@ -99,7 +109,8 @@ QJsonObject result(const Result &result)
                   {"caption", result.caption},
                   {"log", result.log},
                   {"time_scale", result.timeScale},
-                  {"log_incomplete", result.logIncomplete}});
+                  {"log_incomplete", result.logIncomplete},
+                  {"changed", result.changed}});
 }
 
 QJsonObject summary(int status, const QList<Result> &results)
@@ -131,7 +142,8 @@ Result resultOf(const QJsonObject &event)
             event.value("status").toInt(),         event.value("state").toInt(),
             event.value("seconds").toDouble(),     event.value("message").toString(),
             event.value("caption").toString(),     event.value("log").toString(),
-            event.value("time_scale").toDouble(1), event.value("log_incomplete").toString()};
+            event.value("time_scale").toDouble(1), event.value("log_incomplete").toString(),
+            event.value("changed").toBool()};
 }
 
 QByteArray line(const QJsonObject &event)

@@ -60,7 +60,14 @@ struct Result
     QString log;     // the path of its log; empty: it has none
     double timeScale = 1;
     QString logIncomplete; // why its log or its result.json is incomplete; empty: they are whole
+    // A command that changes the instrument was sent: never by a check; for a process that ended
+    // without its result, from the last state it showed.
+    bool changed = false;
 };
+
+// Where an instrument's result is kept, beside its log: a check's apart from an upgrade's, so that a
+// check never replaces the record of an upgrade that needs a person.
+QString recordPath(const QString &logPath, bool checking);
 
 // How a run that ended so is reported, by the instrument's process or by the fleet for it: shown
 // gives the address, the last state and caption, the log, the time scale and what the log lacks. A

@@ -155,7 +155,7 @@ void Fleet::recordEnd(InstrumentStatus &instrument, const QByteArray &logged)
         instrument.end.log.clear();
     if (!instrument.end.logIncomplete.isEmpty())
         instrument.end.status = std::max(instrument.end.status, code(ExitStatus::Failed));
-    const QString resultFile = QFileInfo(log).dir().filePath(QStringLiteral("result.json"));
+    const QString resultFile = Events::recordPath(log, mReport.readsOnly());
     if (const QString problem = writeWhole(resultFile, Events::line(Events::result(instrument.end)) + '\n');
         !problem.isEmpty())
         mDisplay->warning(problem);

@@ -216,7 +216,7 @@ void InstrumentRun::exitWith(RunResult result, ExitStatus process)
     const double seconds = static_cast<double>(mClock.elapsed()) / 1000;
     Events::Result ended = Events::ending(shown, result, mOptions.checking(), seconds, mFailure);
     // Beside the log, so that a fleet or a terminal that has gone loses nothing.
-    const QString resultFile = QFileInfo(settings().logPath).dir().filePath(QStringLiteral("result.json"));
+    const QString resultFile = Events::recordPath(settings().logPath, mOptions.checking());
     if (const QString problem = writeWhole(resultFile, Events::line(Events::result(ended)) + '\n');
         !problem.isEmpty()) {
         std::fprintf(stderr, "qd8400-upgrade: %s\n", qPrintable(problem));

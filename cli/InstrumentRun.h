@@ -10,8 +10,8 @@
 
 // One instrument's check or upgrade in a process of its own, started by the fleet: its run's
 // events go to standard output, its log to DIR/ADDRESS/logfile.txt, its result also to
-// DIR/ADDRESS/result.json, and the process ends with the run's exit status once its result is out.
-// The terminal's signals do not reach it; the fleet's requests to stop come on standard input.
+// DIR/ADDRESS/result.json (a check's to DIR/ADDRESS/check.json), and the process ends with the run's exit status once
+// its result is out. The terminal's signals do not reach it; the fleet's requests to stop come on standard input.
 //
 // The check runs the script itself while it only reads: the commands "cd /mnt/nand1", "pwd" and
 // "ps aux" with their checks and log texts. Once the last of them has passed, before the first

@@ -19,8 +19,9 @@ inline constexpr int kConnecting = 81;
 // From OpenConnection until the shell prompt, before the time scale.
 inline constexpr int kLogInLimitMs = 60000;
 
-// A run whose last state was this has sent nothing that changes the instrument: it has only
-// connected, logged in and read.
+// A run whose last state (neither 0 nor the busy marker) was this has sent nothing that changes the
+// instrument: it has only connected, logged in and read. The first command that changes it ("date")
+// goes out as the run leaves the last state that only reads.
 inline bool changedNothingAt(int lastState)
 {
     return lastState == 0 || lastState == kConnecting || Script::readsOnly(lastState);

@@ -369,9 +369,11 @@ private slots:
         QCOMPARE(fleet[0].commands(), (QStringList{"cd /mnt/nand1", "pwd", "ps aux"}));
         QCOMPARE(fleet[0].announced("FTP LOGIN "), 1 - status);
         QCOMPARE(fleet[0].announced("STORED "), 0);
+        // A check keeps its result apart from an upgrade's, which it must never replace.
         const QDir logs(QDir(fleet.logs()).filePath(fleet.address(0)));
+        QVERIFY(!logs.exists("result.json"));
         const QJsonObject result =
-            QJsonDocument::fromJson(FtpServerProcess::read(logs.filePath("result.json"))).object();
+            QJsonDocument::fromJson(FtpServerProcess::read(logs.filePath("check.json"))).object();
         QCOMPARE(result["state"], 2011);
         QCOMPARE(result["caption"], "Checking maintenance mode.");
         QVERIFY(!FtpServerProcess::read(logs.filePath("logfile.txt")).contains("mUpgradeState=(2021)"));

@@ -14,13 +14,21 @@ description:
     instrument's network, with C(delegate_to)) for one instrument, and reports its result.
   - In check mode it runs the read-only C(check) (the upgrade folder, the network, the log-in, the
     instrument's identity, maintenance mode and its FTP server); nothing that changes the instrument is sent.
-    An instrument that is not ready fails with the program's message.
+    A ready instrument reports C(changed), since the upgrade would change it; one that is not ready fails
+    with the program's message.
   - Otherwise it runs the whole upgrade (C(run --yes)), as the wizard does. The instrument must be in
     maintenance mode at its log-in prompt. An upgrade takes a few minutes.
-  - The instrument's log is C(LOG_DIR/ADDRESS/logfile.txt) on the runner, and its result beside it in
-    C(result.json).
+  - Not idempotent. Every run flashes the instrument again; the command line cannot tell an upgraded
+    instrument from one that is not. A real instrument boots normally after its upgrade, so a second run
+    fails as not ready (not in maintenance mode) and changes nothing; the simulator stays in maintenance mode
+    and is upgraded again.
+  - Each run has a folder of its own on the runner, C(LOG_DIR/ADDRESS/yyyymmdd-HHMMSS-COMMAND), which
+    holds the instrument's log C(ADDRESS/logfile.txt) and its result, C(ADDRESS/result.json) for an upgrade
+    and C(ADDRESS/check.json) for a check; no run writes into another's.
+  - An instrument is upgraded by one process at a time. While another run or check holds it, on this runner,
+    the task fails without sending anything and says which process holds it.
 author:
-  - QD8400Upgrade developers (qd8400upgrade@example.org)
+  - QD8400Upgrade developers (@qd8400upgrade)
 requirements:
   - C(qd8400-upgrade) on the runner (Debian package C(qd8400upgrade)).
 options:
@@ -30,14 +38,13 @@ options:
     required: true
   address:
     description:
-      - The instrument's IPv4 address, as the runner reaches it (the inventory's C(ansible_host)).
+      - The instrument's IPv4 address, as the runner reaches it (the inventory's C(ansible_host) of the
+        instrument, never of the runner).
       - Leading zeros are dropped (C(192.168.001.020) is 192.168.1.20).
     type: str
     required: true
   log_dir:
-    description:
-      - The folder on the runner that holds a folder of logs for each instrument.
-      - Each run appends to the instrument's C(logfile.txt) and replaces its C(result.json).
+    description: The folder on the runner that holds a folder of runs for each instrument.
     type: path
     default: ~/qd8400-upgrade-logs
   program:
@@ -61,12 +68,15 @@ options:
 attributes:
   check_mode:
     support: full
-    details: The read-only check; the instrument is never changed.
+    description: Runs the read-only check; the instrument is never changed.
   diff_mode:
     support: none
+    description: Nothing to compare.
 notes:
-  - A failed, halted or stopped upgrade fails the task; halted and stopped instruments need a person.
-  - A failed upgrade may have changed the instrument already; its log tells how far it got.
+  - C(changed) is true exactly when a command that changes the instrument was sent. A task that failed may have
+    changed the instrument; its C(msg) and C(changed) say so. Halted and stopped instruments need a person.
+  - Under C(async), a job that runs out of time leaves the instrument's own process running to its end; its
+    result appears in the run's folder, and the instrument stays held until then.
 '''
 
 EXAMPLES = r'''
@@ -77,13 +87,41 @@ EXAMPLES = r'''
   delegate_to: "{{ qd8400_runner }}"
   check_mode: true
 
-- name: Upgrade the instrument
+- name: Upgrade the instrument, keep its result and say where its log is
   qd8400.upgrade.firmware:
     folder: /srv/qd8400/upgrade-2.4
     address: "{{ ansible_host }}"
     log_dir: /var/log/qd8400
   delegate_to: "{{ qd8400_runner }}"
   register: upgrade
+
+- name: Show the upgrade's log on the runner
+  ansible.builtin.debug:
+    msg: "{{ upgrade.result }} in {{ upgrade.seconds }} s, log {{ upgrade.log }}"
+
+- name: Upgrade, and report an instrument that needs a person
+  block:
+    - name: Upgrade the instrument
+      qd8400.upgrade.firmware:
+        folder: /srv/qd8400/upgrade-2.4
+        address: "{{ ansible_host }}"
+      delegate_to: "{{ qd8400_runner }}"
+      register: upgrade
+  rescue:
+    - name: Say whether it was changed and where it stopped
+      ansible.builtin.debug:
+        msg: >-
+          {{ inventory_hostname }}: {{ upgrade.result | default('no result') }},
+          {{ 'changed: look at it before anything else' if upgrade.changed else 'unchanged' }},
+          log {{ upgrade.log | default('none') }}
+
+- name: Upgrade without holding the runner's connection for minutes
+  qd8400.upgrade.firmware:
+    folder: /srv/qd8400/upgrade-2.4
+    address: "{{ ansible_host }}"
+  delegate_to: "{{ qd8400_runner }}"
+  async: 3600
+  poll: 10
 
 - name: Against a simulated instrument on other ports, with the waits scaled down
   qd8400.upgrade.firmware:
@@ -111,6 +149,11 @@ state:
   returned: when the program gave a result
   type: int
   sample: 10011
+caption:
+  description: The last caption the run showed (the step it was in), CR LF between its lines; empty before the first.
+  returned: when the program gave a result
+  type: str
+  sample: "Transferring new kernel file"
 seconds:
   description: How long the run took.
   returned: when the program gave a result
@@ -125,7 +168,12 @@ log:
   description: The instrument's log file on the runner.
   returned: when the program gave a result
   type: str
-  sample: /home/lab/qd8400-upgrade-logs/192.168.1.20/logfile.txt
+  sample: /home/lab/qd8400-upgrade-logs/192.168.1.20/20260312-125403-run/192.168.1.20/logfile.txt
+run_dir:
+  description: The run's own folder on the runner, given to the program as its C(--log-dir).
+  returned: when the program ran
+  type: str
+  sample: /home/lab/qd8400-upgrade-logs/192.168.1.20/20260312-125403-run
 rc:
   description: The program's exit status (0 success, 1 failed, 2 halted or stopped, 3 usage or folder error).
   returned: when the program ran
@@ -136,10 +184,18 @@ cmd:
   returned: when the program ran
   type: list
   elements: str
+stderr:
+  description: What the program wrote to standard error, a usage or folder error's line among it.
+  returned: when the program ran
+  type: str
+  sample: ""
 '''
 
+import errno
 import json
 import os
+import re
+import time
 
 from ansible.module_utils.basic import AnsibleModule
 
@@ -152,6 +208,8 @@ ARGUMENT_SPEC = dict(
     ftp_port=dict(type="int", default=21),
     time_scale=dict(type="float", default=1.0),
 )
+
+OCTETS = re.compile(r"^\d+\.\d+\.\d+\.\d+$")
 
 
 def find_program(module, program):
@@ -168,6 +226,21 @@ def find_program(module, program):
                          % (program, where))
 
 
+def run_folder(module, log_dir, address, command):
+    """A new folder for this run under the instrument's: no other run writes into it."""
+    name = ".".join(str(int(octet)) for octet in address.split(".")) if OCTETS.match(address) else address
+    stamp = os.path.join(os.path.abspath(log_dir), name, time.strftime("%Y%m%d-%H%M%S-") + command)
+    for attempt in range(1, 100):
+        path = stamp if attempt == 1 else "%s-%d" % (stamp, attempt)
+        try:
+            os.makedirs(path)
+            return path
+        except OSError as error:
+            if error.errno != errno.EEXIST:
+                module.fail_json(msg="cannot make the folder of the run %s: %s" % (path, error.strerror))
+    module.fail_json(msg="cannot make a new folder of the run beside %s" % stamp)
+
+
 def result_event(output):
     """The result event among the program's JSON lines, or None."""
     for line in output.splitlines():
@@ -181,11 +254,21 @@ def result_event(output):
 
 
 def outcome(event):
-    """The task's message: the result, and the failure's message on one line."""
-    if event["result"] == "halted":
-        return "halted at state %d" % event.get("state", 0)
-    message = event.get("message", "").replace("\r\n", " ")
-    return "%s: %s" % (event["result"], message) if message else event["result"]
+    """The task's message: the result and the step it stopped at, the failure's message on one line,
+    whether the instrument was changed, and where its log is."""
+    result = event["result"]
+    caption = event.get("caption", "").split("\r\n")[0]
+    head = "%s at '%s'" % (result, caption) if caption else result
+    if result == "halted":
+        head += " (state %d)" % event.get("state", 0)
+    message = event.get("message", "").replace("\r\n", " ").strip()
+    if message:
+        head += ": " + message
+    if event.get("changed"):
+        said = "The instrument was changed: its log tells how far the upgrade went."
+    else:
+        said = "Nothing was changed on the instrument."
+    return "%s %s Log: %s" % (head if head.endswith(".") else head + ".", said, event["log"])
 
 
 def main():
@@ -194,10 +277,10 @@ def main():
         supports_check_mode=True,
     )
     params = module.params
-    log_dir = os.path.abspath(params["log_dir"])
     program = find_program(module, params["program"])
     command = "check" if module.check_mode else "run"
-    cmd = [program, command, params["folder"], params["address"], "--json", "--log-dir", log_dir,
+    folder = run_folder(module, params["log_dir"], params["address"], command)
+    cmd = [program, command, params["folder"], params["address"], "--json", "--log-dir", folder,
            "--telnet-port", str(params["telnet_port"]), "--ftp-port", str(params["ftp_port"]),
            "--time-scale", repr(params["time_scale"])]
     if not module.check_mode:
@@ -207,21 +290,26 @@ def main():
     if event is None:
         # A usage or folder error (exit status 3): its one line is on standard error.
         module.fail_json(msg=err.strip() or "%s ended with exit status %d and no result" % (program, rc),
-                         rc=rc, cmd=cmd, stderr=err)
+                         rc=rc, cmd=cmd, stderr=err, run_dir=folder, changed=False)
 
     returned = dict(
         result=event["result"],
         status=event["status"],
         state=event.get("state", 0),
+        caption=event.get("caption", ""),
         seconds=event.get("seconds", 0),
         message=event.get("message", ""),
         log=event["log"],
+        run_dir=folder,
         rc=rc,
         cmd=cmd,
-        changed=not module.check_mode and event["result"] != "not-started",
+        stderr=err,
+        # In check mode a ready instrument is one the upgrade would change.
+        changed=event["result"] == "ready" if module.check_mode else bool(event.get("changed")),
     )
     if event["result"] in ("success", "ready"):
-        module.exit_json(**returned)
+        module.exit_json(msg="%s in %.1f s. Log: %s" % (event["result"], returned["seconds"], event["log"]),
+                         **returned)
     module.fail_json(msg=outcome(event), **returned)
 
 
