@@ -336,6 +336,19 @@ QStringList instrumentArguments(const Options &options, const QString &address, 
     return arguments;
 }
 
+QList<OptionText> options()
+{
+    QList<OptionText> texts;
+    for (const OptionRow &row : kOptions) {
+        QStringList commands;
+        for (const CommandRow &command : kCommands)
+            if (row.takenBy & command.mask)
+                commands << command.name;
+        texts.append({row.names, row.valueName, commands, row.description, row.give ? row.give(Options()) : QString()});
+    }
+    return texts;
+}
+
 int run(const Options &options)
 {
     return rowOf(options.command).handler(options);

@@ -25,6 +25,19 @@ Parsed parse(const QStringList &arguments);
 // log folder, and every option that the instrument's process takes.
 QStringList instrumentArguments(const Options &options, const QString &address, const QString &logFolder);
 
+// An option as its row declares it, for the pages that document it.
+struct OptionText
+{
+    QStringList names;    // the short one first, if there is one
+    QString valueName;    // empty: a flag
+    QStringList commands; // those that take it
+    QString description;  // as --help gives it
+    QString given;        // the value each instrument's process is given by default; empty: none
+};
+
+// Every option, in the order --help lists them.
+QList<OptionText> options();
+
 // Runs the parsed command; returns the exit status.
 int run(const Options &options);
 

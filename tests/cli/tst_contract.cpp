@@ -1,5 +1,6 @@
 // The command line's contract as the README documents it, and its tables: the events' fields, the
-// result names and the instruments' addresses.
+// result names, the options and the instruments' addresses.
+#include "Commands.h"
 #include "Events.h"
 #include "Octets.h"
 
@@ -39,6 +40,69 @@ QMap<QString, Documented> documentedEvents()
     }
     return events;
 }
+
+QString textOf(const QString &path)
+{
+    QFile file(QD_SOURCE_DIR "/" + path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
+// An option as "-j --jobs N | check, run", with " | " and its description when it has one.
+QString optionLine(const QStringList &names, const QString &value, const QString &commands, const QString &what = {})
+{
+    QStringList dashed;
+    for (const QString &name : names)
+        dashed << (name.startsWith('-') ? name : (name.size() == 1 ? "-" : "--") + name);
+    const QString line = (dashed + QStringList{value}).join(' ').trimmed() + " | " + commands;
+    return what.isEmpty() ? line : line + " | " + what;
+}
+
+// The manual page's options ("-j, --jobs N" after .TP; ".RB ( run )" below it for run alone),
+// without its own -h and -v.
+QStringList manualOptions()
+{
+    const QString page = textOf("packaging/qd8400-upgrade.1.in");
+    const qsizetype begin = page.indexOf(".SH OPTIONS");
+    const QStringList lines = page.mid(begin, page.indexOf(".SH ", begin + 1) - begin).split('\n');
+    static const QRegularExpression roff("^\\.B[IR]? |\"|\\\\f[BIRP]");
+    static const QRegularExpression name(R"((-{1,2}[a-z][a-z-]*)(?: +([A-Z]+))?)");
+    QStringList options;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (lines[i - 1] != ".TP")
+            continue;
+        const QString commands = lines.value(i + 1) == ".RB ( run )" ? "run" : "check, run";
+        QStringList names;
+        for (const QRegularExpressionMatch &match :
+             name.globalMatch(QString(lines[i]).replace("\\-", "-").remove(roff))) {
+            names << match.captured(1);
+            if (!match.captured(1).startsWith("--"))
+                continue;
+            if (match.captured(1) != "--help" && match.captured(1) != "--version")
+                options << optionLine(names, match.captured(2), commands);
+            names.clear();
+        }
+    }
+    return options;
+}
+
+// What the Ansible module passes on: its argument of that type as the option; the options it always
+// gives (--yes to run alone); and those it leaves out: one task is one instrument.
+struct PassedOn
+{
+    QString argument;
+    QString type;
+    QString option;
+};
+const PassedOn kPassedOn[] = {{"log_dir", "path", "--log-dir"},
+                              {"telnet_port", "int", "--telnet-port"},
+                              {"ftp_port", "int", "--ftp-port"},
+                              {"time_scale", "float", "--time-scale"}};
+const QStringList kModuleGives{"--json", "--yes"};
+const QStringList kModuleLeavesOut{"--jobs", "--from"};
+// The module's type of an option's value, by the value's name.
+const QMap<QString, QString> kModuleTypes{
+    {"N", "int"}, {"PORT", "int"}, {"F", "float"}, {"DIR", "path"}, {"FILE", "path"}};
 
 QStringList keysOf(const QJsonObject &object)
 {
@@ -116,6 +180,58 @@ private slots:
             QCOMPARE(read.timeScale, failure().timeScale);
             QCOMPARE(read.logIncomplete, failure().logIncomplete);
         }
+    }
+
+    // Every option as the README's table, the manual page and --help give it, from its row; and the
+    // Ansible module's arguments that pass options on, with their types and defaults.
+    void optionsAsDocumented()
+    {
+        const QList<Commands::OptionText> all = Commands::options();
+        QStringList rows;
+        QStringList documented;
+        QStringList manual;
+        for (const Commands::OptionText &option : all) {
+            rows << optionLine(option.names, option.valueName, option.commands.join(", "), option.description);
+            manual << optionLine(option.names, option.valueName, option.commands.join(", "));
+        }
+        static const QRegularExpression tableRow(R"(^\| (`-.*`) \| ([a-z, ]+) \| (.+) \|$)",
+                                                 QRegularExpression::MultilineOption);
+        for (const QRegularExpressionMatch &match : tableRow.globalMatch(textOf("README.md"))) {
+            const QStringList words = match.captured(1).remove('`').remove(',').split(' ');
+            documented << optionLine(words.filter(QRegularExpression("^-")),
+                                     words.filter(QRegularExpression("^[A-Z]")).join(' '), match.captured(2),
+                                     match.captured(3));
+        }
+        QCOMPARE(documented, rows);
+        QCOMPARE(manualOptions(), manual);
+
+        const QString module = textOf("ansible/ansible_collections/qd8400/upgrade/plugins/modules/firmware.py");
+        QStringList decided = kModuleGives + kModuleLeavesOut;
+        for (const PassedOn &passed : kPassedOn) {
+            decided << passed.option;
+            const auto option = std::find_if(all.cbegin(), all.cend(), [&](const Commands::OptionText &o) {
+                return "--" + o.names.last() == passed.option;
+            });
+            QVERIFY2(option != all.cend(), qPrintable(passed.option));
+            QCOMPARE(kModuleTypes.value(option->valueName), passed.type);
+            const QRegularExpressionMatch spec =
+                QRegularExpression("\n    " + passed.argument + "=dict\\(type=\"(\\w+)\"(?:, default=([^)]+))?\\),")
+                    .match(module);
+            QVERIFY2(spec.hasMatch(), qPrintable(passed.argument));
+            QCOMPARE(spec.captured(1), passed.type);
+            if (!option->given.isEmpty())
+                QCOMPARE(spec.captured(2).toDouble(), option->given.toDouble());
+            QVERIFY(module.contains('"' + passed.option + '"') &&
+                    module.contains("params[\"" + passed.argument + "\"]"));
+        }
+        for (const QString &given : kModuleGives)
+            QVERIFY2(module.contains('"' + given + '"'), qPrintable(given));
+        QStringList options;
+        for (const Commands::OptionText &option : all)
+            options << "--" + option.names.last();
+        decided.sort();
+        options.sort();
+        QCOMPARE(decided, options);
     }
 
     // Beside the command line's rows (a loopback address, an octet above 255, three octets).
