@@ -191,7 +191,12 @@ class Wire(Case):
     def test_shell_details(self):
         client = self.client(self.simulator())
         for line, output in [("mkdir /mnt/nor", "mkdir: cannot create directory `/mnt/nor': File exists"),
-                             ("mknod --mode=777 /dev/nand2 b 1 2", "mknod: `/dev/nand2': File exists")]:
+                             ("mknod --mode=777 /dev/nand2 b 1 2", "mknod: `/dev/nand2': File exists"),
+                             ("rm /mnt/none", "rm: cannot remove `/mnt/none': No such file or directory"),
+                             ("rm /mnt/nor", "rm: cannot remove `/mnt/nor': Is a directory"),
+                             ("rmdir /mnt/none", "rmdir: `/mnt/none': No such file or directory"),
+                             ("rmdir /mnt", "rmdir: `/mnt': Directory not empty"),
+                             ("date 120508002026", "Sat Dec  5 08:00:00 UTC 2026")]:  # the day padded as date pads it
             self.assertEqual(client.command(line), [line, output, P])
         client.text = ""
         client.socket.sendall(b"pwd\r\0")  # CR NUL ends a line as CR LF does

@@ -471,7 +471,7 @@ private slots:
             f.window->CompleteUpgrade();
         }
         QVERIFY(QTest::qWaitFor([&] {
-            if (trigger == kAsksAgain && instrument.received(0).count("\r\n") == asked && ++asked)
+            if (trigger == kAsksAgain && instrument.received().count("\r\n") == asked && ++asked)
                 instrument.send("QD8400-0042 login: ");
             return f.endedWith.has_value();
         }));
@@ -479,6 +479,7 @@ private slots:
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(describe(f.dialogs.shown[0]), message);
         QVERIFY(f.trace().contains(traced));
+        QVERIFY(instrument.waitForClose());
         QCOMPARE(instrument.received().replace("root\r\n", ""), QByteArray()); // the log-in's answers only
         QCOMPARE(f.endedWith, std::optional<int>(trigger == kComplete ? 0 : 1));
     }
@@ -499,10 +500,10 @@ private slots:
         };
         f.typeAddress({"10", "1", "2", "3"});
         f.click("cmdNext");
-        QTest::qWait(20);
+        QVERIFY(f.deliverPosted());
         QCOMPARE(f.window->UpgradeState(), 41);
         QTest::mouseDClick(f.window->windowHandle(), Qt::LeftButton, {}, next->mapTo(f.window.get(), at.toPoint()));
-        QTest::qWait(20);
+        QVERIFY(f.deliverPosted());
         QCOMPARE(f.window->UpgradeState(), 71);
     }
 

@@ -1,8 +1,12 @@
 // The command line's contract as the README documents it, and its tables: the events' fields, the
-// result names, the options and the instruments' addresses.
+// result names, the options, the instruments' addresses, how many run at once, and the texts of
+// the screen.
+#include "Capacity.h"
 #include "Commands.h"
 #include "Events.h"
 #include "Octets.h"
+#include "RunProgress.h"
+#include "TerminalText.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -232,6 +236,63 @@ private slots:
         decided.sort();
         options.sort();
         QCOMPARE(decided, options);
+    }
+
+    // The fewest of: --jobs or 256, what the open files hold at 4 an instrument less 32 for the
+    // fleet, and without --jobs half the memory available at 16 MiB an instrument; at least one.
+    void jobs_data()
+    {
+        QTest::addColumn<int>("given");
+        QTest::addColumn<qsizetype>("openFiles");
+        QTest::addColumn<qsizetype>("availableMiB");
+        QTest::addColumn<qsizetype>("jobs");
+        QTest::newRow("the ceiling") << 0 << qsizetype(1 << 20) << qsizetype(1 << 20) << qsizetype(256);
+        QTest::newRow("the open files") << 0 << qsizetype(1024) << qsizetype(1 << 20) << qsizetype(248);
+        QTest::newRow("the memory") << 0 << qsizetype(1024) << qsizetype(1600) << qsizetype(50);
+        QTest::newRow("the memory unknown") << 0 << qsizetype(1024) << qsizetype(0) << qsizetype(248);
+        QTest::newRow("too little memory for one") << 0 << qsizetype(1024) << qsizetype(20) << qsizetype(1);
+        QTest::newRow("given, the memory aside") << 300 << qsizetype(1 << 20) << qsizetype(20) << qsizetype(300);
+        QTest::newRow("given, beyond the open files") << 300 << qsizetype(1024) << qsizetype(0) << qsizetype(248);
+        QTest::newRow("no open file to spare") << 4 << qsizetype(32) << qsizetype(0) << qsizetype(1);
+    }
+
+    void jobs()
+    {
+        QFETCH(int, given);
+        QFETCH(qsizetype, openFiles);
+        QFETCH(qsizetype, availableMiB);
+        QFETCH(qsizetype, jobs);
+        QCOMPARE(Capacity::jobs(given, openFiles, availableMiB), jobs);
+    }
+
+    // Head and tail kept whole, the text between cut with "…" or left out; a transfer's figures in
+    // the unit of its size.
+    void screenTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const auto fitted = [](const char *head, const char *text, const char *tail, int width) {
+            return TerminalText::fitted(head, text, tail, width);
+        };
+        QTest::newRow("room for all") << fitted("ab ", "caption", " [1]", 14) << "ab caption [1]";
+        QTest::newRow("cut") << fitted("ab ", "caption", " [1]", 11) << "ab cap… [1]";
+        QTest::newRow("two columns left") << fitted("ab ", "caption", " [1]", 9) << "ab c… [1]";
+        QTest::newRow("one column: left out") << fitted("ab ", "caption", " [1]", 8) << "ab  [1]";
+        QTest::newRow("no room for the tail") << fitted("ab ", "caption", " [1]", 5) << "ab  [";
+        QTest::newRow("bytes") << RunProgress::transferText("autoexec.bat", 0, 1023) << "autoexec.bat: 0 of 1023 bytes";
+        QTest::newRow("KiB from 1 KiB") << RunProgress::transferText("update.tar", 512, 1024)
+                                        << "update.tar: 1 of 1 KiB";
+        QTest::newRow("KiB rounded") << RunProgress::transferText("bzimage", 486400, 972800)
+                                     << "bzimage: 475 of 950 KiB";
+        QTest::newRow("MiB from 1 MiB") << RunProgress::transferText("qd8400.rfs", 1258291, 4194304)
+                                        << "qd8400.rfs: 1.2 of 4.0 MiB";
+    }
+
+    void screenTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
     }
 
     // Beside the command line's rows (a loopback address, an octet above 255, three octets).
