@@ -8,10 +8,16 @@
 #include "RunProgress.h"
 #include "TerminalText.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -293,6 +299,33 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         QCOMPARE(text, expected);
+    }
+
+    // A transfer's events, however often its progress comes: the first and the last figures, once
+    // each, and at most five a second between, counted against the time the progress took.
+    void transferEventsAtMostFiveASecond()
+    {
+        QTemporaryFile written;
+        QVERIFY(written.open());
+        std::fflush(stdout);
+        const int standardOutput = ::dup(STDOUT_FILENO);
+        ::dup2(written.handle(), STDOUT_FILENO);
+        EventWriter writer;
+        QElapsedTimer clock;
+        clock.start();
+        constexpr qint64 kTotal = 1 << 20;
+        for (qint64 sent = 0; sent <= kTotal + 100 * 1024; sent += 1024) // the last figure a hundred times
+            writer.transfer(Events::transfer("127.0.0.9", "bzimage", std::min(sent, kTotal), kTotal));
+        const double seconds = static_cast<double>(clock.elapsed()) / 1000;
+        std::fflush(stdout);
+        ::dup2(standardOutput, STDOUT_FILENO);
+        ::close(standardOutput);
+        QVERIFY(written.seek(0));
+        QList<QByteArray> lines = written.readAll().split('\n');
+        lines.removeAll(QByteArray());
+        QVERIFY2(lines.size() >= 2 && lines.size() <= 2 + 5 * seconds, lines.join("\n").constData());
+        QCOMPARE(Events::resultOf(QJsonDocument::fromJson(lines.first()).object()).address, "127.0.0.9");
+        QVERIFY(lines.first().contains("\"sent\":0,") && lines.last().contains("\"sent\":1048576,"));
     }
 
     // Beside the command line's rows (a loopback address, an octet above 255, three octets).
