@@ -544,6 +544,9 @@ private slots:
         endingColumns();
         addEnding("1022 another device's prompt", {promptThenLine("cd /mnt/nand1")}, int(AbortNotInstrument),
                   kNotPrompt, "cd /mnt/nand1");
+        // Another shell's prompt after the first command: the guard runs out.
+        addEnding("1022 another shell", {"not-qd8400"}, int(AbortTimeout),
+                  "\r\n>>ucTelnetInterface_Timeout\r\nmUpgradeState=(1022)\r\n", "cd /mnt/nand1");
         addEnding("1022 not silent",
                   {lineThenPrompt("cd /mnt/nand1", "bash: cd: /mnt/nand1: No such file or directory")},
                   int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [bash-2.04#]\r\n", "cd /mnt/nand1");
@@ -551,6 +554,8 @@ private slots:
                   "\r\n* [ST=999999][bash-2.04#]<>[/mnt/nand1]\r\n", "pwd");
         addEnding("1033 a blank after the folder", {lineThenPrompt("pwd", "/mnt/nand1 ")}, int(AbortCommandFailed),
                   "\r\n* [/mnt/nand1] <> [/mnt/nand1 ]\r\n", "pwd");
+        addEnding("1033 another folder", {"wrong-cwd"}, int(AbortCommandFailed), "\r\n* [/mnt/nand1] <> [/var/tmp]\r\n",
+                  "pwd");
         addEnding("2011 Measure", {"not-maintenance=Measure"}, int(AbortNotMaintenanceMode),
                   "\r\n* [ST=999999][Output contains 'measure']\r\n", "ps aux");
         addEnding("2011 QDCom", {"not-maintenance=qdcomd"}, int(AbortNotMaintenanceMode),
