@@ -1,6 +1,5 @@
 #include "ModeBitsApply.h"
 #include "ScriptedPeer.h"
-#include "TimerCatch.h"
 #include "WizardFixture.h"
 
 #include <QApplication>
@@ -303,46 +302,9 @@ private slots:
         QVERIFY(f.trace().contains(("\r\n* Upgrade file " + name + " damaged: " + reason + "\r\n").toLatin1()));
     }
 
-    void runStartsAndSendsTheFirstCommand_data()
-    {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<int>("maximum");
-        QTest::newRow("no optional file") << kRequiredUpgradeFiles << 109;
-        QTest::newRow("start-up file") << kRequiredUpgradeFiles + QStringList{"autoexec.bat"} << 114;
-        QTest::newRow("both") << kRequiredUpgradeFiles + QStringList{"autoexec.bat", "qd8prod.rfs"} << 134;
-    }
-
-    void runStartsAndSendsTheFirstCommand()
-    {
-        QFETCH(QStringList, files);
-        QFETCH(int, maximum);
-        ScriptedPeer instrument;
-        WizardFixture f(files, instrument.port());
-        TimerCatch logIn(600); // the log-in's 60 s at the fixture's time scale
-        startRun(f, instrument);
-        QCOMPARE(page(f), "81 HHDDDDD\nConnecting to QD8400. This may take up to 30 seconds.");
-        QCOMPARE(f.window->progressMax(), maximum);
-        QCOMPARE(f.control<QLabel>("lblProgBarTitle")->text(),
-                 QString("%1% tasks complete").arg(qRound(200.0 / maximum)));
-        instrument.send("\xff\xfd\x18\r\nQD8400-0042 login: ");
-        QVERIFY(instrument.waitForReceived(3 + 6));
-        instrument.send("root\r\nPassword: ");
-        QVERIFY(instrument.waitForReceived(9 + 9));
-        QVERIFY(QTest::qWaitFor([&] { return logIn.timer; })); // the time is up, its tick held back
-        instrument.send("\r\nbash-2.04# ");
-        QVERIFY(instrument.waitForReceived(18 + 15));
-        QCOMPARE(instrument.received(), QByteArray("\xff\xfc\x18root\r\nk8r2Mq5\r\ncd /mnt/nand1\r\n"));
-        QCOMPARE(f.control<QProgressBar>("pbMainProgress")->value(), 2);
-        QVERIFY(f.trace().contains("\r\nmUpgradeState=(1022)\r\n>>SendCommand(cd /mnt/nand1)\r\n"));
-        QVERIFY(!f.trace().contains("k8r2Mq5"));
-        QVERIFY(!logIn.timer->isActive()); // the prompt ended it
-        f.window->AdvanceProgress(200);    // past the maximum, which follows
-        QCOMPARE(f.control<QProgressBar>("pbMainProgress")->maximum(), 202);
-        QCOMPARE(f.control<QLabel>("lblProgBarTitle")->text(), QString("100% tasks complete"));
-    }
-
     // Another process holds the instrument's lock: Next on the log-in page names it in a message,
-    // the page stays and nothing is sent; once the lock is free, Next starts the run.
+    // the page stays and nothing is sent; once the lock is free, Next starts the run, its buttons
+    // held.
     void lockedInstrument()
     {
         ScriptedPeer instrument;
@@ -364,6 +326,7 @@ private slots:
         holder.release();
         f.click("cmdNext");
         QVERIFY(instrument.waitForClient());
+        QCOMPARE(page(f), "81 HHDDDDD\nConnecting to QD8400. This may take up to 30 seconds.");
     }
 
     // Every failure routine's message, reached from a step, from the Telnet time-out or error, or

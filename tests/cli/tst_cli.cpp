@@ -249,12 +249,13 @@ class TestCommandLine : public QObject
     Q_OBJECT
 
 private slots:
-    // Three side by side: one upgraded, one failed with its message, one halted; the halt wins. The
-    // upgraded one's events come in the order they happened.
+    // Three instruments: one upgraded, one failed with its message, one halted; the halt wins. The
+    // upgraded one's events come in the order they happened. An open-files limit that holds one
+    // instrument's process at a time, by default and with more --jobs than it holds: they take turns.
     void fleetOfThree_data()
     {
         QTest::addColumn<bool>("json");
-        QTest::newRow("summary table") << false;
+        QTest::newRow("summary table, more jobs than the open files hold") << false;
         QTest::newRow("JSON events") << true;
     }
 
@@ -262,7 +263,8 @@ private slots:
     {
         QFETCH(bool, json);
         Fleet fleet(json ? 32 : 33, {{}, {"ftp-break-upload=bzimage"}, {"cmp-odd=qd8400.rfs"}});
-        const Outcome outcome = runProgram(fleet.arguments("run", {"--yes", json ? "--json" : "--jobs=3"}));
+        const Outcome outcome = runProgram(QStringList{"/usr/bin/prlimit", "--nofile=18:18", QD_CLI} +
+                                           fleet.arguments("run", {"--yes", json ? "--json" : "--jobs=3"}));
         QCOMPARE(outcome.status, 2);
         QCOMPARE(fleet[0].state()["installed"].toObject()["bzimage"].toString(), "new");
         const QStringList results{"success", "failed", "halted"};
@@ -661,28 +663,6 @@ private slots:
                                                     "Transfer of the kernel system file has failed. log:");
         QVERIFY(lines.contains(QDir(fleet.logs()).filePath(fleet.address(0) + "/logfile.txt")));
         QVERIFY(lines.filter(QRegularExpression("^10 success, 1 failed, 1 halted in ")).size() == 1);
-    }
-
-    // An open-files limit that holds one instrument's process at a time: they take their turns.
-    void openFilesLimit_data()
-    {
-        QTest::addColumn<QString>("jobs");
-        QTest::newRow("by default") << "";
-        QTest::newRow("more jobs than the files hold") << "--jobs=4";
-    }
-
-    void openFilesLimit()
-    {
-        QFETCH(QString, jobs);
-        static int net = 51;
-        Fleet fleet(net++, QList<QStringList>(4));
-        QStringList arguments = fleet.arguments("run", {"--yes", "--json"});
-        if (!jobs.isEmpty())
-            arguments << jobs;
-        const Outcome outcome = runProgram(QStringList{"/usr/bin/prlimit", "--nofile=18:18", QD_CLI} + arguments);
-        QCOMPARE(outcome.status, 0);
-        for (qsizetype i = 0; i < 4; ++i)
-            QCOMPARE(outcome.result(fleet.address(i))["result"], "success");
     }
 
     // Addresses from a file or standard input, with those on the command line.
