@@ -382,8 +382,8 @@ private slots:
     }
 
     // A damaged upgrade file: check lists it with the reason, run refuses with one line; both exit
-    // with status 3 before any connection.
-    void damagedFolder_data() { addDamagedFileRows(); }
+    // with status 3 before any connection. Every damage the folder check finds: tst_wizard.
+    void damagedFolder_data() { addDamagedFileRows(true); }
 
     void damagedFolder()
     {
@@ -453,6 +453,13 @@ private slots:
             << "cannot make the folder of logs " + folder + "/bzimage/logs: Not a directory";
         QTest::newRow("no terminal, no --yes")
             << QStringList{"run", folder, address} << "no terminal to confirm the upgrade on: give --yes";
+        // An instrument's process runs only when the fleet starts it: given the fleet's variable, with
+        // no secret on its standard input, or another one.
+        const QString backDoor = "an instrument's process runs only when the fleet starts it";
+        QTest::newRow("no secret") << QStringList{"SECRET=", "run", folder, address} << backDoor;
+        QTest::newRow("another secret") << QStringList{"SECRET=00112233445566778899aabbccddeeff", "run", folder,
+                                                       address}
+                                        << backDoor;
         QTest::newRow("help for Qt's own options")
             << QStringList{"check", folder, address, "--help-all"} << "Unknown option 'help-all'.";
         QTest::newRow("a long value cut")
@@ -483,7 +490,12 @@ private slots:
         if (!arguments.removeOne("NOPORTS"))
             arguments << "--telnet-port" << QString::number(fleet[0].telnetPort()) << "--ftp-port"
                       << QString::number(fleet[0].ftpPort());
-        const Outcome outcome = runProgram(arguments);
+        // The fleet's variable given, and its secret or another on standard input.
+        const bool instrument = arguments.first().startsWith("SECRET=");
+        const QByteArray secret = instrument ? arguments.takeFirst().mid(7).toLatin1() : QByteArray();
+        const Outcome outcome =
+            runProgram(arguments, secret.isEmpty() ? secret : secret + '\n',
+                       instrument ? "QD8400_UPGRADE_INSTRUMENT=ffeeddccbbaa99887766554433221100" : QString());
         QCOMPARE(outcome.status, 3);
         QVERIFY2(outcome.err.startsWith("qd8400-upgrade: ") && outcome.err.count('\n') == 1, outcome.err);
         QVERIFY2(outcome.err.contains(problem.toUtf8()), outcome.err);
@@ -568,26 +580,6 @@ private slots:
         if (where == "threads")
             QVERIFY(FtpServerProcess::read(ended["log"].toString())
                         .contains("\r\n* Not started: the system refused a thread: Resource temporarily unavailable"));
-    }
-
-    // An instrument's process runs only when the fleet starts it.
-    void backDoor_data()
-    {
-        QTest::addColumn<QByteArray>("input");
-        QTest::newRow("nothing on standard input") << QByteArray();
-        QTest::newRow("another secret") << QByteArray("00112233445566778899aabbccddeeff\n");
-    }
-
-    void backDoor()
-    {
-        QFETCH(QByteArray, input);
-        Fleet fleet(39, {{}});
-        const Outcome outcome =
-            runProgram(fleet.arguments("run"), input, "QD8400_UPGRADE_INSTRUMENT=ffeeddccbbaa99887766554433221100");
-        QCOMPARE(outcome.status, 3);
-        QVERIFY2(outcome.err.contains("an instrument's process runs only when the fleet starts it"), outcome.err);
-        QVERIFY(outcome.out.isEmpty());
-        QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
     }
 
     // The confirmation is asked and answered on the terminal, never on standard output or standard
