@@ -29,15 +29,20 @@ struct Documented
     QMap<QString, QStringList> inner;
 };
 
+QString textOf(const QString &path)
+{
+    QFile file(QD_SOURCE_DIR "/" + path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
 QMap<QString, Documented> documentedEvents()
 {
-    QFile readme(QD_SOURCE_DIR "/README.md");
-    readme.open(QIODevice::ReadOnly);
     QMap<QString, Documented> events;
     static const QRegularExpression row(R"(^\| `([a-z]+)` \| (.+?) \| [^|]+ \|$)", QRegularExpression::MultilineOption);
     static const QRegularExpression field(R"(`([a-z_-]+)`(?: \(([^)]*)\))?)");
     static const QRegularExpression name("`([a-z_-]+)`");
-    for (auto rows = row.globalMatch(QString::fromUtf8(readme.readAll())); rows.hasNext();) {
+    for (auto rows = row.globalMatch(textOf("README.md")); rows.hasNext();) {
         const auto match = rows.next();
         Documented &documented = events[match.captured(1)];
         QString text = match.captured(2);
@@ -49,13 +54,6 @@ QMap<QString, Documented> documentedEvents()
         }
     }
     return events;
-}
-
-QString textOf(const QString &path)
-{
-    QFile file(QD_SOURCE_DIR "/" + path);
-    file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll());
 }
 
 // An option as "-j --jobs N | check, run", with " | " and its description when it has one.
