@@ -337,6 +337,19 @@ QString nameOf(Procedure procedure)
     return QLatin1String(rowOf(procedure).name);
 }
 
+QList<OptionText> options()
+{
+    QList<OptionText> texts;
+    for (const OptionRow &row : kOptions) {
+        QStringList commands;
+        for (const CommandRow &command : kCommands)
+            if (row.takenBy & command.mask)
+                commands << command.name;
+        texts.append({row.names, row.valueName, commands, row.description, row.give ? row.give(Options()) : QString()});
+    }
+    return texts;
+}
+
 int run(const Options &options)
 {
     return rowOf(options.procedure).handler(options);

@@ -28,6 +28,19 @@ QStringList instrumentArguments(const Options &options, const QString &address, 
 // The command that runs the procedure: check or run.
 QString nameOf(Procedure procedure);
 
+// An option as its row declares it, for the pages that document it.
+struct OptionText
+{
+    QStringList names;    // the short one first, if there is one
+    QString valueName;    // empty: a flag
+    QStringList commands; // those that take it
+    QString description;  // as --help gives it
+    QString given;        // the value each instrument's process is given by default; empty: none
+};
+
+// Every option, in the order --help lists them.
+QList<OptionText> options();
+
 // Runs the parsed command; returns the exit status.
 int run(const Options &options);
 

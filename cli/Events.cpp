@@ -171,10 +171,14 @@ void EventWriter::transfer(const QJsonObject &event)
 {
     constexpr qint64 kInterval = 200;
     const QString file = event.value("file").toString();
-    const bool last = event.value("sent").toInteger() >= event.value("total").toInteger();
-    if (file == mFile && !last && mSinceTransferEvent.isValid() && mSinceTransferEvent.elapsed() < kInterval)
+    const qint64 sent = event.value("sent").toInteger();
+    const bool last = sent >= event.value("total").toInteger();
+    // The figures already written, of the same file, say nothing new: the last ones come again
+    // while the server takes what the socket still holds.
+    if (file == mFile && (sent == mSent || (!last && mSinceTransferEvent.elapsed() < kInterval)))
         return;
     mFile = file;
+    mSent = sent;
     mSinceTransferEvent.start();
     write(event);
 }

@@ -102,7 +102,7 @@ QByteArray line(const QJsonObject &event);
 void writeLine(const QByteArray &line);
 
 // The events of one instrument's process, each written at once; a transfer's progress as its first
-// and last figures, and at most five a second between.
+// and last figures, each once, and at most five a second between.
 class EventWriter
 {
 public:
@@ -111,5 +111,6 @@ public:
 
 private:
     QString mFile;
+    qint64 mSent = -1;
     QElapsedTimer mSinceTransferEvent;
 };

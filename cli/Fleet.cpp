@@ -27,26 +27,6 @@
 
 namespace {
 
-FleetDisplay::Mode displayMode(const Options &options)
-{
-    if (options.json)
-        return FleetDisplay::Mode::Json;
-    return ::isatty(STDOUT_FILENO) ? FleetDisplay::Mode::Live : FleetDisplay::Mode::Lines;
-}
-
-QList<InstrumentStatus> statusesOf(const QStringList &addresses)
-{
-    QList<InstrumentStatus> statuses;
-    for (const QString &address : addresses) {
-        InstrumentStatus status;
-        status.address = address;
-        status.end.address = address;
-        status.caption = QStringLiteral("waiting");
-        statuses.append(status);
-    }
-    return statuses;
-}
-
 // Why an instrument's process has no result.
 QString endOfProcess(int exitCode, QProcess::ExitStatus exitStatus)
 {
@@ -59,17 +39,20 @@ QString endOfProcess(int exitCode, QProcess::ExitStatus exitStatus)
 } // namespace
 
 Fleet::Fleet(Options options)
-    : mOptions(std::move(options)), mInstruments(statusesOf(mOptions.addresses)),
-      mDisplay(displayMode(mOptions), mOptions.procedure == Procedure::Check, mInstruments)
+    : mOptions(std::move(options)), mReport(FleetReport::of(mOptions.procedure))
 {
+    mSlots.resize(static_cast<size_t>(mOptions.addresses.size()));
+    QList<const InstrumentStatus *> statuses;
+    for (qsizetype i = 0; i < mOptions.addresses.size(); ++i) {
+        Slot &slot = mSlots[static_cast<size_t>(i)];
+        slot.status.address = slot.status.end.address = mOptions.addresses[i];
+        slot.status.caption = FleetReport::kWaiting;
+        statuses << &slot.status;
+        mWaiting.push_back(&slot);
+    }
+    mDisplay = FleetDisplay::make(mOptions.json, mReport, statuses);
     mRedraw.setInterval(250);
-    mProcesses.resize(static_cast<size_t>(mInstruments.size()));
-    mClocks.resize(static_cast<size_t>(mInstruments.size()));
-    mExitCodes.resize(static_cast<size_t>(mInstruments.size()), code(ExitStatus::Failed));
-    mStartsFailed.resize(static_cast<size_t>(mInstruments.size()), 0);
-    for (qsizetype index = 0; index < mInstruments.size(); ++index)
-        mWaiting.push_back(index);
-    connect(&mRedraw, &QTimer::timeout, this, [this] { mDisplay.refresh(); });
+    connect(&mRedraw, &QTimer::timeout, this, [this] { mDisplay->refresh(); });
 }
 
 Fleet::~Fleet() = default;
@@ -97,9 +80,9 @@ int Fleet::exec()
     if (mLogFolder.isEmpty())
         return code(ExitStatus::Usage);
     mOptions.logDir = mLogFolder;
-    for (InstrumentStatus &instrument : mInstruments) {
-        instrument.end.log = mOptions.logPath(instrument.address);
-        instrument.end.timeScale = mOptions.settings.timeScale;
+    for (Slot &slot : mSlots) {
+        slot.status.end.log = mOptions.logPath(slot.status.address);
+        slot.status.end.timeScale = mOptions.settings.timeScale;
     }
     // Every instrument is to be tried again until it succeeds: the list is there from the start,
     // whatever ends the fleet, and loses each instrument as it succeeds.
@@ -109,18 +92,18 @@ int Fleet::exec()
     }
     if (mOptions.procedure == Procedure::Check)
         listFolder(folder);
-    mDisplay.begin(mLogFolder);
+    mDisplay->begin(mLogFolder);
     if (mOptions.settings.timeScale != 1)
-        mDisplay.warning(QStringLiteral("every wait is scaled by %1 (--time-scale): an instrument upgraded so has not "
-                                        "had the waits it needs")
-                             .arg(mOptions.settings.timeScale));
+        mDisplay->warning(QStringLiteral("every wait is scaled by %1 (--time-scale): an instrument upgraded so has not "
+                                         "had the waits it needs")
+                              .arg(mOptions.settings.timeScale));
     mRedraw.start();
     QTimer::singleShot(0, this, &Fleet::startNext);
     QCoreApplication::exec();
     mRedraw.stop();
     const bool recorded = record();
     const int status = exitStatus();
-    mDisplay.summary(Events::summary(status, finishedResults()));
+    mDisplay->summary(Events::summary(status, finishedResults()));
     // What could not be written is lost: the run is not whole however its instruments ended.
     return recorded ? status : std::max(status, code(ExitStatus::Failed));
 }
@@ -129,18 +112,18 @@ QByteArray Fleet::retries() const
 {
     QByteArray list = "# qd8400-upgrade: the instruments that did not succeed; again: --from " +
                       QFile::encodeName(QDir(mLogFolder).filePath(kRetries)) + '\n';
-    for (const InstrumentStatus &instrument : mInstruments)
-        if (instrument.end.result != Events::kSuccess && instrument.end.result != Events::kReady)
-            list += instrument.address.toLatin1() + '\n';
+    for (const Slot &slot : mSlots)
+        if (slot.status.end.result != Events::kSuccess && slot.status.end.result != Events::kReady)
+            list += slot.status.address.toLatin1() + '\n';
     return list;
 }
 
 QList<Events::Result> Fleet::finishedResults() const
 {
     QList<Events::Result> results;
-    for (const InstrumentStatus &instrument : mInstruments)
-        if (instrument.finished())
-            results << instrument.end;
+    for (const Slot &slot : mSlots)
+        if (slot.status.finished())
+            results << slot.status.end;
     return results;
 }
 
@@ -159,7 +142,7 @@ bool Fleet::writeFile(const QString &name, const QByteArray &bytes)
         mUnwritable.remove(name);
     } else if (!mUnwritable.contains(name)) {
         mUnwritable.insert(name);
-        mDisplay.warning(problem);
+        mDisplay->warning(problem);
     }
     return problem.isEmpty();
 }
@@ -179,55 +162,56 @@ void Fleet::recordEnd(InstrumentStatus &instrument, const QByteArray &logged)
     const QString resultFile = Events::recordPath(log, mOptions.procedure);
     if (const QString problem = writeWhole(resultFile, Events::line(Events::result(instrument.end)) + '\n');
         !problem.isEmpty())
-        mDisplay.warning(problem);
+        mDisplay->warning(problem);
 }
 
 void Fleet::interrupted(int signal)
 {
     if (signal == SIGWINCH) {
-        mDisplay.resized();
+        mDisplay->resized();
         return;
     }
     const char *name = signal == SIGINT ? "SIGINT" : "SIGTERM";
     if (++mInterrupts > 1) {
-        mDisplay.interrupt(Events::interrupt(name, mInterrupts, 0, mRunning));
+        mDisplay->interrupt(Events::interrupt(name, mInterrupts, 0, mRunning));
         request(Handshake::kStop);
         return;
     }
     // The instruments that were waiting for their turn are not started.
-    mDisplay.interrupt(Events::interrupt(name, mInterrupts, static_cast<qsizetype>(mWaiting.size()), mRunning));
+    mDisplay->interrupt(Events::interrupt(name, mInterrupts, static_cast<qsizetype>(mWaiting.size()), mRunning));
     for (; !mWaiting.empty(); mWaiting.pop_front())
-        notStarted(mWaiting.front(), QString());
+        notStarted(*mWaiting.front(), QString());
     record();
     request(Handshake::kStopIfUnchanged);
-    if (mFinished == mInstruments.size())
+    if (mFinished == static_cast<qsizetype>(mSlots.size()))
         QCoreApplication::quit();
 }
 
-void Fleet::notStarted(qsizetype index, const QString &why)
+void Fleet::notStarted(Slot &slot, const QString &why)
 {
-    InstrumentStatus &instrument = mInstruments[index];
+    InstrumentStatus &instrument = slot.status;
     instrument.end = Events::ending(instrument.end, RunResult::NotStarted, mOptions.procedure, 0, why);
     recordEnd(instrument, "not started: " + (why.isEmpty() ? QByteArray("the fleet was interrupted") : why.toUtf8()));
-    mDisplay.event(instrument, Events::result(instrument.end));
+    mDisplay->event(instrument, Events::result(instrument.end));
     ++mFinished;
 }
 
 void Fleet::request(const char *request)
 {
-    for (const std::unique_ptr<QProcess> &process : mProcesses)
-        if (process && process->state() != QProcess::NotRunning)
-            process->write(QByteArray(request) + '\n');
+    for (const Slot &slot : mSlots)
+        if (slot.process && slot.process->state() != QProcess::NotRunning)
+            slot.process->write(QByteArray(request) + '\n');
 }
 
 int Fleet::exitStatus() const
 {
     // No instrument's process could begin its run: nothing was sent to any.
-    if (std::all_of(mExitCodes.cbegin(), mExitCodes.cend(), [](int c) { return c == code(ExitStatus::Usage); }))
+    if (std::all_of(mSlots.cbegin(), mSlots.cend(),
+                    [](const Slot &slot) { return slot.exitCode == code(ExitStatus::Usage); }))
         return code(ExitStatus::Usage);
     int highest = 0;
-    for (const InstrumentStatus &instrument : mInstruments)
-        highest = std::max(highest, instrument.end.status);
+    for (const Slot &slot : mSlots)
+        highest = std::max(highest, slot.status.end.status);
     return highest;
 }
 
@@ -259,82 +243,81 @@ void Fleet::listFolder(const FolderCheck &check) const
     QList<Events::File> files;
     for (const UpgradeFile &file : check.files)
         files.append({file.name, file.size, file.damage.isEmpty() ? Events::kSound : file.damage});
-    mDisplay.folder(Events::folder(QDir(mOptions.folder).absolutePath(), files));
+    mDisplay->folder(Events::folder(QDir(mOptions.folder).absolutePath(), files));
 }
 
 void Fleet::startNext()
 {
     while (!mWaiting.empty() && mRunning < mLimit) {
-        const qsizetype index = mWaiting.front();
+        Slot &slot = *mWaiting.front();
         mWaiting.pop_front();
         ++mRunning;
-        mProcesses[static_cast<size_t>(index)] = std::make_unique<QProcess>();
-        QProcess *process = mProcesses[static_cast<size_t>(index)].get();
+        slot.process = std::make_unique<QProcess>();
+        QProcess *process = slot.process.get();
         // What it says on standard error goes above the screen, which it would break on the terminal.
-        if (mDisplay.passesOnAbove()) {
+        if (mDisplay->passesOnAbove()) {
             connect(process, &QProcess::readyReadStandardError, this, [this, process] {
                 // Its lines are each written whole, at once.
                 for (const QByteArray &line : process->readAllStandardError().split('\n'))
                     if (!line.isEmpty())
-                        mDisplay.passOn(QString::fromUtf8(line));
+                        mDisplay->passOn(QString::fromUtf8(line));
             });
         } else {
             process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         }
-        connect(process, &QProcess::readyReadStandardOutput, this, [this, index] { readEvents(index); });
-        connect(process, &QProcess::finished, this, [this, index](int exitCode, QProcess::ExitStatus exitStatus) {
-            finished(index, exitCode, exitStatus);
-        });
+        connect(process, &QProcess::readyReadStandardOutput, this, [this, &slot] { readEvents(slot); });
+        connect(process, &QProcess::finished, this,
+                [this, &slot](int exitCode, QProcess::ExitStatus exitStatus) { finished(slot, exitCode, exitStatus); });
         // A process that never started sends no finished signal; it is taken up after this loop.
         connect(
             process, &QProcess::errorOccurred, this,
-            [this, index](QProcess::ProcessError error) {
+            [this, &slot](QProcess::ProcessError error) {
                 if (error == QProcess::FailedToStart)
-                    failedToStart(index);
+                    failedToStart(slot);
             },
             Qt::QueuedConnection);
         const Handshake::Secret secret = Handshake::make();
         process->setProcessEnvironment(secret.environment);
         // A session of its own: the terminal's signals reach the fleet alone, which decides.
         process->setChildProcessModifier([] { ::setsid(); });
-        mClocks[static_cast<size_t>(index)].start();
+        slot.clock.start();
         process->start(QCoreApplication::applicationFilePath(),
-                       Commands::instrumentArguments(mOptions, mInstruments[index].address, mLogFolder));
+                       Commands::instrumentArguments(mOptions, slot.status.address, mLogFolder));
         process->write(secret.line);
-        mInstruments[index].pid = process->processId();
+        slot.status.pid = process->processId();
     }
 }
 
-void Fleet::failedToStart(qsizetype index)
+void Fleet::failedToStart(Slot &slot)
 {
-    const QString why = "its process could not be started: " + mProcesses[static_cast<size_t>(index)]->errorString();
-    mProcesses[static_cast<size_t>(index)].reset();
+    const QString why = "its process could not be started: " + slot.process->errorString();
+    slot.process.reset();
     --mRunning;
-    if (++mStartsFailed[static_cast<size_t>(index)] > 1 || mInterrupts > 0) {
-        notStarted(index, why);
+    if (++slot.startsFailed > 1 || mInterrupts > 0) {
+        notStarted(slot, why);
         record();
         endOrStartNext();
         return;
     }
     // The machine holds no more than are running now: the instrument waits for the next to end.
     mLimit = std::max<qsizetype>(mRunning, 1);
-    mWaiting.push_front(index);
+    mWaiting.push_front(&slot);
     if (mRunning == 0)
         QTimer::singleShot(kRetryAlone, this, &Fleet::startNext);
 }
 
 void Fleet::endOrStartNext()
 {
-    if (mFinished == mInstruments.size())
+    if (mFinished == static_cast<qsizetype>(mSlots.size()))
         QCoreApplication::quit();
     else
         startNext();
 }
 
-void Fleet::readEvents(qsizetype index)
+void Fleet::readEvents(Slot &slot)
 {
-    QProcess &process = *mProcesses[static_cast<size_t>(index)];
-    InstrumentStatus &instrument = mInstruments[index];
+    QProcess &process = *slot.process;
+    InstrumentStatus &instrument = slot.status;
     while (process.canReadLine()) {
         const QJsonObject event = QJsonDocument::fromJson(process.readLine().trimmed()).object();
         const QString name = Events::nameOf(event);
@@ -361,25 +344,25 @@ void Fleet::readEvents(qsizetype index)
         } else if (name.isEmpty()) {
             continue;
         }
-        mDisplay.event(instrument, event);
+        mDisplay->event(instrument, event);
     }
 }
 
-void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitStatus)
+void Fleet::finished(Slot &slot, int exitCode, QProcess::ExitStatus exitStatus)
 {
-    readEvents(index);
-    mExitCodes[static_cast<size_t>(index)] = exitStatus == QProcess::NormalExit ? exitCode : -1;
-    InstrumentStatus &instrument = mInstruments[index];
+    readEvents(slot);
+    slot.exitCode = exitStatus == QProcess::NormalExit ? exitCode : -1;
+    InstrumentStatus &instrument = slot.status;
     if (!instrument.finished()) {
         // The instrument's process ended without its result: it did not start, it crashed or a
         // signal ended it. Its events are complete all the same.
-        const qint64 elapsed = mClocks[static_cast<size_t>(index)].elapsed();
+        const qint64 elapsed = slot.clock.elapsed();
         if (!instrument.started) {
             instrument.started = true;
-            mDisplay.event(instrument,
-                           Events::start(instrument.address, mOptions.procedure, QDir(mOptions.folder).absolutePath(),
-                                         QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid,
-                                         mOptions.settings.timeScale));
+            mDisplay->event(instrument,
+                            Events::start(instrument.address, mOptions.procedure, QDir(mOptions.folder).absolutePath(),
+                                          QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid,
+                                          mOptions.settings.timeScale));
         }
         const QString why = endOfProcess(exitCode, exitStatus);
         instrument.end = Events::ending(instrument.end, RunResult::Failure, mOptions.procedure,
@@ -389,7 +372,7 @@ void Fleet::finished(qsizetype index, int exitCode, QProcess::ExitStatus exitSta
             instrument.end.status = code(ExitStatus::Halted);
         recordEnd(instrument, why.toUtf8() + " at state " + QByteArray::number(instrument.end.state));
         record();
-        mDisplay.event(instrument, Events::result(instrument.end));
+        mDisplay->event(instrument, Events::result(instrument.end));
     }
     --mRunning;
     ++mFinished;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "ExitStatus.h"
 #include "FleetDisplay.h"
 #include "Interrupts.h"
 #include "Options.h"
 #include "UpgradeFolder.h"
 
 #include <QElapsedTimer>
-#include <QList>
 #include <QObject>
 #include <QProcess>
 #include <QSet>
@@ -31,16 +31,28 @@ public:
     int exec();
 
 private:
+    // One instrument: what its events have told, its process while it runs and how that went.
+    struct Slot
+    {
+        InstrumentStatus status;
+        std::unique_ptr<QProcess> process;
+        // From its process's start.
+        QElapsedTimer clock;
+        // Its process's own exit status.
+        int exitCode = code(ExitStatus::Failed);
+        int startsFailed = 0;
+    };
+
     // The folder of the logs, or empty after its problem has been shown.
     QString makeLogFolder() const;
     void listFolder(const FolderCheck &check) const;
     void startNext();
     void endOrStartNext();
     // A process that cannot be started is tried once more when the next ends, then not started.
-    void failedToStart(qsizetype index);
-    void notStarted(qsizetype index, const QString &why);
-    void readEvents(qsizetype index);
-    void finished(qsizetype index, int exitCode, QProcess::ExitStatus exitStatus);
+    void failedToStart(Slot &slot);
+    void notStarted(Slot &slot, const QString &why);
+    void readEvents(Slot &slot);
+    void finished(Slot &slot, int exitCode, QProcess::ExitStatus exitStatus);
     int exitStatus() const;
     void interrupted(int signal);
     // Tells every running instrument's process.
@@ -63,19 +75,16 @@ private:
     static constexpr int kRetryAlone = 1000;
 
     Options mOptions;
+    const FleetReport &mReport;
     QString mLogFolder;
-    QList<InstrumentStatus> mInstruments;
-    std::vector<std::unique_ptr<QProcess>> mProcesses;
-    std::vector<QElapsedTimer> mClocks;
-    // Each process's own exit status.
-    std::vector<int> mExitCodes;
-    std::vector<int> mStartsFailed;
+    // In the order of the addresses; made once, so that the display may keep their statuses.
+    std::vector<Slot> mSlots;
     // The instruments waiting for their turn, the next first.
-    std::deque<qsizetype> mWaiting;
+    std::deque<Slot *> mWaiting;
     qsizetype mLimit = 1;
     qsizetype mRunning = 0;
     qsizetype mFinished = 0;
-    FleetDisplay mDisplay;
+    std::unique_ptr<FleetDisplay> mDisplay;
     QTimer mRedraw;
     int mInterrupts = 0;
     // The files of DIR that could not be written, said once each.

@@ -1,101 +1,48 @@
 #pragma once
 
-#include "Events.h"
+#include "FleetReport.h"
+#include "InstrumentStatus.h"
 
-#include <QByteArray>
-#include <QElapsedTimer>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
-#include <QStringList>
 
-// What the fleet knows of one instrument's run, from the events of its process.
-struct InstrumentStatus
-{
-    QString address;
-    QString caption; // the first line of the latest caption
-    long percent = 0;
-    QString file; // the file being transferred, if any
-    qint64 sent = 0;
-    qint64 total = 0;
-    qint64 pid = 0;       // its process's; 0 while it waits for its turn
-    bool started = false; // its start event has come
-    Events::Result end;   // its result, once it has come; the last state, caption and the log before
+#include <memory>
 
-    bool finished() const { return !end.result.isEmpty(); }
-    bool running() const { return pid != 0 && !finished(); }
-    // "success", "failed at: " and the last caption's first line (without a caption: "failed: " and
-    // the message's first line), "halted at: " and the caption, "ready", ...
-    QString outcome() const;
-    // What is never cut from the outcome, such as "(state 7081; waits scaled 0.1; log incomplete)";
-    // empty when there is nothing to add.
-    QString remarks() const;
-    // What a technician reads below the outcome: the message's first line unless it is in it, and
-    // why the log is incomplete.
-    QStringList details() const;
-};
-
-// Everything the fleet prints. How it shows its instruments: their events as JSON lines; on a
-// terminal a screen of a header with the counts and a live line for each active instrument, as
-// many as fit, and above it each finished instrument once; elsewhere one line per caption change.
-// Then the summary table (for a check each instrument's line as it ends) and the totals. And the
-// lines before: the upgrade files of a check, where the logs go.
-//
-// On a terminal the cursor rests at the start of the screen's first line between frames: a
-// terminal made smaller then drops the screen's lower lines rather than pushing its upper ones into
-// the scrollback, and the next frame, drawn from there down, leaves nothing of the old one.
+// Everything the fleet prints, in one of three forms chosen once: the events as JSON lines; on a
+// terminal a screen of a header with the counts and a live line for each active instrument, with
+// each ended instrument printed once above it; elsewhere lines. The forms for people say what the
+// command's report says (a check's or a run's), then the totals; before that the upgrade files of
+// a check and where the logs go.
 class FleetDisplay
 {
 public:
-    enum class Mode
-    {
-        Json,
-        Live,
-        Lines,
-    };
+    // JSON when asked for, the screen when standard output is a terminal, else lines. The
+    // instruments are those the fleet keeps up to date, in the order given.
+    static std::unique_ptr<FleetDisplay> make(bool json, const FleetReport &report,
+                                              const QList<const InstrumentStatus *> &instruments);
 
-    FleetDisplay(Mode mode, bool checking, const QList<InstrumentStatus> &instruments);
+    virtual ~FleetDisplay() = default;
 
     // The upgrade files a check has found.
-    void folder(const QJsonObject &event) const;
+    virtual void folder(const QJsonObject &event) = 0;
     // Where the logs go, then the screen.
-    void begin(const QString &logFolder);
+    virtual void begin(const QString &logFolder) = 0;
     // After an instrument's event has been taken into its status.
-    void event(const InstrumentStatus &instrument, const QJsonObject &event);
+    virtual void event(const InstrumentStatus &instrument, const QJsonObject &event) = 0;
     // Draws the screen again if anything on it has changed since it was drawn.
-    void refresh();
+    virtual void refresh() {}
     // The terminal has a new size: the screen is drawn again whole.
-    void resized();
+    virtual void resized() {}
     // The fleet has taken a signal.
-    void interrupt(const QJsonObject &event);
+    virtual void interrupt(const QJsonObject &event) = 0;
     // A problem of the fleet's while the run goes on (a file that could not be written).
     void warning(const QString &text);
     // A line for the operator while the run goes on (a warning, what an instrument's process said
-    // on its standard error): above the screen on a terminal, else on standard error.
-    void passOn(const QString &line);
+    // on its standard error): above the screen, else on standard error.
+    virtual void passOn(const QString &line);
     // Lines for standard error go above the screen (it is the terminal the screen is on).
-    bool passesOnAbove() const;
-    void summary(const QJsonObject &summary);
+    virtual bool passesOnAbove() const { return false; }
+    virtual void summary(const QJsonObject &summary) = 0;
 
-private:
-    // The header and the live lines that fit in rows.
-    QStringList screen(int columns, int rows) const;
-    QString header(int width) const;
-    QString liveLine(const InstrumentStatus &instrument, int width) const;
-    // An ended instrument's lines within width: its address (with the duration of a run) and its
-    // result, wrapped between words; with the details and the log for the table.
-    QStringList row(const InstrumentStatus &instrument, int width, bool withDetails) const;
-    // Adds lines above the screen, which is drawn again below them.
-    void above(const QStringList &lines);
-    void draw(bool whole);
-    void table() const;
-    QString totals() const;
-
-    Mode mMode;
-    bool mChecking;
-    const QList<InstrumentStatus> &mInstruments;
-    QElapsedTimer mClock;
-    // The lines to print above the screen, and the screen as drawn last.
-    QStringList mAbove;
-    QStringList mDrawn;
-    bool mBegun = false;
 };

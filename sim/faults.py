@@ -71,9 +71,12 @@ class Faults:
             self.modes.setdefault(name, []).append(argument)
 
     def on(self, name):
-        return name in self.modes
+        return bool(self.arguments(name))
 
     def arguments(self, name):
+        """The arguments the mode was given, one per --mode; a name no mode has is a fault of the caller."""
+        if name not in MODES:
+            raise KeyError("no mode is named %r" % name)
         return self.modes.get(name, [])
 
     def argument(self, name, default=""):

@@ -23,11 +23,11 @@ PASSWORD = "k8r2Mq5"
 
 
 @functools.lru_cache(maxsize=None)
-def template(autoexec, prod, **same):
-    """A folder with an upgrade and an instrument, made once for each set of fixture options."""
+def template():
+    """A folder with an upgrade and an instrument, made once."""
     folder = tempfile.TemporaryDirectory()
-    fixtures.make_upgrade(os.path.join(folder.name, "upgrade"), autoexec=autoexec, prod=prod)
-    fixtures.make_instrument(os.path.join(folder.name, "instrument"), os.path.join(folder.name, "upgrade"), **same)
+    fixtures.make_upgrade(os.path.join(folder.name, "upgrade"))
+    fixtures.make_instrument(os.path.join(folder.name, "instrument"), os.path.join(folder.name, "upgrade"))
     return folder
 
 
@@ -35,10 +35,10 @@ class Simulator:
     """The simulator in this process over a fresh copy of the fixtures (the upgrade folder is shared
     and read only); its announcements collect in events."""
 
-    def __init__(self, modes=(), option_wait=2.0, autoexec=True, prod=True, **same):
+    def __init__(self, modes=(), option_wait=2.0):
         self.folder = tempfile.TemporaryDirectory()
         self.instrument = os.path.join(self.folder.name, "instrument")
-        fixture = template(autoexec, prod, **same).name
+        fixture = template().name
         self.upgrade = os.path.join(fixture, "upgrade")
         shutil.copytree(os.path.join(fixture, "instrument"), self.instrument, symlinks=True)
         self.events = []

@@ -1,6 +1,5 @@
 #include "ModeBitsApply.h"
 #include "ScriptedPeer.h"
-#include "TimerCatch.h"
 #include "WizardFixture.h"
 
 #include <QApplication>
@@ -303,46 +302,9 @@ private slots:
         QVERIFY(f.trace().contains(("\r\n* Upgrade file " + name + " damaged: " + reason + "\r\n").toLatin1()));
     }
 
-    void runStartsAndSendsTheFirstCommand_data()
-    {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<int>("maximum");
-        QTest::newRow("no optional file") << kRequiredUpgradeFiles << 109;
-        QTest::newRow("start-up file") << kRequiredUpgradeFiles + QStringList{"autoexec.bat"} << 114;
-        QTest::newRow("both") << kRequiredUpgradeFiles + QStringList{"autoexec.bat", "qd8prod.rfs"} << 134;
-    }
-
-    void runStartsAndSendsTheFirstCommand()
-    {
-        QFETCH(QStringList, files);
-        QFETCH(int, maximum);
-        ScriptedPeer instrument;
-        WizardFixture f(files, instrument.port());
-        TimerCatch logIn(600); // the log-in's 60 s at the fixture's time scale
-        startRun(f, instrument);
-        QCOMPARE(page(f), "81 HHDDDDD\nConnecting to QD8400. This may take up to 30 seconds.");
-        QCOMPARE(f.window->run().progress().maximum(), maximum);
-        QCOMPARE(f.control<QLabel>("lblProgBarTitle")->text(),
-                 QString("%1% tasks complete").arg(qRound(200.0 / maximum)));
-        instrument.send("\xff\xfd\x18\r\nQD8400-0042 login: ");
-        QVERIFY(instrument.waitForReceived(3 + 6));
-        instrument.send("root\r\nPassword: ");
-        QVERIFY(instrument.waitForReceived(9 + 9));
-        QVERIFY(QTest::qWaitFor([&] { return logIn.timer; })); // the time is up, its tick held back
-        instrument.send("\r\nbash-2.04# ");
-        QVERIFY(instrument.waitForReceived(18 + 15));
-        QCOMPARE(instrument.received(), QByteArray("\xff\xfc\x18root\r\nk8r2Mq5\r\ncd /mnt/nand1\r\n"));
-        QCOMPARE(f.control<QProgressBar>("pbMainProgress")->value(), 2);
-        QVERIFY(f.trace().contains("\r\nmUpgradeState=(1022)\r\n>>SendCommand(cd /mnt/nand1)\r\n"));
-        QVERIFY(!f.trace().contains("k8r2Mq5"));
-        QVERIFY(!logIn.timer->isActive());    // the prompt ended it
-        f.window->run().AdvanceProgress(200); // past the maximum, which follows
-        QCOMPARE(f.control<QProgressBar>("pbMainProgress")->maximum(), 202);
-        QCOMPARE(f.control<QLabel>("lblProgBarTitle")->text(), QString("100% tasks complete"));
-    }
-
     // Another process holds the instrument's lock: Next on the log-in page names it in a message,
-    // the page stays and nothing is sent; once the lock is free, Next starts the run.
+    // the page stays and nothing is sent; once the lock is free, Next starts the run, its buttons
+    // held.
     void lockedInstrument()
     {
         ScriptedPeer instrument;
@@ -365,6 +327,7 @@ private slots:
         holder.release();
         f.click("cmdNext");
         QVERIFY(instrument.waitForClient());
+        QCOMPARE(page(f), "81 HHDDDDD\nConnecting to QD8400. This may take up to 30 seconds.");
     }
 
     // Every failure routine's message, reached from a step, from the Telnet time-out or error, or
@@ -472,7 +435,7 @@ private slots:
             f.window->run().CompleteUpgrade();
         }
         QVERIFY(QTest::qWaitFor([&] {
-            if (trigger == kAsksAgain && instrument.received(0).count("\r\n") == asked && ++asked)
+            if (trigger == kAsksAgain && instrument.received().count("\r\n") == asked && ++asked)
                 instrument.send("QD8400-0042 login: ");
             return f.endedWith.has_value();
         }));
@@ -480,6 +443,7 @@ private slots:
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(describe(f.dialogs.shown[0]), message);
         QVERIFY(f.trace().contains(traced));
+        QVERIFY(instrument.waitForClose());
         QCOMPARE(instrument.received().replace("root\r\n", ""), QByteArray()); // the log-in's answers only
         QCOMPARE(f.endedWith, std::optional<int>(trigger == kComplete ? 0 : 1));
     }
@@ -500,10 +464,10 @@ private slots:
         };
         f.typeAddress({"10", "1", "2", "3"});
         f.click("cmdNext");
-        QTest::qWait(20);
+        QVERIFY(f.deliverPosted());
         QCOMPARE(f.window->run().UpgradeState(), 41);
         QTest::mouseDClick(f.window->windowHandle(), Qt::LeftButton, {}, next->mapTo(f.window.get(), at.toPoint()));
-        QTest::qWait(20);
+        QVERIFY(f.deliverPosted());
         QCOMPARE(f.window->run().UpgradeState(), 71);
     }
 

@@ -249,12 +249,13 @@ class TestCommandLine : public QObject
     Q_OBJECT
 
 private slots:
-    // Three side by side: one upgraded, one failed with its message, one halted; the halt wins. The
-    // upgraded one's events come in the order they happened.
+    // Three instruments: one upgraded, one failed with its message, one halted; the halt wins. The
+    // upgraded one's events come in the order they happened. An open-files limit that holds one
+    // instrument's process at a time, by default and with more --jobs than it holds: they take turns.
     void fleetOfThree_data()
     {
         QTest::addColumn<bool>("json");
-        QTest::newRow("summary table") << false;
+        QTest::newRow("summary table, more jobs than the open files hold") << false;
         QTest::newRow("JSON events") << true;
     }
 
@@ -262,7 +263,8 @@ private slots:
     {
         QFETCH(bool, json);
         Fleet fleet(json ? 32 : 33, {{}, {"ftp-break-upload=bzimage"}, {"cmp-odd=qd8400.rfs"}});
-        const Outcome outcome = runProgram(fleet.arguments("run", {"--yes", json ? "--json" : "--jobs=3"}));
+        const Outcome outcome = runProgram(QStringList{"/usr/bin/prlimit", "--nofile=18:18", QD_CLI} +
+                                           fleet.arguments("run", {"--yes", json ? "--json" : "--jobs=3"}));
         QCOMPARE(outcome.status, 2);
         QCOMPARE(fleet[0].state()["installed"].toObject()["bzimage"].toString(), "new");
         const QStringList results{"success", "failed", "halted"};
@@ -380,8 +382,8 @@ private slots:
     }
 
     // A damaged upgrade file: check lists it with the reason, run refuses with one line; both exit
-    // with status 3 before any connection.
-    void damagedFolder_data() { addDamagedFileRows(); }
+    // with status 3 before any connection. Every damage the folder check finds: tst_wizard.
+    void damagedFolder_data() { addDamagedFileRows(true); }
 
     void damagedFolder()
     {
@@ -451,6 +453,13 @@ private slots:
             << "cannot make the folder of logs " + folder + "/bzimage/logs: Not a directory";
         QTest::newRow("no terminal, no --yes")
             << QStringList{"run", folder, address} << "no terminal to confirm the upgrade on: give --yes";
+        // An instrument's process runs only when the fleet starts it: given the fleet's variable, with
+        // no secret on its standard input, or another one.
+        const QString backDoor = "an instrument's process runs only when the fleet starts it";
+        QTest::newRow("no secret") << QStringList{"SECRET=", "run", folder, address} << backDoor;
+        QTest::newRow("another secret") << QStringList{"SECRET=00112233445566778899aabbccddeeff", "run", folder,
+                                                       address}
+                                        << backDoor;
         QTest::newRow("help for Qt's own options")
             << QStringList{"check", folder, address, "--help-all"} << "Unknown option 'help-all'.";
         QTest::newRow("a long value cut")
@@ -481,7 +490,12 @@ private slots:
         if (!arguments.removeOne("NOPORTS"))
             arguments << "--telnet-port" << QString::number(fleet[0].telnetPort()) << "--ftp-port"
                       << QString::number(fleet[0].ftpPort());
-        const Outcome outcome = runProgram(arguments);
+        // The fleet's variable given, and its secret or another on standard input.
+        const bool instrument = arguments.first().startsWith("SECRET=");
+        const QByteArray secret = instrument ? arguments.takeFirst().mid(7).toLatin1() : QByteArray();
+        const Outcome outcome =
+            runProgram(arguments, secret.isEmpty() ? secret : secret + '\n',
+                       instrument ? "QD8400_UPGRADE_INSTRUMENT=ffeeddccbbaa99887766554433221100" : QString());
         QCOMPARE(outcome.status, 3);
         QVERIFY2(outcome.err.startsWith("qd8400-upgrade: ") && outcome.err.count('\n') == 1, outcome.err);
         QVERIFY2(outcome.err.contains(problem.toUtf8()), outcome.err);
@@ -568,26 +582,6 @@ private slots:
                         .contains("\r\n* Not started: the system refused a thread: Resource temporarily unavailable"));
     }
 
-    // An instrument's process runs only when the fleet starts it.
-    void backDoor_data()
-    {
-        QTest::addColumn<QByteArray>("input");
-        QTest::newRow("nothing on standard input") << QByteArray();
-        QTest::newRow("another secret") << QByteArray("00112233445566778899aabbccddeeff\n");
-    }
-
-    void backDoor()
-    {
-        QFETCH(QByteArray, input);
-        Fleet fleet(39, {{}});
-        const Outcome outcome =
-            runProgram(fleet.arguments("run"), input, "QD8400_UPGRADE_INSTRUMENT=ffeeddccbbaa99887766554433221100");
-        QCOMPARE(outcome.status, 3);
-        QVERIFY2(outcome.err.contains("an instrument's process runs only when the fleet starts it"), outcome.err);
-        QVERIFY(outcome.out.isEmpty());
-        QCOMPARE(fleet[0].announced("TELNET ") + fleet[0].announced("FTP "), 0);
-    }
-
     // The confirmation is asked and answered on the terminal, never on standard output or standard
     // input, which may hold the addresses.
     void confirmationOnTheTerminal_data()
@@ -661,28 +655,6 @@ private slots:
                                                     "Transfer of the kernel system file has failed. log:");
         QVERIFY(lines.contains(QDir(fleet.logs()).filePath(fleet.address(0) + "/logfile.txt")));
         QVERIFY(lines.filter(QRegularExpression("^10 success, 1 failed, 1 halted in ")).size() == 1);
-    }
-
-    // An open-files limit that holds one instrument's process at a time: they take their turns.
-    void openFilesLimit_data()
-    {
-        QTest::addColumn<QString>("jobs");
-        QTest::newRow("by default") << "";
-        QTest::newRow("more jobs than the files hold") << "--jobs=4";
-    }
-
-    void openFilesLimit()
-    {
-        QFETCH(QString, jobs);
-        static int net = 51;
-        Fleet fleet(net++, QList<QStringList>(4));
-        QStringList arguments = fleet.arguments("run", {"--yes", "--json"});
-        if (!jobs.isEmpty())
-            arguments << jobs;
-        const Outcome outcome = runProgram(QStringList{"/usr/bin/prlimit", "--nofile=18:18", QD_CLI} + arguments);
-        QCOMPARE(outcome.status, 0);
-        for (qsizetype i = 0; i < 4; ++i)
-            QCOMPARE(outcome.result(fleet.address(i))["result"], "success");
     }
 
     // Addresses from a file or standard input, with those on the command line.

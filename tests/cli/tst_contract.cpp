@@ -1,12 +1,23 @@
 // The command line's contract as the README documents it, and its tables: the events' fields, the
-// result names and the instruments' addresses.
+// result names, the options, the instruments' addresses, how many run at once, and the texts of
+// the screen.
+#include "Capacity.h"
+#include "Commands.h"
 #include "Events.h"
 #include "Octets.h"
+#include "RunProgress.h"
+#include "TerminalText.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -18,15 +29,20 @@ struct Documented
     QMap<QString, QStringList> inner;
 };
 
+QString textOf(const QString &path)
+{
+    QFile file(QD_SOURCE_DIR "/" + path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
 QMap<QString, Documented> documentedEvents()
 {
-    QFile readme(QD_SOURCE_DIR "/README.md");
-    readme.open(QIODevice::ReadOnly);
     QMap<QString, Documented> events;
     static const QRegularExpression row(R"(^\| `([a-z]+)` \| (.+?) \| [^|]+ \|$)", QRegularExpression::MultilineOption);
     static const QRegularExpression field(R"(`([a-z_-]+)`(?: \(([^)]*)\))?)");
     static const QRegularExpression name("`([a-z_-]+)`");
-    for (auto rows = row.globalMatch(QString::fromUtf8(readme.readAll())); rows.hasNext();) {
+    for (auto rows = row.globalMatch(textOf("README.md")); rows.hasNext();) {
         const auto match = rows.next();
         Documented &documented = events[match.captured(1)];
         QString text = match.captured(2);
@@ -39,6 +55,62 @@ QMap<QString, Documented> documentedEvents()
     }
     return events;
 }
+
+// An option as "-j --jobs N | check, run", with " | " and its description when it has one.
+QString optionLine(const QStringList &names, const QString &value, const QString &commands, const QString &what = {})
+{
+    QStringList dashed;
+    for (const QString &name : names)
+        dashed << (name.startsWith('-') ? name : (name.size() == 1 ? "-" : "--") + name);
+    const QString line = (dashed + QStringList{value}).join(' ').trimmed() + " | " + commands;
+    return what.isEmpty() ? line : line + " | " + what;
+}
+
+// The manual page's options ("-j, --jobs N" after .TP; ".RB ( run )" below it for run alone),
+// without its own -h and -v.
+QStringList manualOptions()
+{
+    const QString page = textOf("packaging/qd8400-upgrade.1.in");
+    const qsizetype begin = page.indexOf(".SH OPTIONS");
+    const QStringList lines = page.mid(begin, page.indexOf(".SH ", begin + 1) - begin).split('\n');
+    static const QRegularExpression roff("^\\.B[IR]? |\"|\\\\f[BIRP]");
+    static const QRegularExpression name(R"((-{1,2}[a-z][a-z-]*)(?: +([A-Z]+))?)");
+    QStringList options;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (lines[i - 1] != ".TP")
+            continue;
+        const QString commands = lines.value(i + 1) == ".RB ( run )" ? "run" : "check, run";
+        QStringList names;
+        for (const QRegularExpressionMatch &match :
+             name.globalMatch(QString(lines[i]).replace("\\-", "-").remove(roff))) {
+            names << match.captured(1);
+            if (!match.captured(1).startsWith("--"))
+                continue;
+            if (match.captured(1) != "--help" && match.captured(1) != "--version")
+                options << optionLine(names, match.captured(2), commands);
+            names.clear();
+        }
+    }
+    return options;
+}
+
+// What the Ansible module passes on: its argument of that type as the option; the options it always
+// gives (--yes to run alone); and those it leaves out: one task is one instrument.
+struct PassedOn
+{
+    QString argument;
+    QString type;
+    QString option;
+};
+const PassedOn kPassedOn[] = {{"log_dir", "path", "--log-dir"},
+                              {"telnet_port", "int", "--telnet-port"},
+                              {"ftp_port", "int", "--ftp-port"},
+                              {"time_scale", "float", "--time-scale"}};
+const QStringList kModuleGives{"--json", "--yes"};
+const QStringList kModuleLeavesOut{"--jobs", "--from"};
+// The module's type of an option's value, by the value's name.
+const QMap<QString, QString> kModuleTypes{
+    {"N", "int"}, {"PORT", "int"}, {"F", "float"}, {"DIR", "path"}, {"FILE", "path"}};
 
 QStringList keysOf(const QJsonObject &object)
 {
@@ -117,6 +189,142 @@ private slots:
             QCOMPARE(read.timeScale, failure().timeScale);
             QCOMPARE(read.logIncomplete, failure().logIncomplete);
         }
+    }
+
+    // Every option as the README's table, the manual page and --help give it, from its row; and the
+    // Ansible module's arguments that pass options on, with their types and defaults.
+    void optionsAsDocumented()
+    {
+        const QList<Commands::OptionText> all = Commands::options();
+        QStringList rows;
+        QStringList documented;
+        QStringList manual;
+        for (const Commands::OptionText &option : all) {
+            rows << optionLine(option.names, option.valueName, option.commands.join(", "), option.description);
+            manual << optionLine(option.names, option.valueName, option.commands.join(", "));
+        }
+        static const QRegularExpression tableRow(R"(^\| (`-.*`) \| ([a-z, ]+) \| (.+) \|$)",
+                                                 QRegularExpression::MultilineOption);
+        for (const QRegularExpressionMatch &match : tableRow.globalMatch(textOf("README.md"))) {
+            const QStringList words = match.captured(1).remove('`').remove(',').split(' ');
+            documented << optionLine(words.filter(QRegularExpression("^-")),
+                                     words.filter(QRegularExpression("^[A-Z]")).join(' '), match.captured(2),
+                                     match.captured(3));
+        }
+        QCOMPARE(documented, rows);
+        QCOMPARE(manualOptions(), manual);
+
+        const QString module = textOf("ansible/ansible_collections/qd8400/upgrade/plugins/modules/firmware.py");
+        QStringList decided = kModuleGives + kModuleLeavesOut;
+        for (const PassedOn &passed : kPassedOn) {
+            decided << passed.option;
+            const auto option = std::find_if(all.cbegin(), all.cend(), [&](const Commands::OptionText &o) {
+                return "--" + o.names.last() == passed.option;
+            });
+            QVERIFY2(option != all.cend(), qPrintable(passed.option));
+            QCOMPARE(kModuleTypes.value(option->valueName), passed.type);
+            const QRegularExpressionMatch spec =
+                QRegularExpression("\n    " + passed.argument + "=dict\\(type=\"(\\w+)\"(?:, default=([^)]+))?\\),")
+                    .match(module);
+            QVERIFY2(spec.hasMatch(), qPrintable(passed.argument));
+            QCOMPARE(spec.captured(1), passed.type);
+            if (!option->given.isEmpty())
+                QCOMPARE(spec.captured(2).toDouble(), option->given.toDouble());
+            QVERIFY(module.contains('"' + passed.option + '"') &&
+                    module.contains("params[\"" + passed.argument + "\"]"));
+        }
+        for (const QString &given : kModuleGives)
+            QVERIFY2(module.contains('"' + given + '"'), qPrintable(given));
+        QStringList options;
+        for (const Commands::OptionText &option : all)
+            options << "--" + option.names.last();
+        decided.sort();
+        options.sort();
+        QCOMPARE(decided, options);
+    }
+
+    // The fewest of: --jobs or 256, what the open files hold at 4 an instrument less 32 for the
+    // fleet, and without --jobs half the memory available at 16 MiB an instrument; at least one.
+    void jobs_data()
+    {
+        QTest::addColumn<int>("given");
+        QTest::addColumn<qsizetype>("openFiles");
+        QTest::addColumn<qsizetype>("availableMiB");
+        QTest::addColumn<qsizetype>("jobs");
+        QTest::newRow("the ceiling") << 0 << qsizetype(1 << 20) << qsizetype(1 << 20) << qsizetype(256);
+        QTest::newRow("the open files") << 0 << qsizetype(1024) << qsizetype(1 << 20) << qsizetype(248);
+        QTest::newRow("the memory") << 0 << qsizetype(1024) << qsizetype(1600) << qsizetype(50);
+        QTest::newRow("the memory unknown") << 0 << qsizetype(1024) << qsizetype(0) << qsizetype(248);
+        QTest::newRow("too little memory for one") << 0 << qsizetype(1024) << qsizetype(20) << qsizetype(1);
+        QTest::newRow("given, the memory aside") << 300 << qsizetype(1 << 20) << qsizetype(20) << qsizetype(300);
+        QTest::newRow("given, beyond the open files") << 300 << qsizetype(1024) << qsizetype(0) << qsizetype(248);
+        QTest::newRow("no open file to spare") << 4 << qsizetype(32) << qsizetype(0) << qsizetype(1);
+    }
+
+    void jobs()
+    {
+        QFETCH(int, given);
+        QFETCH(qsizetype, openFiles);
+        QFETCH(qsizetype, availableMiB);
+        QFETCH(qsizetype, jobs);
+        QCOMPARE(Capacity::jobs(given, openFiles, availableMiB), jobs);
+    }
+
+    // Head and tail kept whole, the text between cut with "…" or left out; a transfer's figures in
+    // the unit of its size.
+    void screenTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const auto fitted = [](const char *head, const char *text, const char *tail, int width) {
+            return TerminalText::fitted(head, text, tail, width);
+        };
+        QTest::newRow("room for all") << fitted("ab ", "caption", " [1]", 14) << "ab caption [1]";
+        QTest::newRow("cut") << fitted("ab ", "caption", " [1]", 11) << "ab cap… [1]";
+        QTest::newRow("two columns left") << fitted("ab ", "caption", " [1]", 9) << "ab c… [1]";
+        QTest::newRow("one column: left out") << fitted("ab ", "caption", " [1]", 8) << "ab  [1]";
+        QTest::newRow("no room for the tail") << fitted("ab ", "caption", " [1]", 5) << "ab  [";
+        QTest::newRow("bytes") << RunProgress::transferText("autoexec.bat", 0, 1023) << "autoexec.bat: 0 of 1023 bytes";
+        QTest::newRow("KiB from 1 KiB") << RunProgress::transferText("update.tar", 512, 1024)
+                                        << "update.tar: 1 of 1 KiB";
+        QTest::newRow("KiB rounded") << RunProgress::transferText("bzimage", 486400, 972800)
+                                     << "bzimage: 475 of 950 KiB";
+        QTest::newRow("MiB from 1 MiB") << RunProgress::transferText("qd8400.rfs", 1258291, 4194304)
+                                        << "qd8400.rfs: 1.2 of 4.0 MiB";
+    }
+
+    void screenTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
+
+    // A transfer's events, however often its progress comes: the first and the last figures, once
+    // each, and at most five a second between, counted against the time the progress took.
+    void transferEventsAtMostFiveASecond()
+    {
+        QTemporaryFile written;
+        QVERIFY(written.open());
+        std::fflush(stdout);
+        const int standardOutput = ::dup(STDOUT_FILENO);
+        ::dup2(written.handle(), STDOUT_FILENO);
+        EventWriter writer;
+        QElapsedTimer clock;
+        clock.start();
+        constexpr qint64 kTotal = 1 << 20;
+        for (qint64 sent = 0; sent <= kTotal + 100 * 1024; sent += 1024) // the last figure a hundred times
+            writer.transfer(Events::transfer("127.0.0.9", "bzimage", std::min(sent, kTotal), kTotal));
+        const double seconds = static_cast<double>(clock.elapsed()) / 1000;
+        std::fflush(stdout);
+        ::dup2(standardOutput, STDOUT_FILENO);
+        ::close(standardOutput);
+        QVERIFY(written.seek(0));
+        QList<QByteArray> lines = written.readAll().split('\n');
+        lines.removeAll(QByteArray());
+        QVERIFY2(lines.size() >= 2 && lines.size() <= 2 + 5 * seconds, lines.join("\n").constData());
+        QCOMPARE(Events::resultOf(QJsonDocument::fromJson(lines.first()).object()).address, "127.0.0.9");
+        QVERIFY(lines.first().contains("\"sent\":0,") && lines.last().contains("\"sent\":1048576,"));
     }
 
     // Beside the command line's rows (a loopback address, an octet above 255, three octets).

@@ -31,15 +31,17 @@ public:
     // Waits until the control has sent at least `size` bytes in all.
     bool waitForReceived(qsizetype size, int milliseconds = 5000)
     {
-        return QTest::qWaitFor([&] { return received(0).size() >= size; }, milliseconds);
+        return QTest::qWaitFor([&] { return received().size() >= size; }, milliseconds);
     }
 
-    // Everything received so far (after letting pending events run briefly).
-    QByteArray received(int settleMilliseconds = 20)
+    // Waits until the control has closed the connection: everything it sent has arrived.
+    bool waitForClose(int milliseconds = 5000)
     {
-        QTest::qWait(settleMilliseconds);
-        return mReceived += mClient->readAll();
+        return QTest::qWaitFor([&] { return mClient->state() == QAbstractSocket::UnconnectedState; }, milliseconds);
     }
+
+    // Everything received so far.
+    QByteArray received() { return mReceived += mClient->readAll(); }
 
     void close() { mClient->close(); }
 

@@ -112,12 +112,16 @@ inline QList<DamagedFile> damagedFiles()
     return rows;
 }
 
-// The rows of damagedFiles() in the columns entry, name and reason.
-inline void addDamagedFileRows()
+// The rows of damagedFiles() in the columns entry, name and reason; or the first for each reason.
+inline void addDamagedFileRows(bool eachReasonOnce = false)
 {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("reason");
+    QStringList reasons;
     for (const DamagedFile &row : damagedFiles())
-        QTest::newRow(qPrintable(row.row)) << row.entry << row.name << row.reason;
+        if (!eachReasonOnce || !reasons.contains(row.reason)) {
+            reasons << row.reason;
+            QTest::newRow(qPrintable(row.row)) << row.entry << row.name << row.reason;
+        }
 }

@@ -70,6 +70,15 @@ struct WizardFixture
     QString instructions() const { return control<QLabel>("lblInstructions")->text(); }
     void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
 
+    // Returns once every event posted so far has been delivered: a call queued now comes after them.
+    static bool deliverPosted()
+    {
+        bool delivered = false;
+        QMetaObject::invokeMethod(
+            qApp, [&] { delivered = true; }, Qt::QueuedConnection);
+        return QTest::qWaitFor([&] { return delivered; });
+    }
+
     void typeAddress(const QStringList &octets) const
     {
         for (int i = 0; i < 4; ++i)

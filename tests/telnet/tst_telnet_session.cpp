@@ -84,28 +84,6 @@ private slots:
         QCOMPARE(f.telnet.state(), action == "<<Process_Input" ? 2 : 1);
     }
 
-    // The prompt completed by a later arrival; a second connection then logs in afresh.
-    void promptSplitAcrossArrivals()
-    {
-        TelnetFixture f;
-        QSignalSpy performed(&f.telnet, &ucTelnet::CommandPerformed);
-        QVERIFY(f.openSession());
-        f.telnet.SendCommand("pwd", 60);
-        f.feed("pwd\r\n/mnt/nand1\r\nbash-2.");
-        f.feed("04");
-        QCOMPARE(performed.count(), 0);
-        f.feed("#");
-        QCOMPARE(performed.count(), 1);
-        // More data before the next command raises it again for the same command.
-        f.feed(" ");
-        QCOMPARE(performed.count(), 2);
-        QCOMPARE(f.telnet.Captured(), QString("pwd\r\n/mnt/nand1\r\nbash-2.04# "));
-        f.feed("\xff");
-        f.telnet.OpenConnection();
-        QCOMPARE(f.telnet.state(), 0);
-        QCOMPARE(f.telnet.rxBuffer().count(), 0);
-    }
-
     // A command's guard ticked by the test, replacing the guard of the command before (one tick from
     // its end): five seconds give nothing up to the fourth tick, Timeout on the fifth, then no more.
     void guard_data()

@@ -35,24 +35,16 @@ private slots:
                  Row{"IAC DO waits for its option", {"\xff\xfd"}, {}, "\r\nTLNT_DO", 2},
              })
             QTest::newRow(name) << arrivals << captured << trace << left;
-        // One row per command byte, then per option after IAC DO.
-        // clang-format off
-        for (const auto &[byte, name] : {
-                 std::pair{240, "TLNT_SE"}, {241, "TLNT_NOP"}, {242, "TLNT_DM"}, {243, "TLNT_NRK"}, {244, "TLNT_IP"},
-                 {245, "TLNT_AO"}, {246, "TLNT_AYT"}, {247, "TLNT_EC"}, {248, "TLNT_EL"}, {249, "TLNT_GA"},
-                 {250, "TLNT_SB"}, {251, "TLNT_WILL"}, {252, "TLNT_WONT"}, {253, "TLNT_DO"}, {254, "TLNT_DONT"}})
+        // A command unit's length at the edges (two bytes up to SB, three from WILL on), and an option
+        // unknown to the trace named by its number.
+        for (const auto &[byte, name] :
+             {std::pair{240, "TLNT_SE"}, {250, "TLNT_SB"}, {251, "TLNT_WILL"}, {254, "TLNT_DONT"}})
             QTest::newRow(name) << Bytes{QByteArray("\xff") + char(byte) + '\x01'}
                                 << QByteArray(byte < 251 ? "\x01" : "") << QByteArray("\r\n") + name << 0;
-        for (const auto &[option, name] : {
-                 std::pair{0, "TLNT_OPT_TRANSMITBINARY"}, {1, "TLNT_OPT_ECHO"}, {2, "Unrecognised option [2]"},
-                 {3, "TLNT_OPT_SUPPRESSGOAHEAD"}, {5, "TLNT_OPT_STATUS"}, {6, "TLNT_OPT_TIMINGMARK"},
-                 {24, "TLNT_OPT_TERMINALTYPE"}, {31, "TLNT_OPT_WINDOWSIZE"}, {32, "TLNT_OPT_TERMINALSPEED"},
-                 {33, "TLNT_OPT_REMOTEFLOWCONTROL"}, {34, "TLNT_OPT_LINEMODE"}, {35, "TLNT_OPT_XDISPLAYLOCATION"},
-                 {36, "TLNT_OPT_ENVIRONMENTVARAIBLES"}, {39, "TLNT_OPT_NEWENVIRONMENTOPTION"},
-                 {200, "Unrecognised option [200]"}})
+        for (const auto &[option, name] :
+             {std::pair{1, "TLNT_OPT_ECHO"}, {2, "Unrecognised option [2]"}, {200, "Unrecognised option [200]"}})
             QTest::newRow(name) << Bytes{QByteArray("\xff\xfd") + char(option)} << QByteArray()
                                 << QByteArray(" ") + name << 0;
-        // clang-format on
     }
 
     void decodesUnits()
@@ -96,7 +88,7 @@ private slots:
             f.feed(input.mid(cut));
             QCOMPARE(f.terminal, QByteArray("Line one\r\nTab\there end\r\n"));
             QVERIFY(f.peer.waitForReceived(answers.size()));
-            QCOMPARE(f.peer.received(0), answers);
+            QCOMPARE(f.peer.received(), answers);
             QCOMPARE(f.telnet.rxBuffer().count(), 0);
         }
     }

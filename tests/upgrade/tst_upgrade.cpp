@@ -411,6 +411,73 @@ private slots:
         QCOMPARE(firstChanges, QStringList{"date "});
     }
 
+    // The texts the script composes, whole: the captions with their note and warning, and the
+    // caption a failed transfer leaves behind.
+    void composedTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        using enum Script::Suffix;
+        const QString warning = "\r\n\r\nWARNING: Do not disconnect or reboot the QD8400 while file transfer and "
+                                "installation is being performed.";
+        QTest::newRow("warning") << Script::captionText({"Unmounting system file system", Warning})
+                                 << "Unmounting system file system" + warning;
+        QTest::newRow("2 minutes") << Script::captionText({"Content checking new kernel file", Note2})
+                                   << "Content checking new kernel file\r\n\r\nNOTE: This may take up to "
+                                      "approximately 2 minutes." +
+                                          warning;
+        QTest::newRow("4 minutes") << Script::captionText({"Transferring new kernel file", Note4})
+                                   << "Transferring new kernel file\r\n\r\nNOTE: This may take up to approximately 4 "
+                                      "minutes." +
+                                          warning;
+        QTest::newRow("10 minutes") << Script::captionText({"Transferring new system files", Note10})
+                                    << "Transferring new system files\r\n\r\nNOTE: This may take up to approximately "
+                                       "10 minutes." +
+                                           warning;
+        QTest::newRow("kernel") << Script::transferFailureCaption(FailureRoutine::AbortKernelTransferFailed)
+                                << "Transfer of the kernel system file has failed. Please check the network cables "
+                                   "between the QD8400 and the PC, that the QD8400 eth0 configuration has been set "
+                                   "correctly and that the IP address entered is the same as the one configured on "
+                                   "the eth0 interface. Then retry the firmware upgrade. If this condition persists "
+                                   "then please contact your Brimlux instrument support. Stopping firmware upgrade "
+                                   "operation.";
+        QTest::newRow("system file") << Script::transferFailureCaption(FailureRoutine::AbortSystemFileTransferFailed)
+                                     << "Transfer of the system file has failed. Please retry the firmware upgrade. "
+                                        "Please check the network cables between the QD8400 and the PC, that the "
+                                        "QD8400 eth0 configuration has been set correctly and that the IP address "
+                                        "entered is the same as the one configured on the eth0 interface. Then retry "
+                                        "the firmware upgrade. If this condition persists then please contact your "
+                                        "Brimlux instrument support. Stopping firmware upgrade operation.";
+        QTest::newRow("application file")
+            << Script::transferFailureCaption(FailureRoutine::AbortApplicationTransferFailed)
+            << "Transfer of the application file has failed. Please retry the firmware upgrade. Please check the "
+               "network cables between the QD8400 and the PC, that the QD8400 eth0 configuration has been set "
+               "correctly and that the IP address entered is the same as the one configured on the eth0 interface. "
+               "Then retry the firmware upgrade. If this condition persists then please contact your Brimlux "
+               "instrument support. Stopping firmware upgrade operation.";
+        QTest::newRow("upgrade utilities file")
+            << Script::transferFailureCaption(FailureRoutine::AbortUtilitiesTransferFailed)
+            << "Transfer of the upgrade utilities file has failed. Please retry the firmware upgrade. Please check the "
+               "network cables between the QD8400 and the PC, that the QD8400 eth0 configuration has been set "
+               "correctly and that the IP address entered is the same as the one configured on the eth0 interface. "
+               "Then retry the firmware upgrade. If this condition persists then please contact your Brimlux "
+               "instrument support. Stopping firmware upgrade operation.";
+        QTest::newRow("system file system file")
+            << Script::transferFailureCaption(FailureRoutine::AbortFileSystemTransferFailed)
+            << "Transfer of the system file system file has failed. Please retry the firmware upgrade. Please check "
+               "the network cables between the QD8400 and the PC, that the QD8400 eth0 configuration has been set "
+               "correctly and that the IP address entered is the same as the one configured on the eth0 interface. "
+               "Then retry the firmware upgrade. If this condition persists then please contact your Brimlux "
+               "instrument support. Stopping firmware upgrade operation.";
+    }
+
+    void composedTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
+
     void wholeUpgrades_data()
     {
         QTest::addColumn<QStringList>("modes");
@@ -426,7 +493,8 @@ private slots:
         row("neither, rm messages, trickle and split prompt",
             {"rm-messages=bzimage2", "rm-messages=cmp", "rm-messages=update*", "trickle=64:1", "split-prompt"},
             {"--no-autoexec", "--no-prod"}, "APkrL", "old new new old");
-        row("kernel identical, split prompt", {"split-prompt=5"}, {"--same-kernel"}, "apKrL", "new new new new");
+        row("kernel identical, split prompt, no maintenance image", {"split-prompt=5"}, {"--same-kernel", "--no-prod"},
+            "aPKrL", "new new new old");
         // The kernel's comparison has 120 s and the unpacking 300 s, not 60 (3 s at this scale).
         row("root file system identical, commands slower than 60 s",
             {"slow=tar -xf /mnt/ramdisk2/qd8nand.tar:5", "slow=/mnt/nand1/cmp /mnt/nand1/bzimage:4"}, {"--same-rootfs"},
@@ -501,11 +569,11 @@ private slots:
     void preparationEndings_data()
     {
         endingColumns();
-        const auto tight = [](const QByteArray &line, const QByteArray &failed) {
-            return "\r\n* [ST=999999][bash-2.04#]<>[" + line + "]\r\n* [ST=999999][Failed" + failed + "]\r\n";
-        };
         addEnding("1022 another device's prompt", {promptThenLine("cd /mnt/nand1")}, int(AbortNotInstrument),
                   kNotPrompt, "cd /mnt/nand1");
+        // Another shell's prompt after the first command: the guard runs out.
+        addEnding("1022 another shell", {"not-qd8400"}, int(AbortTimeout),
+                  "\r\n>>ucTelnetInterface_Timeout\r\nmUpgradeState=(1022)\r\n", "cd /mnt/nand1");
         addEnding("1022 not silent",
                   {lineThenPrompt("cd /mnt/nand1", "bash: cd: /mnt/nand1: No such file or directory")},
                   int(AbortCommandFailed), "\r\n* [ST=999999][bash-2.04#] <> [bash-2.04#]\r\n", "cd /mnt/nand1");
@@ -513,6 +581,8 @@ private slots:
                   "\r\n* [ST=999999][bash-2.04#]<>[/mnt/nand1]\r\n", "pwd");
         addEnding("1033 a blank after the folder", {lineThenPrompt("pwd", "/mnt/nand1 ")}, int(AbortCommandFailed),
                   "\r\n* [/mnt/nand1] <> [/mnt/nand1 ]\r\n", "pwd");
+        addEnding("1033 another folder", {"wrong-cwd"}, int(AbortCommandFailed), "\r\n* [/mnt/nand1] <> [/var/tmp]\r\n",
+                  "pwd");
         addEnding("2011 Measure", {"not-maintenance=Measure"}, int(AbortNotMaintenanceMode),
                   "\r\n* [ST=999999][Output contains 'measure']\r\n", "ps aux");
         addEnding("2011 QDCom", {"not-maintenance=qdcomd"}, int(AbortNotMaintenanceMode),
@@ -542,24 +612,30 @@ private slots:
                   "umount /dev/ramdisk2");
         addEnding("2221 read-only", {lineThenPrompt("mknod", "mknod: `/dev/ramdisk2': Read-only file system")},
                   int(AbortCommandNotAcknowledged),
-                  tight("mknod: `/dev/ramdisk2': Read-only file system", " mknod --mode=777 /dev/ramdisk2 b 1 2"),
+                  "\r\n* [ST=999999][bash-2.04#]<>[mknod: `/dev/ramdisk2': Read-only file system]\r\n"
+                  "* [ST=999999][Failed mknod --mode=777 /dev/ramdisk2 b 1 2]\r\n",
                   "mknod --mode=777 /dev/ramdisk2 b 1 2");
         addEnding("2231 report of 18 lines", {"ramdisk-report-lines=18"}, int(AbortCommandNotAcknowledged),
-                  tight("mke2fs 1.19, 13-Jul-2000 for EXT2 FS 0.5b, 95/08/09", " mke2fs -m 0 /dev/ramdisk2"),
+                  "\r\n* [ST=999999][bash-2.04#]<>[mke2fs 1.19, 13-Jul-2000 for EXT2 FS 0.5b, 95/08/09]\r\n"
+                  "* [ST=999999][Failed mke2fs -m 0 /dev/ramdisk2]\r\n",
                   "mke2fs -m 0 /dev/ramdisk2");
-        addEnding(
-            "2241 read-only",
-            {lineThenPrompt("mkdir /mnt/ramdisk2",
-                            "mkdir: cannot create directory `/mnt/ramdisk2': Read-only file system")},
-            int(AbortCommandNotAcknowledged),
-            tight("mkdir: cannot create directory `/mnt/ramdisk2': Read-only file system", " mkdir /mnt/ramdisk2"),
-            "mkdir /mnt/ramdisk2");
+        addEnding("2241 read-only",
+                  {lineThenPrompt("mkdir /mnt/ramdisk2",
+                                  "mkdir: cannot create directory `/mnt/ramdisk2': Read-only file system")},
+                  int(AbortCommandNotAcknowledged),
+                  "\r\n* [ST=999999][bash-2.04#]<>[mkdir: cannot create directory `/mnt/ramdisk2': Read-only file "
+                  "system]\r\n* [ST=999999][Failed mkdir /mnt/ramdisk2]\r\n",
+                  "mkdir /mnt/ramdisk2");
         addEnding("2251 prompt", {promptThenLine("mount /dev/ramdisk2")}, int(AbortCommandNotAcknowledged),
-                  tight("bash-2.04#", ":mount /dev/ramdisk2 /mnt/ramdisk2"), "mount /dev/ramdisk2 /mnt/ramdisk2");
+                  "\r\n* [ST=999999][bash-2.04#]<>[bash-2.04#]\r\n* [ST=999999][Failed:mount /dev/ramdisk2 "
+                  "/mnt/ramdisk2]\r\n",
+                  "mount /dev/ramdisk2 /mnt/ramdisk2");
         addEnding("2291 prompt", {promptThenLine("umount /dev/nand4")}, int(AbortCommandNotAcknowledged), kNotPrompt,
                   "umount /dev/nand4");
         addEnding("3011 busy", {lineThenPrompt("umount /dev/nand2", "umount: /dev/nand2: device is busy")},
-                  int(AbortCommandNotAcknowledged), tight("umount: /dev/nand2: device is busy", ":umount /dev/nand2"),
+                  int(AbortCommandNotAcknowledged),
+                  "\r\n* [ST=999999][bash-2.04#]<>[umount: /dev/nand2: device is busy]\r\n"
+                  "* [ST=999999][Failed:umount /dev/nand2]\r\n",
                   "umount /dev/nand2");
         addEnding("30121 formatter too slow", {"slow=mke2fs -j /dev/nand2:3"}, int(AbortTimeout),
                   "\r\n>>ucTelnetInterface_Timeout\r\nmUpgradeState=(30121)\r\n", "mke2fs -j /dev/nand2 30774");
@@ -571,7 +647,9 @@ private slots:
         addEnding("3061 not silent",
                   {lineThenPrompt("mount /dev/nand3", "mount: /dev/nand3 is not a valid block device")},
                   int(AbortCommandNotAcknowledged),
-                  tight("mount: /dev/nand3 is not a valid block device", ":mount /dev/nand3"), "mount /dev/nand3");
+                  "\r\n* [ST=999999][bash-2.04#]<>[mount: /dev/nand3 is not a valid block device]\r\n"
+                  "* [ST=999999][Failed:mount /dev/nand3]\r\n",
+                  "mount /dev/nand3");
         addEnding("a reset while connecting", {"reset=root"}, int(AbortConnectFailed), "\r\nmUpgradeState=(81)\r\n",
                   {});
         // Qt reports a reset like an orderly close, so the guard ends the command.
@@ -796,13 +874,20 @@ private:
         QFETCH(QString, lastCommand);
         WindowRun run(modes, fixtures, 0.02);
         if (routine == kHalt) {
-            QVERIFY(QTest::qWaitFor([&] { return run.f.trace().contains(logged); }, 60000));
-            QTest::qWait(300);
+            // Once the step that halted has returned, all it and its run would do has been done.
+            qsizetype at = -1;
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    at = run.f.trace().indexOf(logged);
+                    return at >= 0 && run.f.trace().indexOf("\r\n<<ucTelnetInterface_CommandPerformed", at) > at;
+                },
+                60000));
             QCOMPARE(run.f.window->run().UpgradeState(), Script::kBusy);
             QVERIFY(run.f.dialogs.shown.isEmpty());
             QVERIFY(!run.f.endedWith);
             run.f.window->close(); // the operator can leave once the script has stopped
             QCOMPARE(run.f.endedWith, std::optional<int>(1));
+            QVERIFY(!run.f.trace().mid(at).contains(">>SendCommand("));
         } else {
             QVERIFY(run.ended(60));
             QCOMPARE(run.f.endedWith, std::optional<int>(1));

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Events.h"
+
+#include <QString>
+#include <QStringList>
+
+// What the fleet knows of one instrument's run, from the events of its process.
+struct InstrumentStatus
+{
+    QString address;
+    QString caption; // the first line of the latest caption
+    long percent = 0;
+    QString file; // the file being transferred, if any
+    qint64 sent = 0;
+    qint64 total = 0;
+    qint64 pid = 0;       // its process's; 0 while it waits for its turn
+    bool started = false; // its start event has come
+    Events::Result end;   // its result, once it has come; the last state, caption and the log before
+
+    bool finished() const { return !end.result.isEmpty(); }
+    bool running() const { return pid != 0 && !finished(); }
+    // "success", "failed at: " and the last caption's first line (without a caption: "failed: " and
+    // the message's first line), "halted at: " and the caption, "ready", ...
+    QString outcome() const;
+    // What is never cut from the outcome, such as "(state 7081; waits scaled 0.1; log incomplete)";
+    // empty when there is nothing to add.
+    QString remarks() const;
+    // What a technician reads below the outcome: the message's first line unless it is in it, and
+    // why the log is incomplete.
+    QStringList details() const;
+    // The message's lines (it has CR LF between them).
+    QStringList messageLines() const;
+};
