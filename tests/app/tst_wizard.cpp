@@ -1,5 +1,7 @@
 #include "ModeBitsApply.h"
+#include "RunRules.h"
 #include "ScriptedPeer.h"
+#include "TimerCatch.h"
 #include "WizardFixture.h"
 
 #include <QApplication>
@@ -410,20 +412,29 @@ private slots:
         QFETCH(QByteArray, traced);
         ScriptedPeer instrument;
         WizardFixture f(kRequiredUpgradeFiles, instrument.port());
+        // The log-in's time limit, caught as it comes due and from then on ticked by the test alone.
+        TimerCatch logIn(RunRules::scaledMs(RunRules::kLogInLimitMs, f.environment.settings.timeScale));
         startRun(f, instrument);
         f.window->run().SetUpgradeState(state);
         ucTelnet &telnet = f.window->run().telnet();
+        int asked = 0;
+        QVERIFY(QTest::qWaitFor([&] {
+            if (trigger == kAsksAgain && instrument.received().count("\r\n") == asked && ++asked)
+                instrument.send("QD8400-0042 login: ");
+            return logIn.timer != nullptr;
+        }));
+        QByteArray atTheEnd; // the log as the message is shown, or as the last wait begins
         const auto lateEvents = [&] {
+            atTheEnd = f.trace();
             emit telnet.Timeout();
             emit telnet.Error(104, "Connection reset by peer");
             instrument.send("\r\nbash-2.04# ");
-            QTest::qWait(700); // past the log-in's time limit too
+            logIn.tick(); // a time limit still running would end it now
         };
         f.dialogs.onShow = [&](const Dialogs::Message &) {
             if (f.dialogs.shown.size() == 1)
                 lateEvents();
         };
-        int asked = 0;
         if (trigger >= 0)
             f.window->run().fail(static_cast<FailureRoutine>(trigger), "10.0.0.9");
         else if (trigger == kTimeout)
@@ -433,16 +444,14 @@ private slots:
         else if (trigger == kComplete) {
             QTimer::singleShot(0, lateEvents); // during its last wait
             f.window->run().CompleteUpgrade();
-        }
-        QVERIFY(QTest::qWaitFor([&] {
-            if (trigger == kAsksAgain && instrument.received().count("\r\n") == asked && ++asked)
-                instrument.send("QD8400-0042 login: ");
-            return f.endedWith.has_value();
-        }));
+        } else
+            logIn.tick();
+        QVERIFY(f.endedWith.has_value());
         QVERIFY(trigger != kAsksAgain || asked > 2);
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(describe(f.dialogs.shown[0]), message);
         QVERIFY(f.trace().contains(traced));
+        QCOMPARE(f.trace().mid(atTheEnd.size()), QByteArray());
         QVERIFY(instrument.waitForClose());
         QCOMPARE(instrument.received().replace("root\r\n", ""), QByteArray()); // the log-in's answers only
         QCOMPARE(f.endedWith, std::optional<int>(trigger == kComplete ? 0 : 1));
