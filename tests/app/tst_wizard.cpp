@@ -3,6 +3,7 @@
 #include "ScriptedPeer.h"
 #include "TimerCatch.h"
 #include "WizardFixture.h"
+#include "WizardTexts.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -14,39 +15,11 @@ using enum FailureRoutine;
 
 namespace {
 
-// What the operator reads, written out in full.
-const QString kStartPage =
-    "This application installs a QD8400 firmware upgrade\r\n\r\nPlease read the readme.txt file\r\nin the "
-    "installation folder for further instructions\r\n\r\nRequirements:-\r\n    1) QD8400 connected to the same "
-    "network as this PC\r\n    2) Firmware upgrade files\r\n    3) a keyboard connected to the QD8400 is required if "
-    "upgrading\r\n       from v1.06 firmware, or when not connected to a DHCP network\r\n\r\nTo start the upgrade "
-    "process press the Start Upgrade button\r\n\r\nNote: The firmware upgrade may take between 15 and 30 minutes "
-    "dependent on PC performance\r\n      The progress bar will pause during file transfers. This is normal\r\n      "
-    "Ignore any warnings that appear on the QD8400 display";
-const QString kFolderPage =
-    "Please select the directory/folder containing the firmware upgrade files.\r\n\r\nTo select the directory/folder "
-    "containing the firmware upgrade files:\r\n\r\n    1) press the Browse button in the 'Upgrade Files "
-    "Directory/Folder' area of this application\r\n    2) navigate to the directory/folder containing the firmware "
-    "upgrade files.\r\n       This will be the directory where the firmware zip file was unzipped\r\n\r\nOnce the "
-    "directory/folder is selected press the Next button";
-const QString kIpPage =
-    "Please enter the QD8400 IP address\r\n\r\nEnsure the QD8400 is powered ON and the Ethernet network connected\r\n"
-    "Identify the IP address used by the QD8400. To access the Ethernet Settings:\r\n    1) press the INTERFACE "
-    "Button on the QD8400\r\n    2) select the Ethernet menu item\r\n    3) select the View Settings menu item\r\n   "
-    " 4) enter the IP address shown after 'IP Address:' on the first line of the displayed settings\r\n\r\nNOTE: If "
-    "the first line of the Ethernet Settings display shows 'IP Address: 0.0.0.0' then please see the readme.txt file "
-    "or the QD8400 User Manual for instructions on how to connect and configure a QD8400 for network operation. \r\n"
-    "\r\nOnce the IP address has been entered press the Next button\r\n\r\nWhen Next is pressed the network "
-    "connection will be tested. A tick will appear to confirm a valid connection";
-const QString kRebootPage =
-    "Please reboot the QD8400 to be upgraded into maintenance mode\r\n\r\nIf upgrading from v1.07 or later "
-    "firmware:\r\n    1) On the QD8400 select the Config Menu and then System Upgrade\r\n    2) Enter the passcode "
-    "6052 and then press OK\r\n    3) Press Yes to continue and wait for the login prompt\r\n\r\n\r\nIf upgrading "
-    "from v1.06 or earlier firmware:\r\n    1) Attach keyboard to QD8400 and use this for the following\r\n    2) "
-    "switch the QD8400 off and then on\r\n    3) when the display shows \"Loading ...\" press Ctrl-C until [A:\\] is "
-    "displayed\r\n    4) At the '[A:\\]' prompt carefully type the following command (all lower case):\r\nloadlin "
-    "c:bzimage root=/dev/ram0 rw initrd=c:qd8prod.rfs\r\n       then RETURN\r\n\r\nOnce the 'login' prompt is "
-    "displayed, press the Next button";
+// The pages' own texts are the window's (WizardTexts); what it composes is written out in full.
+using WizardTexts::kFolderPage;
+using WizardTexts::kIpPage;
+using WizardTexts::kRebootPage;
+using WizardTexts::kStartPage;
 // %1: the address.
 const QString kLoginPage =
     "If an IPADDR is shown at the top of the screen\r\nthen press the Next button to continue\r\n\r\nIf no IPADDR is "
@@ -55,12 +28,7 @@ const QString kLoginPage =
     "\r\n    ifconfig eth0 %1\r\nAt the 'bash-2.04#' prompt enter the following command:\r\n\r\n    ifconfig eth0\r\n"
     "Check that the correct IP address is shown\r\nOnce the IP address is displayed on the QD8400 press the Next "
     "button";
-const QString kDataLoss =
-    "QD8400 Firmware Upgrade | exclamation | Ok* Cancel\nThe upgrade procedure may delete any datalog and user "
-    "configuration\r\nfiles currently stored on the internal Flash memory.\r\n\r\nIf you require any of the datalog "
-    "and/or user configuration files\r\ncurrently stored on the internal Flash memory please:\r\n    a) copy them to a "
-    "floppy disk\r\n    b) copy them to a hard disk\r\n    c) use FTP access to copy them\r\nbefore continuing with "
-    "the upgrage.";
+const QString kDataLoss = "QD8400 Firmware Upgrade | exclamation | Ok* Cancel\n" + WizardTexts::kDataLossWarning;
 const QString kAbort = "Upgrade Abort | none | Ok*\n";
 // The line groups that several failure messages share.
 const QString kEth0 = "\r\nthat the QD8400 eth0 configuration has been set correctly and that the\r\nIP address "
