@@ -12,7 +12,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <set>
 #include <vector>
 
 using enum FailureRoutine;
@@ -374,108 +373,34 @@ private slots:
         QCOMPARE(f.window->run().UpgradeState(), state);
     }
 
-    // The script's table itself: every successor is a step or a transfer's state, and every step
-    // can be reached from the first.
-    void scriptTable()
+    // The caption a failed transfer leaves behind, whole (the captions with their notes and warning:
+    // every whole upgrade).
+    void transferFailureCaptions_data()
     {
-        std::set<int> states;
-        for (const Script::Row &row : Script::rows())
-            QVERIFY2(states.insert(row.state).second, qPrintable(QString::number(row.state)));
-        std::set<int> reached{Script::kStart};
-        const std::set<int> stepless{8011, 8022};
-        for (const Script::Row &row : Script::rows()) {
-            for (const Script::Transfer *transfer : row.transfers)
-                if (transfer)
-                    QVERIFY(reached.insert(transfer->state).second);
-            for (const Script::Way &way : row.ways)
-                if (way.next) {
-                    QVERIFY2(states.count(way.next) || stepless.count(way.next), qPrintable(QString::number(way.next)));
-                    reached.insert(way.next);
-                }
-        }
-        for (const int state : stepless)
-            reached.erase(state);
-        QCOMPARE(reached, states);
-
-        // The states that read only examine "cd /mnt/nand1", "pwd" or "ps aux" and send no other
-        // command, but the last of them, whose command is the first change.
-        const QStringList reading{"cd /mnt/nand1", "pwd", "ps aux"};
-        QVERIFY(reading.contains(Script::firstCommand()) && Script::readsOnly(Script::kStart));
-        QStringList firstChanges;
-        for (const Script::Row &row : Script::rows())
-            for (const Script::Way &way : row.ways)
-                if (way.next && Script::readsOnly(way.next))
-                    QVERIFY2(Script::readsOnly(row.state) && reading.contains(way.command), qPrintable(way.command));
-                else if (way.next && Script::readsOnly(row.state))
-                    firstChanges << way.command;
-        QCOMPARE(firstChanges, QStringList{"date "});
-    }
-
-    // The texts the script composes, whole: the captions with their note and warning, and the
-    // caption a failed transfer leaves behind.
-    void composedTexts_data()
-    {
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("routine");
         QTest::addColumn<QString>("expected");
-        using enum Script::Suffix;
-        const QString warning = "\r\n\r\nWARNING: Do not disconnect or reboot the QD8400 while file transfer and "
-                                "installation is being performed.";
-        QTest::newRow("warning") << Script::captionText({"Unmounting system file system", Warning})
-                                 << "Unmounting system file system" + warning;
-        QTest::newRow("2 minutes") << Script::captionText({"Content checking new kernel file", Note2})
-                                   << "Content checking new kernel file\r\n\r\nNOTE: This may take up to "
-                                      "approximately 2 minutes." +
-                                          warning;
-        QTest::newRow("4 minutes") << Script::captionText({"Transferring new kernel file", Note4})
-                                   << "Transferring new kernel file\r\n\r\nNOTE: This may take up to approximately 4 "
-                                      "minutes." +
-                                          warning;
-        QTest::newRow("10 minutes") << Script::captionText({"Transferring new system files", Note10})
-                                    << "Transferring new system files\r\n\r\nNOTE: This may take up to approximately "
-                                       "10 minutes." +
-                                           warning;
-        QTest::newRow("kernel") << Script::transferFailureCaption(FailureRoutine::AbortKernelTransferFailed)
-                                << "Transfer of the kernel system file has failed. Please check the network cables "
-                                   "between the QD8400 and the PC, that the QD8400 eth0 configuration has been set "
-                                   "correctly and that the IP address entered is the same as the one configured on "
-                                   "the eth0 interface. Then retry the firmware upgrade. If this condition persists "
-                                   "then please contact your Brimlux instrument support. Stopping firmware upgrade "
-                                   "operation.";
-        QTest::newRow("system file") << Script::transferFailureCaption(FailureRoutine::AbortSystemFileTransferFailed)
-                                     << "Transfer of the system file has failed. Please retry the firmware upgrade. "
-                                        "Please check the network cables between the QD8400 and the PC, that the "
-                                        "QD8400 eth0 configuration has been set correctly and that the IP address "
-                                        "entered is the same as the one configured on the eth0 interface. Then retry "
-                                        "the firmware upgrade. If this condition persists then please contact your "
-                                        "Brimlux instrument support. Stopping firmware upgrade operation.";
+        const QString cables = "Please check the network cables between the QD8400 and the PC, that the QD8400 eth0 "
+                               "configuration has been set correctly and that the IP address entered is the same as "
+                               "the one configured on the eth0 interface. Then retry the firmware upgrade. If this "
+                               "condition persists then please contact your Brimlux instrument support. Stopping "
+                               "firmware upgrade operation.";
+        const QString retry = " has failed. Please retry the firmware upgrade. " + cables;
+        QTest::newRow("kernel") << int(AbortKernelTransferFailed)
+                                << "Transfer of the kernel system file has failed. " + cables;
+        QTest::newRow("system file") << int(AbortSystemFileTransferFailed) << "Transfer of the system file" + retry;
         QTest::newRow("application file")
-            << Script::transferFailureCaption(FailureRoutine::AbortApplicationTransferFailed)
-            << "Transfer of the application file has failed. Please retry the firmware upgrade. Please check the "
-               "network cables between the QD8400 and the PC, that the QD8400 eth0 configuration has been set "
-               "correctly and that the IP address entered is the same as the one configured on the eth0 interface. "
-               "Then retry the firmware upgrade. If this condition persists then please contact your Brimlux "
-               "instrument support. Stopping firmware upgrade operation.";
+            << int(AbortApplicationTransferFailed) << "Transfer of the application file" + retry;
         QTest::newRow("upgrade utilities file")
-            << Script::transferFailureCaption(FailureRoutine::AbortUtilitiesTransferFailed)
-            << "Transfer of the upgrade utilities file has failed. Please retry the firmware upgrade. Please check the "
-               "network cables between the QD8400 and the PC, that the QD8400 eth0 configuration has been set "
-               "correctly and that the IP address entered is the same as the one configured on the eth0 interface. "
-               "Then retry the firmware upgrade. If this condition persists then please contact your Brimlux "
-               "instrument support. Stopping firmware upgrade operation.";
+            << int(AbortUtilitiesTransferFailed) << "Transfer of the upgrade utilities file" + retry;
         QTest::newRow("system file system file")
-            << Script::transferFailureCaption(FailureRoutine::AbortFileSystemTransferFailed)
-            << "Transfer of the system file system file has failed. Please retry the firmware upgrade. Please check "
-               "the network cables between the QD8400 and the PC, that the QD8400 eth0 configuration has been set "
-               "correctly and that the IP address entered is the same as the one configured on the eth0 interface. "
-               "Then retry the firmware upgrade. If this condition persists then please contact your Brimlux "
-               "instrument support. Stopping firmware upgrade operation.";
+            << int(AbortFileSystemTransferFailed) << "Transfer of the system file system file" + retry;
     }
 
-    void composedTexts()
+    void transferFailureCaptions()
     {
-        QFETCH(QString, text);
+        QFETCH(int, routine);
         QFETCH(QString, expected);
-        QCOMPARE(text, expected);
+        QCOMPARE(Script::transferFailureCaption(FailureRoutine(routine)), expected);
     }
 
     void wholeUpgrades_data()
