@@ -457,9 +457,20 @@ private slots:
         // no secret on its standard input, or another one.
         const QString backDoor = "an instrument's process runs only when the fleet starts it";
         QTest::newRow("no secret") << QStringList{"SECRET=", "run", folder, address} << backDoor;
-        QTest::newRow("another secret") << QStringList{"SECRET=00112233445566778899aabbccddeeff", "run", folder,
+        QTest::newRow("another secret") << QStringList{"SECRET=00112233445566778899aabbccddeeff\n", "run", folder,
                                                        address}
                                         << backDoor;
+        // Addresses read line by line from standard input (INPUT=) or a file (LOGS/list holds
+        // 127.0.36.1 and 10.0.0), besides those on the line: comments, blank lines and the blanks
+        // around an address left aside.
+        QTest::newRow("an address on the line and on standard input")
+            << QStringList{"INPUT=# bench\n\n  127.0.36.1  \n", "check", folder, address, "--from=-"}
+            << "standard input line 3: the address 127.0.36.1 is given twice";
+        QTest::newRow("a line of the file that is no address") << QStringList{"check", folder, "--from", "LOGS/list"}
+                                                               << "LOGS/list line 2: not a valid IPv4 address: 10.0.0";
+        QTest::newRow("no such file of addresses")
+            << QStringList{"check", folder, "--from", "LOGS/none"}
+            << "cannot read the addresses in LOGS/none: No such file or directory";
         QTest::newRow("help for Qt's own options")
             << QStringList{"check", folder, address, "--help-all"} << "Unknown option 'help-all'.";
         QTest::newRow("a long value cut")
@@ -478,7 +489,8 @@ private slots:
         QFETCH(QString, problem);
         Fleet fleet(36, {{}});
         arguments.replaceInStrings("FOLDER", fleet[0].upgradeFolder()).replaceInStrings("LOGS", fleet.logs());
-        problem.replace("FOLDER", fleet[0].upgradeFolder());
+        problem.replace("FOLDER", fleet[0].upgradeFolder()).replace("LOGS", fleet.logs());
+        FtpServerProcess::write(QDir(fleet.logs()).filePath("list"), "127.0.36.1\n10.0.0\n");
         if (arguments.contains(fleet.logs() + "/ro") && QDir(fleet.logs()).mkdir("ro"))
             arguments = prepared("m", "mount -t tmpfs -o ro tmpfs \"$0\"", fleet.logs() + "/ro") + arguments;
         if (arguments.contains(fleet.logs() + "/unreadable")) {
@@ -490,11 +502,11 @@ private slots:
         if (!arguments.removeOne("NOPORTS"))
             arguments << "--telnet-port" << QString::number(fleet[0].telnetPort()) << "--ftp-port"
                       << QString::number(fleet[0].ftpPort());
-        // The fleet's variable given, and its secret or another on standard input.
+        // What standard input holds; with SECRET=, the fleet's variable given too.
         const bool instrument = arguments.first().startsWith("SECRET=");
-        const QByteArray secret = instrument ? arguments.takeFirst().mid(7).toLatin1() : QByteArray();
+        const QString input = arguments.first().contains('=') ? arguments.takeFirst().section('=', 1) : QString();
         const Outcome outcome =
-            runProgram(arguments, secret.isEmpty() ? secret : secret + '\n',
+            runProgram(arguments, input.toLatin1(),
                        instrument ? "QD8400_UPGRADE_INSTRUMENT=ffeeddccbbaa99887766554433221100" : QString());
         QCOMPARE(outcome.status, 3);
         QVERIFY2(outcome.err.startsWith("qd8400-upgrade: ") && outcome.err.count('\n') == 1, outcome.err);
@@ -655,56 +667,6 @@ private slots:
                                                     "Transfer of the kernel system file has failed. log:");
         QVERIFY(lines.contains(QDir(fleet.logs()).filePath(fleet.address(0) + "/logfile.txt")));
         QVERIFY(lines.filter(QRegularExpression("^10 success, 1 failed, 1 halted in ")).size() == 1);
-    }
-
-    // Addresses from a file or standard input, with those on the command line.
-    void addressesFromAFile_data()
-    {
-        QTest::addColumn<QString>("from"); // FILE: a file of the contents; -: the contents on standard input
-        QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<QStringList>("given");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("problem");
-        QTest::newRow("comments and blank lines, one on the line")
-            << "FILE" << QByteArray("# bench 2\n\n  ADDRESS2  \n# end\n") << QStringList{"ADDRESS1"} << 0 << "";
-        QTest::newRow("one on the line and in the file")
-            << "-" << QByteArray("ADDRESS2\nADDRESS1\n") << QStringList{"ADDRESS1"} << 3
-            << "standard input line 2: the address ADDRESS1 is given twice";
-        QTest::newRow("a line that is no address") << "FILE" << QByteArray("ADDRESS1\n\n10.0.0\n") << QStringList{} << 3
-                                                   << "FILE line 3: not a valid IPv4 address: 10.0.0";
-        QTest::newRow("no such file") << "NONE" << QByteArray() << QStringList{} << 3
-                                      << "cannot read the addresses in NONE: No such file or directory";
-    }
-
-    void addressesFromAFile()
-    {
-        QFETCH(QString, from);
-        QFETCH(QByteArray, contents);
-        QFETCH(QStringList, given);
-        QFETCH(int, status);
-        QFETCH(QString, problem);
-        Fleet fleet(54, {{}, {}});
-        const auto placed = [&](QString text) {
-            return text.replace("ADDRESS1", fleet.address(0))
-                .replace("ADDRESS2", fleet.address(1))
-                .replace("FILE", QDir(fleet.logs()).filePath("list"))
-                .replace("NONE", QDir(fleet.logs()).filePath("none"));
-        };
-        QFile file(placed("FILE"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(placed(contents).toLatin1()) >= 0);
-        file.close();
-        QStringList arguments = fleet.arguments("check", {"--from", placed(from)});
-        arguments.erase(arguments.begin() + 2, arguments.begin() + 4);
-        for (const QString &address : given)
-            arguments.insert(2, placed(address));
-        const Outcome outcome = runProgram(arguments, from == "-" ? placed(contents).toLatin1() : QByteArray());
-        QCOMPARE(outcome.status, status);
-        if (status == 0)
-            for (qsizetype i = 0; i < 2; ++i)
-                QVERIFY2(outcome.out.contains('\n' + fleet.address(i).toLatin1() + "  ready (waits scaled 0.05)\n"),
-                         outcome.out);
-        else
-            QCOMPARE(outcome.err, "qd8400-upgrade: " + placed(problem).toUtf8() + '\n');
     }
 
     // The fleet killed outright (SIGKILL, by its pid) once the first of three has succeeded and the
