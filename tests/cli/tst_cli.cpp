@@ -31,17 +31,26 @@ struct Outcome
                 return event;
         return {};
     }
+
+    // Standard output written since, and the events among all of it.
+    Outcome &add(const QByteArray &written)
+    {
+        out += written;
+        lines = 0;
+        events.clear();
+        for (const QByteArray &line : out.split('\n')) {
+            lines += !line.isEmpty();
+            if (const QJsonDocument document = QJsonDocument::fromJson(line); document.isObject())
+                events << document.object();
+        }
+        return *this;
+    }
 };
 
-void readEvents(Outcome &outcome)
+// A file's JSON object; an empty one if it is missing.
+QJsonObject jsonIn(const QString &path)
 {
-    outcome.lines = 0;
-    outcome.events.clear();
-    for (const QByteArray &line : outcome.out.split('\n')) {
-        outcome.lines += !line.isEmpty();
-        if (const QJsonDocument document = QJsonDocument::fromJson(line); document.isObject())
-            outcome.events << document.object();
-    }
+    return QJsonDocument::fromJson(FtpServerProcess::read(path)).object();
 }
 
 // The program in namespaces of its own (unshare's letters: m mounts, n a network; without root in a
@@ -62,8 +71,7 @@ bool awaitEvent(QProcess &program, Outcome &outcome, const std::function<bool(co
 {
     return QTest::qWaitFor(
         [&] {
-            outcome.out += program.readAllStandardOutput();
-            readEvents(outcome);
+            outcome.add(program.readAllStandardOutput());
             return std::any_of(outcome.events.cbegin(), outcome.events.cend(), wanted);
         },
         60000);
@@ -86,9 +94,8 @@ Outcome runProgram(const QStringList &arguments, const QByteArray &input = {}, c
     program.write(input);
     program.closeWriteChannel();
     program.waitForFinished(180000);
-    Outcome outcome{program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError(), {}, 0};
-    readEvents(outcome);
-    return outcome;
+    Outcome outcome{program.exitCode(), {}, program.readAllStandardError(), {}, 0};
+    return outcome.add(program.readAllStandardOutput());
 }
 
 QString shellQuoted(QStringList words)
@@ -374,8 +381,7 @@ private slots:
         // A check keeps its result apart from an upgrade's, which it must never replace.
         const QDir logs(QDir(fleet.logs()).filePath(fleet.address(0)));
         QVERIFY(!logs.exists("result.json"));
-        const QJsonObject result =
-            QJsonDocument::fromJson(FtpServerProcess::read(logs.filePath("check.json"))).object();
+        const QJsonObject result = jsonIn(logs.filePath("check.json"));
         QCOMPARE(result["state"], 2011);
         QCOMPARE(result["caption"], "Checking maintenance mode.");
         QVERIFY(!FtpServerProcess::read(logs.filePath("logfile.txt")).contains("mUpgradeState=(2021)"));
@@ -617,10 +623,7 @@ private slots:
         const Outcome shown = runProgram({"/usr/bin/script", "-qec", command, "/dev/null"}, answer);
         QCOMPARE(shown.status, status);
         QVERIFY2(shown.out.contains("Type yes to go on: "), shown.out);
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        Outcome written{status, file.readAll(), {}, {}, 0};
-        readEvents(written);
+        const Outcome written = Outcome().add(FtpServerProcess::read(out));
         QVERIFY(!written.out.contains("Type yes"));
         QCOMPARE(written.result(fleet.address(0))["result"].toString(), status == 0 ? "success" : "");
         QCOMPARE(fleet[0].announced("TELNET ") > 0, status == 0);
@@ -686,18 +689,15 @@ private slots:
         QVERIFY(program.waitForFinished(10000));
         const QDir logs(fleet.logs());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(logs.filePath(fleet.address(1) + "/result.json")), 60000);
-        QFile retries(logs.filePath("retry.txt"));
-        QVERIFY(retries.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromLatin1(retries.readAll()).split('\n').filter(QRegularExpression("^[^#]")),
+        const QString retries = logs.filePath("retry.txt");
+        QCOMPARE(QString::fromLatin1(FtpServerProcess::read(retries)).split('\n').filter(QRegularExpression("^[^#]")),
                  (QStringList{fleet.address(1), fleet.address(2)}));
 
-        QFile readme(QD_SOURCE_DIR "/README.md");
-        QVERIFY(readme.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(readme.readAll());
+        const QString text = QString::fromUtf8(FtpServerProcess::read(QD_SOURCE_DIR "/README.md"));
         const qsizetype begin = text.indexOf("  list=instruments.txt");
         QString loop = text.mid(begin, text.indexOf("```", begin) - begin);
         const QStringList options = fleet.arguments("run").mid(2 + 3, 6); // the ports and the time scale
-        loop.replace("instruments.txt", retries.fileName())
+        loop.replace("instruments.txt", retries)
             .replace("~/QD8400-1.5", fleet[0].upgradeFolder())
             .replace("qd8400-upgrade", QD_CLI)
             .replace("--yes", "--yes " + options.join(' '))
@@ -779,8 +779,7 @@ private slots:
         first.closeWriteChannel();
         if (planted == "link") {
             QVERIFY(first.waitForFinished(60000));
-            Outcome outcome{first.exitCode(), first.readAllStandardOutput(), {}, {}, 0};
-            readEvents(outcome);
+            const Outcome outcome = Outcome().add(first.readAllStandardOutput());
             QVERIFY(QFile::remove(lock));
             QCOMPARE(outcome.result(address)["message"],
                      "cannot take the lock " + lock + ": Too many levels of symbolic links");
@@ -797,8 +796,7 @@ private slots:
         check.last() += "-check";
         const Outcome checked = runProgram(check);
         QCOMPARE(first.state(), QProcess::Running);
-        Outcome outcome{-1, first.readAllStandardOutput(), {}, {}, 0};
-        readEvents(outcome);
+        const Outcome outcome = Outcome().add(first.readAllStandardOutput());
         const QString holder =
             QStringLiteral(R"(%1 is being upgraded by process %2 \(qd8400-upgrade run, since )"
                            R"((\d{4}-\d\d-\d\d )?\d\d:\d\d:\d\d; log %3\))")
@@ -849,8 +847,7 @@ private slots:
         QCOMPARE(outcome.events.first()["event"], "start");
         QCOMPARE(::kill(static_cast<pid_t>(outcome.events.first()["pid"].toInteger()), SIGKILL), 0);
         QVERIFY(program.waitForFinished(60000));
-        outcome.out += program.readAllStandardOutput();
-        readEvents(outcome);
+        outcome.add(program.readAllStandardOutput());
         QCOMPARE(program.exitCode(), status);
         const QJsonObject result = outcome.result(fleet.address(0));
         QCOMPARE(result["result"], "failed");
@@ -859,9 +856,7 @@ private slots:
         QVERIFY(result["seconds"].toDouble() > 0);
         QCOMPARE(result["message"], "its process was ended by signal 9 (Killed)");
         QCOMPARE(outcome.events.last()["results"].toArray()[0].toObject()["seconds"], result["seconds"]);
-        QFile written(QDir(fleet.logs()).filePath(fleet.address(0) + "/result.json"));
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(QJsonDocument::fromJson(written.readAll()).object(), result);
+        QCOMPARE(jsonIn(QDir(fleet.logs()).filePath(fleet.address(0) + "/result.json")), result);
         // Its lock went with it: the next one logs in.
         fleet[0].restart({});
         QStringList again = fleet.arguments("check");
@@ -943,8 +938,7 @@ private slots:
         program.closeWriteChannel();
         Outcome outcome;
         const auto reached = [&] {
-            outcome.out += program.readAllStandardOutput();
-            readEvents(outcome);
+            outcome.add(program.readAllStandardOutput());
             QSet<QString> at;
             for (const QJsonObject &event : outcome.events)
                 if ((event["event"] == "state" && event["state"] == state && during.isEmpty()) ||
@@ -954,8 +948,7 @@ private slots:
         };
         QVERIFY(QTest::qWaitFor(reached, 60000));
         const auto interrupts = [&] {
-            outcome.out += program.readAllStandardOutput();
-            readEvents(outcome);
+            outcome.add(program.readAllStandardOutput());
             QList<QJsonObject> list;
             for (const QJsonObject &event : outcome.events)
                 if (event["event"] == "interrupt")
@@ -969,13 +962,10 @@ private slots:
                 QVERIFY(QTest::qWaitFor([&] { return interrupts().size() == i + 1; }, 20000));
         }
         QVERIFY(program.waitForFinished(120000));
-        outcome.out += program.readAllStandardOutput();
-        readEvents(outcome);
+        outcome.add(program.readAllStandardOutput());
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), status);
-        QFile summary(QDir(fleet.logs()).filePath("summary.json"));
-        QVERIFY(summary.open(QIODevice::ReadOnly));
-        QCOMPARE(QJsonDocument::fromJson(summary.readAll()).object(), outcome.events.last());
+        QCOMPARE(jsonIn(QDir(fleet.logs()).filePath("summary.json")), outcome.events.last());
         for (qsizetype i = 0; i < results.size(); ++i) {
             QCOMPARE(outcome.result(fleet.address(i))["result"].toString(), results[i]);
             // An instrument never started too has its log, of one line.
@@ -983,9 +973,7 @@ private slots:
             QCOMPARE(outcome.events.last()["results"].toArray()[i].toObject()["result"].toString(), results[i]);
         }
         const QString log = QDir(fleet.logs()).filePath(fleet.address(0));
-        QFile result(QDir(log).filePath("result.json"));
-        QVERIFY(result.open(QIODevice::ReadOnly));
-        QCOMPARE(QJsonDocument::fromJson(result.readAll()).object(), outcome.result(fleet.address(0)));
+        QCOMPARE(jsonIn(QDir(log).filePath("result.json")), outcome.result(fleet.address(0)));
         QCOMPARE(interrupts().size(), sent.contains(SIGHUP) ? 0 : sent.size());
         if (results.first() == "not-started") {
             // Only what reads reached the first (the simulator may read its last line after the
@@ -995,10 +983,8 @@ private slots:
             QCOMPARE(interrupts().first()["not_started"], 1);
         }
         if (results.first() != "success") {
-            QFile file(QDir(log).filePath("logfile.txt"));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(file.readAll().contains(
-                QStringLiteral("* Stopped by the operator at state %1\r\n").arg(state).toLatin1()));
+            QVERIFY(FtpServerProcess::read(QDir(log).filePath("logfile.txt"))
+                        .contains(QStringLiteral("* Stopped by the operator at state %1\r\n").arg(state).toLatin1()));
         }
     }
 };
