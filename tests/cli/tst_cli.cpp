@@ -422,71 +422,58 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("problem");
-        const QString folder = "FOLDER";
-        const QString address = "127.0.36.1";
-        QTest::newRow("invalid address") << QStringList{"run", folder, address, "127.0.0.256", "--yes"}
-                                         << "not a valid IPv4 address: 127.0.0.256";
-        QTest::newRow("same address twice, written two ways")
-            << QStringList{"run", folder, address, "127.0.036.01", "--yes"} << "the address 127.0.36.1 is given twice";
-        QTest::newRow("folder without the upgrade files")
-            << QStringList{"check", "LOGS", address} << "the folder lacks the upgrade files bzimage, qd8400.rfs";
-        QTest::newRow("unknown option") << QStringList{"run", folder, address, "--yes", "--force"}
-                                        << "Unknown option 'force'.";
-        QTest::newRow("no jobs") << QStringList{"run", folder, address, "--yes", "--jobs", "0"}
-                                 << "--jobs needs a whole number from 1 to 100000, not 0";
-        QTest::newRow("too many jobs") << QStringList{"run", folder, address, "--yes", "--jobs", "100001"}
-                                       << "--jobs needs a whole number from 1 to 100000, not 100001";
-        QTest::newRow("a bad port names its option")
-            << QStringList{"check", folder, address, "NOPORTS", "--ftp-port", "0"}
-            << "--ftp-port needs a whole number from 1 to 65535, not 0";
-        QTest::newRow("an instrument's command of its own")
-            << QStringList{"run-instrument", folder, address} << "unknown command: run-instrument";
-        QTest::newRow("time scale not a number") << QStringList{"run", folder, address, "--yes", "--time-scale", "nan"}
-                                                 << "--time-scale needs a number from 0.001 to 1, not nan";
-        QTest::newRow("time scale too small")
-            << QStringList{"run", folder, address, "--yes", "--time-scale", "1e-300"} << "from 0.001 to 1, not 1e-300";
-        QTest::newRow("an option twice") << QStringList{"run", folder, address, "--yes", "--telnet-port", "23"}
-                                         << "--telnet-port is given more than once";
-        QTest::newRow("an option the command does not take")
-            << QStringList{"check", folder, address, "--yes"} << "check does not take --yes";
-        QTest::newRow("short options together")
-            << QStringList{"check", folder, address, "-yj2"} << "check does not take --yes";
-        QTest::newRow("no such folder") << QStringList{"check", "LOGS/none", address} << "/none: no such folder";
-        QTest::newRow("a file for the folder")
-            << QStringList{"check", "FOLDER/bzimage", address} << "/bzimage: not a folder";
-        QTest::newRow("a file where the folder of logs goes")
-            << QStringList{"check", folder, address, "--log-dir", "FOLDER/bzimage/logs"}
-            << "cannot make the folder of logs " + folder + "/bzimage/logs: Not a directory";
-        QTest::newRow("no terminal, no --yes")
-            << QStringList{"run", folder, address} << "no terminal to confirm the upgrade on: give --yes";
+        const auto row = [](const char *name, const QString &line, const QString &problem) {
+            QTest::newRow(name) << line.split(' ') << problem;
+        };
+        row("invalid address", "run FOLDER 127.0.36.1 127.0.0.256 --yes", "not a valid IPv4 address: 127.0.0.256");
+        row("same address twice, written two ways", "run FOLDER 127.0.36.1 127.0.036.01 --yes",
+            "the address 127.0.36.1 is given twice");
+        row("folder without the upgrade files", "check LOGS 127.0.36.1",
+            "the folder lacks the upgrade files bzimage, qd8400.rfs");
+        row("unknown option", "run FOLDER 127.0.36.1 --yes --force", "Unknown option 'force'.");
+        row("no jobs", "run FOLDER 127.0.36.1 --yes --jobs 0", "--jobs needs a whole number from 1 to 100000, not 0");
+        row("too many jobs", "run FOLDER 127.0.36.1 --yes --jobs 100001",
+            "--jobs needs a whole number from 1 to 100000, not 100001");
+        row("a bad port names its option", "check FOLDER 127.0.36.1 NOPORTS --ftp-port 0",
+            "--ftp-port needs a whole number from 1 to 65535, not 0");
+        row("an instrument's command of its own", "run-instrument FOLDER 127.0.36.1",
+            "unknown command: run-instrument");
+        row("time scale not a number", "run FOLDER 127.0.36.1 --yes --time-scale nan",
+            "--time-scale needs a number from 0.001 to 1, not nan");
+        row("time scale too small", "run FOLDER 127.0.36.1 --yes --time-scale 1e-300", "from 0.001 to 1, not 1e-300");
+        row("an option twice", "run FOLDER 127.0.36.1 --yes --telnet-port 23", "--telnet-port is given more than once");
+        row("an option the command does not take", "check FOLDER 127.0.36.1 --yes", "check does not take --yes");
+        row("short options together", "check FOLDER 127.0.36.1 -yj2", "check does not take --yes");
+        row("no such folder", "check LOGS/none 127.0.36.1", "/none: no such folder");
+        row("a file for the folder", "check FOLDER/bzimage 127.0.36.1", "/bzimage: not a folder");
+        row("a file where the folder of logs goes", "check FOLDER 127.0.36.1 --log-dir FOLDER/bzimage/logs",
+            "cannot make the folder of logs FOLDER/bzimage/logs: Not a directory");
+        row("no terminal, no --yes", "run FOLDER 127.0.36.1", "no terminal to confirm the upgrade on: give --yes");
         // An instrument's process runs only when the fleet starts it: given the fleet's variable, with
         // no secret on its standard input, or another one.
         const QString backDoor = "an instrument's process runs only when the fleet starts it";
-        QTest::newRow("no secret") << QStringList{"SECRET=", "run", folder, address} << backDoor;
-        QTest::newRow("another secret") << QStringList{"SECRET=00112233445566778899aabbccddeeff\n", "run", folder,
-                                                       address}
+        row("no secret", "SECRET= run FOLDER 127.0.36.1", backDoor);
+        QTest::newRow("another secret") << QStringList{"SECRET=00112233445566778899aabbccddeeff\n", "run", "FOLDER",
+                                                       "127.0.36.1"}
                                         << backDoor;
         // Addresses read line by line from standard input (INPUT=) or a file (LOGS/list holds
         // 127.0.36.1 and 10.0.0), besides those on the line: comments, blank lines and the blanks
         // around an address left aside.
         QTest::newRow("an address on the line and on standard input")
-            << QStringList{"INPUT=# bench\n\n  127.0.36.1  \n", "check", folder, address, "--from=-"}
+            << QStringList{"INPUT=# bench\n\n  127.0.36.1  \n", "check", "FOLDER", "127.0.36.1", "--from=-"}
             << "standard input line 3: the address 127.0.36.1 is given twice";
-        QTest::newRow("a line of the file that is no address") << QStringList{"check", folder, "--from", "LOGS/list"}
-                                                               << "LOGS/list line 2: not a valid IPv4 address: 10.0.0";
-        QTest::newRow("no such file of addresses")
-            << QStringList{"check", folder, "--from", "LOGS/none"}
-            << "cannot read the addresses in LOGS/none: No such file or directory";
-        QTest::newRow("help for Qt's own options")
-            << QStringList{"check", folder, address, "--help-all"} << "Unknown option 'help-all'.";
-        QTest::newRow("a long value cut")
-            << QStringList{"check", folder, address, "--jobs", QString(300, '9')} << QString(159, '9') + "…\n";
+        row("a line of the file that is no address", "check FOLDER --from LOGS/list",
+            "LOGS/list line 2: not a valid IPv4 address: 10.0.0");
+        row("no such file of addresses", "check FOLDER --from LOGS/none",
+            "cannot read the addresses in LOGS/none: No such file or directory");
+        row("help for Qt's own options", "check FOLDER 127.0.36.1 --help-all", "Unknown option 'help-all'.");
+        row("a long value cut", "check FOLDER 127.0.36.1 --jobs " + QString(300, '9'), QString(159, '9') + "…\n");
         // As root, without the capabilities that let root read any folder.
-        QTest::newRow("an unreadable folder") << QStringList{"check", "LOGS/unreadable", address}
-                                              << "/unreadable: the folder cannot be read: Permission denied";
+        row("an unreadable folder", "check LOGS/unreadable 127.0.36.1",
+            "/unreadable: the folder cannot be read: Permission denied");
         // A file system mounted read-only there, in a mount namespace of its own.
-        QTest::newRow("a read-only folder of logs")
-            << QStringList{"check", folder, address, "--log-dir", "LOGS/ro"} << "/ro/retry.txt: Read-only file system";
+        row("a read-only folder of logs", "check FOLDER 127.0.36.1 --log-dir LOGS/ro",
+            "/ro/retry.txt: Read-only file system");
     }
 
     void badInputs()
