@@ -61,7 +61,6 @@ public:
     int port() const { return ServerProcess::port("ftp"); }
     QString path(const QString &name) const { return filePath(name); }
     QByteArray contents(const QString &name) const { return read(path(name)); }
-    void put(const QString &name, const QByteArray &bytes) const { write(path(name), bytes); }
 
     static QByteArray read(const QString &path)
     {

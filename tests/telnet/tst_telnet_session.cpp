@@ -57,19 +57,16 @@ private slots:
         QCOMPARE(QString::fromLatin1(f.log.joined()).replace("\r\n", "\n"), kTranscript);
     }
 
-    // What the control does with a first arrival: the trace entry after "~TL_STAT_CONNECTED".
+    // What the control does with a first arrival: the trace entry after "~TL_STAT_CONNECTED" (the
+    // plain prompts: the log-ins above and in tst_wizard's end).
     void logInPrompts_data()
     {
         QTest::addColumn<QByteArray>("arrival");
         QTest::addColumn<QByteArray>("action");
         for (const auto &[name, arrival, action] :
-             {std::tuple{"options and prompt", "\xff\xfd\x18QD8400-0042 login: ", ">>SendUserName()"},
-              {"blanks after the prompt", "login:  \t", ">>SendUserName()"},
-              {"log-in refused", "Login incorrect\r\nQD8400-0042 login: ", ">>SendUserName()"},
+             {std::tuple{"blanks after the prompt", "login:  \t", ">>SendUserName()"},
               {"Last login: is no prompt", "Last login: Sun Dec  6 12:28 from 10.0.0.9\r\n", "* 1"},
-              {"password prompt", "Password: ", ">>SendPassword()"},
               {"password after log-in", "login: root\r\nPassword: ", ">>SendPassword()"},
-              {"shell prompt", "\r\nbash-2.04# ", "<<Process_Input"},
               {"upper-case shell prompt", "BASH-2.04# ", "* 1"}})
             QTest::newRow(name) << QByteArray(arrival) << QByteArray(action);
     }

@@ -631,11 +631,11 @@ private slots:
         Recording recording(*f.window);
         const bool beforeChange = Script::readsOnly(closedAt);
         QStringList sentBeforeStop;
-        QElapsedTimer sinceStop;
+        bool stopped = false;
         bool transferReturned = closedAt != 4041;
         const auto close = [&] {
             sentBeforeStop = instrument.commands();
-            sinceStop.start();
+            stopped = true;
             f.window->close();
         };
         recording.onState = [&](int state) {
@@ -645,10 +645,8 @@ private slots:
         // The file all handed over and the transfer still waiting for the instrument, which has
         // stopped reading it.
         recording.onTransfer = [&](const QString &file, bool whole) {
-            if (closedAt == 4041 && blockingCallRunning() && whole && !sinceStop.isValid())
+            if (closedAt == 4041 && blockingCallRunning() && whole && !stopped)
                 close();
-            else if (file.isEmpty() && sinceStop.isValid() && !transferReturned)
-                qInfo("Stop to the end of the stalled transfer: %lld ms", sinceStop.elapsed());
             transferReturned |= file.isEmpty();
         };
         // Held before its first change, the run waits in an event loop of its own: the answer comes
