@@ -146,12 +146,11 @@ private slots:
         row("unreachable", "", put("f"), "-1: Could not connect to server.", connect + "\r\n[Error=7:%]");
         row("wrong password", "ftp", connectWith([](cFtp &ftp) { ftp.sPassword = "wrong-secret"; }),
             "530: Authentication failed.", connect + "\r\n[Error=12003:Authentication failed.]");
-        // The class of the last reply decides whose number the record holds: the reply's for 4xx and 5xx,
-        // the FTP layer's (here a time-out) for 1xx, 3xx and 2xx (the 227 before a reply without a number).
+        // The class of the last reply decides whose number the record holds: the reply's for 4xx (the
+        // refused archive's ending in tst_upgrade) and 5xx, the FTP layer's (here a time-out) for 1xx,
+        // 3xx and 2xx (the 227 before a reply without a number).
         row("5xx", "553 Could not create file.", put("f"), "553: Could not create file.",
             "\r\n[Error=12003:Could not create file.]");
-        row("4xx", "452 Insufficient storage.", put("f"), "452: Insufficient storage.",
-            "\r\n[Error=12003:Insufficient storage.]");
         row("3xx", "350 Go on", put("f"), "28: %", "\r\n[Error=28:%]");
         row("1xx", "150 Go", put("f"), "28: %", "\r\n[Error=28:%]");
         row("bare 550", "550", put("f"), "550: ", "\r\n[Error=12003:]");

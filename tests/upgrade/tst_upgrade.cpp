@@ -733,8 +733,6 @@ private slots:
                   "\r\n* [ST=999999][qd8prod.rfs still differs after 3 installations]\r\n", compareProdImages);
         addEnding("6041 root file system backup size", {"backup-size-differs=qd8400.rfs"},
                   int(AbortFileSystemBackupFailed), {}, listRootFileSystems);
-        addEnding("6041 kernel transfer broken", {"ftp-break-upload=bzimage"}, int(AbortKernelTransferFailed),
-                  "\r\n* Transfer of bzimage failed\r\n", listRootFileSystems);
         // All of it handed over, the instrument stops taking it: 30 s later the transfer has failed.
         addEnding("6041 kernel transfer stops moving", {"ftp-stall-upload=bzimage:65536"},
                   int(AbortKernelTransferFailed), "[Error=28:Nothing moved for 30 seconds", listRootFileSystems);
@@ -757,15 +755,13 @@ private slots:
                   "\r\nbash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/bzimage)\r\n* bash-2.04# <> (cmp: EOF on "
                   "/mnt/nand2/upgrnew/bzimage)\r\n",
                   "/mnt/nand1/cmp /mnt/nand1/bzimage /mnt/nand2/upgrnew/bzimage");
-        addEnding("7081 odd comparison", {"cmp-odd=qd8400.rfs"}, kHalt,
-                  "\r\n* bash-2.04# <> (cmp: EOF on /mnt/nand2/upgrnew/qd8400.rfs)\r\n",
-                  "/mnt/nand1/cmp /mnt/nand1/qd8400.rfs /mnt/nand2/upgrnew/qd8400.rfs");
         addEnding("7121 copy failed", {lineThenPrompt("cp /mnt/nand2/upgrnew/qd8400.rfs", "cp: write error")}, kHalt,
                   "\r\n* bash-2.04# <> (cp: write error)\r\n",
                   "cp /mnt/nand2/upgrnew/qd8400.rfs /mnt/nand1/qd8400.rfs");
         addEnding("5071 system archive transfer refused",
                   {"ftp-refuse-upload=qd8nand.tar:452:Insufficient storage space."}, int(AbortSystemFileTransferFailed),
-                  "\r\n* Transfer of qd8nand.tar failed\r\n", "cd /mnt/nand2");
+                  "\r\n[Error=12003:Insufficient storage space.]\r\n* Transfer of qd8nand.tar failed\r\n",
+                  "cd /mnt/nand2");
         addEnding("5071 application archive transfer broken", {"ftp-break-upload=qd8nand3.tar"},
                   int(AbortApplicationTransferFailed), "\r\n* Transfer of qd8nand3.tar failed\r\n", "cd /mnt/nand2");
         addEnding("9021 disk full", {"tar-disk-full=qd8nand.tar"}, int(AbortCommandFailed),
