@@ -345,7 +345,6 @@ private slots:
             "not-ready: The QD8400 you are attempting to upgrade has not been rebooted into the maintenance mode. "
             "Please read the upgrade documentation for an explanation of how to put the QD8400 into maintenance mode. "
             "Stopping firmware upgrade operation. (waits scaled 0.05)";
-        QTest::newRow("not in maintenance mode") << QStringList{"not-maintenance"} << 1 << 0 << notReady;
         // The live screen, and the line wrapped between words below the address.
         QTest::newRow("not in maintenance mode, 40 columns") << QStringList{"not-maintenance"} << 1 << 40 << notReady;
     }
