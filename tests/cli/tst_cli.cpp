@@ -803,53 +803,6 @@ private slots:
         QVERIFY(planted.isEmpty() ? !QFile::exists(lock) : QFile::remove(lock));
     }
 
-    // An instrument's process that dies has a result all the same, after its start, written by the
-    // fleet into its result.json (past the read-only part it needs a person), and leaves the
-    // instrument to the next one.
-    void instrumentKilled_data()
-    {
-        QTest::addColumn<QString>("mode"); // the command that hangs
-        QTest::addColumn<int>("state");
-        QTest::addColumn<int>("status");
-        QTest::newRow("while it reads") << "hang=ps aux" << 2011 << 1;
-        QTest::newRow("past the read-only part") << "hang=rm -f bzimage2" << 4031 << 2;
-    }
-
-    void instrumentKilled()
-    {
-        QFETCH(QString, mode);
-        QFETCH(int, state);
-        QFETCH(int, status);
-        static int net = 47;
-        Fleet fleet(net++, {{mode}});
-        QProcess program;
-        // At full time the guard gives the command that never returns 60 s: the kill comes first.
-        program.start(QD_CLI, fleet.arguments("run", {"--yes", "--json"}, "1"));
-        program.closeWriteChannel();
-        Outcome outcome;
-        QVERIFY(awaitEvent(program, outcome, [&](const QJsonObject &event) {
-            return event["event"] == "state" && event["state"] == state;
-        }));
-        QCOMPARE(outcome.events.first()["event"], "start");
-        QCOMPARE(::kill(static_cast<pid_t>(outcome.events.first()["pid"].toInteger()), SIGKILL), 0);
-        QVERIFY(program.waitForFinished(60000));
-        outcome.add(program.readAllStandardOutput());
-        QCOMPARE(program.exitCode(), status);
-        const QJsonObject result = outcome.result(fleet.address(0));
-        QCOMPARE(result["result"], "failed");
-        QCOMPARE(result["status"], status);
-        QCOMPARE(result["state"], state);
-        QVERIFY(result["seconds"].toDouble() > 0);
-        QCOMPARE(result["message"], "its process was ended by signal 9 (Killed)");
-        QCOMPARE(outcome.events.last()["results"].toArray()[0].toObject()["seconds"], result["seconds"]);
-        QCOMPARE(jsonIn(QDir(fleet.logs()).filePath(fleet.address(0) + "/result.json")), result);
-        // Its lock went with it: the next one logs in.
-        fleet[0].restart({});
-        QStringList again = fleet.arguments("check");
-        again.last() += "-again";
-        QCOMPARE(runProgram(again).status, 0);
-    }
-
     // The note after a first SIGTERM, once the instrument's read-only command has reached it: a
     // check only reads, a run names the signal that stops it all.
     void interruptNote_data()
@@ -877,7 +830,9 @@ private slots:
     }
 
     // The signals the fleet takes, sent by the test once every instrument's run has reached a
-    // state (shown by its events): the instruments' own processes never see them.
+    // state (shown by its events): the instruments' own processes never see them. An instrument's
+    // process killed (SIGKILL to it) has a result all the same, written by the fleet into its
+    // result.json (past the read-only part it needs a person), and leaves the instrument to the next.
     void interrupted_data()
     {
         QTest::addColumn<QStringList>("modes"); // one an instrument, its modes separated by ','
@@ -902,6 +857,11 @@ private slots:
             << QList<int>{SIGINT, SIGINT} << QStringList{"stopped"} << 2;
         QTest::newRow("SIGHUP: runs on") << QStringList{""} << 1 << "0.05" << 4031 << "" << QList<int>{SIGHUP}
                                          << QStringList{"success"} << 0;
+        QTest::newRow("its process killed while it reads") << QStringList{"hang=ps aux"} << 1 << "1" << 2011 << ""
+                                                           << QList<int>{SIGKILL} << QStringList{"failed"} << 1;
+        QTest::newRow("its process killed past the read-only part")
+            << QStringList{"hang=rm -f bzimage2"} << 1 << "1" << 4031 << "" << QList<int>{SIGKILL}
+            << QStringList{"failed"} << 2;
     }
 
     void interrupted()
@@ -941,8 +901,11 @@ private slots:
                     list << event;
             return list;
         };
+        const bool killed = sent.contains(SIGKILL); // the first instrument's process, by the pid it started with
+        const qint64 pid = killed ? outcome.events.first()["pid"].toInteger() : program.processId();
+        QVERIFY(pid > 0 && (!killed || outcome.events.first()["event"] == "start"));
         for (qsizetype i = 0; i < sent.size(); ++i) {
-            QCOMPARE(::kill(static_cast<pid_t>(program.processId()), sent[i]), 0);
+            QCOMPARE(::kill(static_cast<pid_t>(pid), sent[i]), 0);
             // Signals of one kind that arrive together count once: the next goes once this one is seen.
             if (sent[i] != SIGHUP && i + 1 < sent.size())
                 QVERIFY(QTest::qWaitFor([&] { return interrupts().size() == i + 1; }, 20000));
@@ -960,7 +923,7 @@ private slots:
         }
         const QString log = QDir(fleet.logs()).filePath(fleet.address(0));
         QCOMPARE(jsonIn(QDir(log).filePath("result.json")), outcome.result(fleet.address(0)));
-        QCOMPARE(interrupts().size(), sent.contains(SIGHUP) ? 0 : sent.size());
+        QCOMPARE(interrupts().size(), sent.contains(SIGHUP) || killed ? 0 : sent.size());
         if (results.first() == "not-started") {
             // Only what reads reached the first (the simulator may read its last line after the
             // fleet has ended); the second was never started.
@@ -968,7 +931,19 @@ private slots:
             QCOMPARE(fleet[1].announced("TELNET "), 0);
             QCOMPARE(interrupts().first()["not_started"], 1);
         }
-        if (results.first() != "success") {
+        if (killed) {
+            const QJsonObject result = outcome.result(fleet.address(0));
+            QCOMPARE(result["status"], status);
+            QCOMPARE(result["state"], state);
+            QVERIFY(result["seconds"].toDouble() > 0);
+            QCOMPARE(result["message"], "its process was ended by signal 9 (Killed)");
+            QCOMPARE(outcome.events.last()["results"].toArray()[0].toObject()["seconds"], result["seconds"]);
+            // Its lock went with it: the next one logs in.
+            fleet[0].restart({});
+            QStringList again = fleet.arguments("check");
+            again.last() += "-again";
+            QCOMPARE(runProgram(again).status, 0);
+        } else if (results.first() != "success") {
             QVERIFY(FtpServerProcess::read(QDir(log).filePath("logfile.txt"))
                         .contains(QStringLiteral("* Stopped by the operator at state %1\r\n").arg(state).toLatin1()));
         }
