@@ -60,14 +60,6 @@ QString page(const WizardFixture &f)
     return text + '\n' + f.instructions();
 }
 
-// A run in its log-in stage (state 81), connected to `instrument`.
-void startRun(WizardFixture &f, ScriptedPeer &instrument)
-{
-    f.walkToLoginPage();
-    f.click("cmdNext");
-    QVERIFY(instrument.waitForClient());
-}
-
 } // namespace
 
 class TestWizard : public QObject
@@ -382,7 +374,9 @@ private slots:
         WizardFixture f(kRequiredUpgradeFiles, instrument.port());
         // The log-in's time limit, caught as it comes due and from then on ticked by the test alone.
         TimerCatch logIn(RunRules::scaledMs(RunRules::kLogInLimitMs, f.environment.settings.timeScale));
-        startRun(f, instrument);
+        f.walkToLoginPage();
+        f.click("cmdNext"); // the run in its log-in stage (state 81), connected to the instrument
+        QVERIFY(instrument.waitForClient());
         f.window->run().SetUpgradeState(state);
         ucTelnet &telnet = f.window->run().telnet();
         int asked = 0;

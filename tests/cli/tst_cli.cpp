@@ -66,17 +66,6 @@ QStringList prepared(const QString &kinds, const QString &line, const QString &p
             QD_CLI};
 }
 
-// Reads the program's events as they come until one of them is the one wanted.
-bool awaitEvent(QProcess &program, Outcome &outcome, const std::function<bool(const QJsonObject &)> &wanted)
-{
-    return QTest::qWaitFor(
-        [&] {
-            outcome.add(program.readAllStandardOutput());
-            return std::any_of(outcome.events.cbegin(), outcome.events.cend(), wanted);
-        },
-        60000);
-}
-
 // The program, or another one given as the first argument (in its own network, on its own
 // terminal), with what is written on its standard input and a variable of its environment.
 Outcome runProgram(const QStringList &arguments, const QByteArray &input = {}, const QString &variable = {})
@@ -668,9 +657,14 @@ private slots:
         program.start(QD_CLI, fleet.arguments("run", {"--yes", "--json", "--jobs=1"}));
         program.closeWriteChannel();
         Outcome outcome;
-        QVERIFY(awaitEvent(program, outcome, [&](const QJsonObject &event) {
-            return event["event"] == "start" && event["address"] == fleet.address(1);
-        }));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                for (const QJsonObject &event : outcome.add(program.readAllStandardOutput()).events)
+                    if (event["event"] == "start" && event["address"] == fleet.address(1))
+                        return true;
+                return false;
+            },
+            60000));
         QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGKILL), 0);
         QVERIFY(program.waitForFinished(10000));
         const QDir logs(fleet.logs());
