@@ -559,9 +559,9 @@ private slots:
         for (const QByteArray &text : logged)
             QVERIFY2(run.f.trace().contains(text), text.constData());
         QVERIFY(!run.f.trace().contains("k8r2Mq5"));
-        const QByteArray whole = masked(run.f.environment.logPath);
+        const QByteArray whole = masked(run.f.environment.settings.logPath);
         QVERIFY(whole.size() > 100000);
-        QCOMPARE(whole, masked(run.f.environment.logPath + ".each"));
+        QCOMPARE(whole, masked(run.f.environment.settings.logPath + ".each"));
     }
 
     // Every failure ending and halt: the message of the routine (or none), the step's log lines in
