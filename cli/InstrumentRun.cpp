@@ -147,7 +147,7 @@ void InstrumentRun::start()
     const QString program = QCoreApplication::applicationName() + ' ' + Commands::nameOf(mOptions.procedure);
     if (const QString refusal = mRun.lockInstrument(program); !refusal.isEmpty()) {
         mFailure = refusal;
-        mRun.finish(lockedOut(mRun.procedure()));
+        mRun.finish(untouched(mRun.procedure()));
         return;
     }
     // The network probe is the first call that needs what the run takes.
