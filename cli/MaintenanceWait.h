@@ -1,7 +1,7 @@
 #pragma once
 
+#include "PartialRunView.h"
 #include "RunSettings.h"
-#include "RunView.h"
 #include "UpgradeHost.h"
 
 #include <QElapsedTimer>
@@ -19,7 +19,7 @@ class QEventLoop;
 // reason changes, until it is ready or the wait is over. The attempts' traces are kept nowhere:
 // the caller logs each new reason. Waits in local event loops, so that the caller's own events (a
 // request to stop) are handled meanwhile.
-class MaintenanceWait final : private RunView
+class MaintenanceWait final : private PartialRunView
 {
 public:
     struct Outcome
@@ -48,23 +48,10 @@ private:
     Outcome attempt();
     void pause(int milliseconds);
 
-    // The view of each attempt's run: its failure and its result.
+    // The view of each attempt's run: its failure and its result; the rest is no one's to see.
     void showFailure(FailureRoutine routine, const QString &address) override;
     void showNotStarted(const QString &message) override { mMessage = message; }
     void showResult(RunResult result) override;
-    // The rest of what an attempt shows is no one's to see.
-    void showState(int) override {}
-    void showCaption(const QString &) override {}
-    void showProgress(const RunProgress &, RunProgress::Form) override {}
-    void showTransfer(const QString &, qint64, qint64) override {}
-    void showWait(int) override {}
-    void showWaitOver(int) override {}
-    void showLogged(QByteArrayView) override {}
-    void showConnecting() override {}
-    void showReset() override {}
-    void showSuccess() override {}
-    void showHalted() override {}
-    void showRunEnded() override {}
 
     RunSettings mSettings;
     UpgradeInputs mInputs;
