@@ -10,8 +10,10 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -82,6 +84,21 @@ template <bool Options::*flag> QString setFlag(Options &options, const QString &
     return QString();
 }
 
+// A duration of whole seconds, minutes or hours ("90s", "30m", "2h"; a bare number: seconds), up to
+// a day; 0: none.
+QString takeDuration(const char *option, const QString &text, int &seconds)
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,6})([smh]?)$"));
+    const QRegularExpressionMatch match = form.match(text);
+    const int unit = match.captured(2) == "h" ? 3600 : match.captured(2) == "m" ? 60 : 1;
+    const qint64 value = match.hasMatch() ? match.captured(1).toLongLong() * unit : -1;
+    seconds = static_cast<int>(std::clamp<qint64>(value, -1, 86401));
+    if (seconds >= 0 && seconds <= 86400)
+        return QString();
+    return QStringLiteral("--%1 needs a duration such as 90s, 30m or 2h (at most 24h), not %2")
+        .arg(QLatin1String(option), echoed(text));
+}
+
 // The shortest time of the script is 1000 ms: at this scale or above every timer lasts 1 ms or more.
 constexpr double kLeastTimeScale = 0.001;
 
@@ -134,6 +151,12 @@ const OptionRow kOptions[] = {
              return QString();
          },
      .give = [](const Options &o) { return o.logDir; }},
+    {.names = {"wait"},
+     .description = "Wait up to DURATION (such as 30m or 90s) for each instrument to come up in maintenance mode, "
+                    "trying it read-only every 5 to 30 s; run: each is upgraded once it is, within --jobs.",
+     .valueName = "DURATION",
+     .take = [](Options &o, const QString &v) { return takeDuration("wait", v, o.waitSeconds); },
+     .give = [](const Options &o) { return QString::number(o.waitSeconds); }},
     {.names = {"telnet-port"},
      .description = "The instruments' Telnet port (default 23).",
      .valueName = "PORT",

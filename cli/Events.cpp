@@ -112,7 +112,18 @@ QJsonObject result(const Result &result)
                   {"log", result.log},
                   {"time_scale", result.timeScale},
                   {"log_incomplete", result.logIncomplete},
-                  {"changed", result.changed}});
+                  {"changed", result.changed},
+                  {"waited", result.waited}});
+}
+
+QJsonObject waiting(const QString &address, const QString &reason, double waited)
+{
+    return event(kWaiting, address, {{"reason", reason}, {"waited", waited}});
+}
+
+QJsonObject maintenance(const QString &address, double waited)
+{
+    return event(kMaintenance, address, {{"waited", waited}});
 }
 
 QJsonObject summary(int status, const QList<Result> &results)
@@ -145,7 +156,7 @@ Result resultOf(const QJsonObject &event)
             event.value("seconds").toDouble(),     event.value("message").toString(),
             event.value("caption").toString(),     event.value("log").toString(),
             event.value("time_scale").toDouble(1), event.value("log_incomplete").toString(),
-            event.value("changed").toBool()};
+            event.value("changed").toBool(),       event.value("waited").toDouble()};
 }
 
 QByteArray line(const QJsonObject &event)

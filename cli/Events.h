@@ -24,6 +24,8 @@ inline const QString kTransfer = QStringLiteral("transfer");
 inline const QString kResult = QStringLiteral("result");
 inline const QString kSummary = QStringLiteral("summary");
 inline const QString kInterrupt = QStringLiteral("interrupt");
+inline const QString kWaiting = QStringLiteral("waiting");
+inline const QString kMaintenance = QStringLiteral("maintenance");
 
 // The value of "result".
 inline const QString kSuccess = QStringLiteral("success");
@@ -64,6 +66,8 @@ struct Result
     // A command that changes the instrument was sent: never by a check; for a process that ended
     // without its result, from the last state it showed.
     bool changed = false;
+    // How long the instrument was waited for in maintenance mode (--wait); 0: not at all.
+    double waited = 0;
 };
 
 // Where an instrument's result is kept, beside its log: a check's apart from an upgrade's, so that a
@@ -85,6 +89,10 @@ QJsonObject caption(const QString &address, const QString &text);
 QJsonObject progress(const QString &address, int value, int maximum, long percent);
 QJsonObject transfer(const QString &address, const QString &file, qint64 sent, qint64 total);
 QJsonObject result(const Result &result);
+// The instrument waited for is not ready, for a new reason; waited: the seconds so far.
+QJsonObject waiting(const QString &address, const QString &reason, double waited);
+// The instrument waited for is in maintenance mode: its run begins (an upgrade at its turn).
+QJsonObject maintenance(const QString &address, double waited);
 QJsonObject summary(int status, const QList<Result> &results);
 // The fleet has been interrupted (count 1: it stops what has changed nothing; 2: it stops all).
 QJsonObject interrupt(const QString &signal, int count, qsizetype notStarted, qsizetype running);

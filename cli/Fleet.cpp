@@ -38,17 +38,16 @@ QString endOfProcess(int exitCode, QProcess::ExitStatus exitStatus)
 
 } // namespace
 
-Fleet::Fleet(Options options)
-    : mOptions(std::move(options)), mReport(FleetReport::of(mOptions.procedure))
+Fleet::Fleet(Options options) : mOptions(std::move(options)), mReport(FleetReport::of(mOptions.procedure))
 {
     mSlots.resize(static_cast<size_t>(mOptions.addresses.size()));
     QList<const InstrumentStatus *> statuses;
     for (qsizetype i = 0; i < mOptions.addresses.size(); ++i) {
         Slot &slot = mSlots[static_cast<size_t>(i)];
         slot.status.address = slot.status.end.address = mOptions.addresses[i];
-        slot.status.caption = FleetReport::kWaiting;
+        slot.status.caption = FleetReport::kQueued;
         statuses << &slot.status;
-        mWaiting.push_back(&slot);
+        mQueued.push_back(&slot);
     }
     mDisplay = FleetDisplay::make(mOptions.json, mReport, statuses);
     mRedraw.setInterval(250);
@@ -75,7 +74,10 @@ int Fleet::exec()
         return code(ExitStatus::Usage);
     }
     mSignals = std::make_unique<Interrupts>([this](int signal) { interrupted(signal); });
-    mLimit = Capacity::jobs(mOptions.jobs, Capacity::raiseOpenFiles(), Capacity::availableMiB());
+    const qsizetype openFiles = Capacity::raiseOpenFiles();
+    const qsizetype availableMiB = Capacity::availableMiB();
+    mTurns = Capacity::jobs(mOptions.jobs, openFiles, availableMiB);
+    mLimit = mOptions.waitSeconds > 0 ? Capacity::jobs(0, openFiles, availableMiB) : mTurns;
     mLogFolder = makeLogFolder();
     if (mLogFolder.isEmpty())
         return code(ExitStatus::Usage);
@@ -178,9 +180,9 @@ void Fleet::interrupted(int signal)
         return;
     }
     // The instruments that were waiting for their turn are not started.
-    mDisplay->interrupt(Events::interrupt(name, mInterrupts, static_cast<qsizetype>(mWaiting.size()), mRunning));
-    for (; !mWaiting.empty(); mWaiting.pop_front())
-        notStarted(*mWaiting.front(), QString());
+    mDisplay->interrupt(Events::interrupt(name, mInterrupts, static_cast<qsizetype>(mQueued.size()), mRunning));
+    for (; !mQueued.empty(); mQueued.pop_front())
+        notStarted(*mQueued.front(), QString());
     record();
     request(Handshake::kStopIfUnchanged);
     if (mFinished == static_cast<qsizetype>(mSlots.size()))
@@ -248,9 +250,9 @@ void Fleet::listFolder(const FolderCheck &check) const
 
 void Fleet::startNext()
 {
-    while (!mWaiting.empty() && mRunning < mLimit) {
-        Slot &slot = *mWaiting.front();
-        mWaiting.pop_front();
+    while (!mQueued.empty() && mRunning < mLimit) {
+        Slot &slot = *mQueued.front();
+        mQueued.pop_front();
         ++mRunning;
         slot.process = std::make_unique<QProcess>();
         QProcess *process = slot.process.get();
@@ -285,6 +287,20 @@ void Fleet::startNext()
                        Commands::instrumentArguments(mOptions, slot.status.address, mLogFolder));
         process->write(secret.line);
         slot.status.pid = process->processId();
+        slot.status.waiting = mOptions.waitSeconds > 0;
+        slot.status.waitingSince = std::chrono::steady_clock::now();
+    }
+}
+
+void Fleet::giveTurns()
+{
+    while (mInterrupts == 0 && !mReady.empty() && mUpgrading < mTurns) {
+        Slot &slot = *mReady.front();
+        mReady.pop_front();
+        slot.turnGiven = true;
+        slot.status.awaitingTurn = false;
+        ++mUpgrading;
+        slot.process->write(QByteArray(Handshake::kGo) + '\n');
     }
 }
 
@@ -292,6 +308,7 @@ void Fleet::failedToStart(Slot &slot)
 {
     const QString why = "its process could not be started: " + slot.process->errorString();
     slot.process.reset();
+    slot.status.waiting = false;
     --mRunning;
     if (++slot.startsFailed > 1 || mInterrupts > 0) {
         notStarted(slot, why);
@@ -301,7 +318,7 @@ void Fleet::failedToStart(Slot &slot)
     }
     // The machine holds no more than are running now: the instrument waits for the next to end.
     mLimit = std::max<qsizetype>(mRunning, 1);
-    mWaiting.push_front(&slot);
+    mQueued.push_front(&slot);
     if (mRunning == 0)
         QTimer::singleShot(kRetryAlone, this, &Fleet::startNext);
 }
@@ -337,6 +354,17 @@ void Fleet::readEvents(Slot &slot)
             instrument.file = event.value("file").toString();
             instrument.sent = event.value("sent").toInteger();
             instrument.total = event.value("total").toInteger();
+        } else if (name == Events::kWaiting) {
+            instrument.reason = event.value("reason").toString();
+        } else if (name == Events::kMaintenance) {
+            instrument.waiting = false;
+            // A check goes on at once; an upgrade waits for its turn.
+            if (mOptions.procedure == Procedure::Upgrade) {
+                instrument.awaitingTurn = true;
+                instrument.caption = QStringLiteral("in maintenance mode: waiting for its turn");
+                mReady.push_back(&slot);
+                giveTurns();
+            }
         } else if (name == Events::kResult) {
             instrument.end = Events::resultOf(event);
             // On disk before it is shown: whatever ends the fleet now, the lists hold this result.
@@ -376,5 +404,9 @@ void Fleet::finished(Slot &slot, int exitCode, QProcess::ExitStatus exitStatus)
     }
     --mRunning;
     ++mFinished;
+    std::erase(mReady, &slot);
+    if (slot.turnGiven)
+        --mUpgrading;
+    giveTurns();
     endOrStartNext();
 }

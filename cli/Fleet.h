@@ -17,7 +17,8 @@
 #include <vector>
 
 // The command line's own process: it confirms a run, starts one process of this program for each
-// instrument (at most as many at once as the machine holds, or --jobs), reads their events, draws
+// instrument (at most as many at once as the machine holds, or --jobs; with --wait one for every
+// instrument, and its upgrade when it is ready within --jobs), reads their events, draws
 // them and sums them up, also in DIR/summary.json, and lists in DIR/retry.txt those that did not
 // succeed. It sends nothing to any instrument itself. A first SIGINT or SIGTERM starts no more
 // instruments and stops those that have changed nothing yet; a second stops them all.
@@ -41,6 +42,8 @@ private:
         // Its process's own exit status.
         int exitCode = code(ExitStatus::Failed);
         int startsFailed = 0;
+        // With --wait: its upgrade has been given its turn.
+        bool turnGiven = false;
     };
 
     // The folder of the logs, or empty after its problem has been shown.
@@ -52,6 +55,9 @@ private:
     void failedToStart(Slot &slot);
     void notStarted(Slot &slot, const QString &why);
     void readEvents(Slot &slot);
+    // With --wait: the upgrades of instruments found in maintenance mode begin, the first found
+    // first, as long as fewer than --jobs are being upgraded.
+    void giveTurns();
     void finished(Slot &slot, int exitCode, QProcess::ExitStatus exitStatus);
     int exitStatus() const;
     void interrupted(int signal);
@@ -80,9 +86,15 @@ private:
     // In the order of the addresses; made once, so that the display may keep their statuses.
     std::vector<Slot> mSlots;
     // The instruments waiting for their turn, the next first.
-    std::deque<Slot *> mWaiting;
+    std::deque<Slot *> mQueued;
+    // Processes at once, and instruments upgraded at once: the same, but with --wait every
+    // instrument has a process from the start (as many as the machine holds), and those found in
+    // maintenance mode wait for their turn in mReady.
     qsizetype mLimit = 1;
+    qsizetype mTurns = 1;
     qsizetype mRunning = 0;
+    qsizetype mUpgrading = 0;
+    std::deque<Slot *> mReady;
     qsizetype mFinished = 0;
     std::unique_ptr<FleetDisplay> mDisplay;
     QTimer mRedraw;

@@ -49,8 +49,9 @@ public:
     QList<Count> counts() const override
     {
         return {{Events::kNotReady, Events::kNotReady},
+                {kWaiting, kWaiting, false},
                 {kRunning, kRunning},
-                {kWaiting, kWaiting},
+                {kQueued, kQueued},
                 {Events::kReady, Events::kReady},
                 {Events::kNotStarted, Events::kNotStarted, false}};
     }
@@ -71,7 +72,7 @@ public:
 
     QString interrupted(const QString &signal, qint64 notStarted, qint64 running) const override
     {
-        return QStringLiteral("%1: %2 waiting instrument(s) not checked; the %3 running stop now: a check changes "
+        return QStringLiteral("%1: %2 queued instrument(s) not checked; the %3 running stop now: a check changes "
                               "nothing")
             .arg(signal)
             .arg(notStarted)
@@ -89,8 +90,9 @@ public:
         return {{Events::kFailed, Events::kFailed},
                 {Events::kHalted, Events::kHalted},
                 {Events::kStopped, Events::kStopped, false},
+                {kWaiting, kWaiting, false},
                 {kRunning, kRunning},
-                {kWaiting, kWaiting},
+                {kQueued, kQueued},
                 {Events::kSuccess, QStringLiteral("succeeded")},
                 {Events::kNotStarted, Events::kNotStarted, false}};
     }
@@ -115,7 +117,7 @@ public:
     QString interrupted(const QString &signal, qint64 notStarted, qint64 running) const override
     {
         const QString again = signal == QLatin1String("SIGINT") ? QStringLiteral("Ctrl-C") : signal;
-        return QStringLiteral("%1: %2 waiting instrument(s) not started; %3 running: each stops now if nothing has "
+        return QStringLiteral("%1: %2 queued instrument(s) not started; %3 running: each stops now if nothing has "
                               "been changed on it yet, or runs on to its end. %4 again stops them now: they may not "
                               "start again")
             .arg(signal)

@@ -14,7 +14,8 @@
 class FleetReport
 {
 public:
-    // One count of the screen's header: the instruments with this result, or "running" or "waiting".
+    // One count of the screen's header: the instruments with this result, or "running", "queued" or
+    // "waiting".
     struct Count
     {
         QString what;
@@ -24,8 +25,10 @@ public:
 
     // Lines are not wrapped where there is no terminal.
     static constexpr int kNoWidth = 1 << 20;
-    // The counts of the instruments that run, and of those that wait for their turn.
+    // The counts of the instruments that run, of those that wait for their turn, and of those
+    // waited for in maintenance mode (--wait).
     inline static const QString kRunning = QStringLiteral("running");
+    inline static const QString kQueued = QStringLiteral("queued");
     inline static const QString kWaiting = QStringLiteral("waiting");
 
     // The check's or the run's.

@@ -29,6 +29,14 @@ void put(const QByteArray &bytes)
     }
 }
 
+// What an instrument that has not ended is doing, as the header counts it.
+const QString &activity(const InstrumentStatus &instrument)
+{
+    if (instrument.running())
+        return FleetReport::kRunning;
+    return instrument.waiting ? FleetReport::kWaiting : FleetReport::kQueued;
+}
+
 } // namespace
 
 int FleetScreen::width() const
@@ -114,10 +122,11 @@ void FleetScreen::draw(bool whole)
 QStringList FleetScreen::screen(int columns, int rows) const
 {
     QStringList lines{header(columns)};
-    // The running instruments first, then those waiting for their turn.
-    for (const bool running : {true, false})
+    // The running instruments first, then those waited for in maintenance mode, then those waiting
+    // for their turn.
+    for (const QString &shown : {FleetReport::kRunning, FleetReport::kWaiting, FleetReport::kQueued})
         for (const InstrumentStatus *instrument : mInstruments)
-            if (lines.size() < rows && !instrument->finished() && instrument->running() == running)
+            if (lines.size() < rows && !instrument->finished() && activity(*instrument) == shown)
                 lines << liveLine(*instrument, columns);
     return lines;
 }
@@ -126,9 +135,7 @@ QString FleetScreen::header(int width) const
 {
     QMap<QString, qsizetype> counted;
     for (const InstrumentStatus *instrument : mInstruments)
-        ++counted[instrument->finished()  ? instrument->end.result
-                  : instrument->running() ? FleetReport::kRunning
-                                          : FleetReport::kWaiting];
+        ++counted[instrument->finished() ? instrument->end.result : activity(*instrument)];
     QStringList parts;
     for (const FleetReport::Count &count : mReport.counts())
         if (count.always || counted.value(count.what) > 0)
@@ -145,8 +152,14 @@ QString FleetScreen::header(int width) const
 
 QString FleetScreen::liveLine(const InstrumentStatus &instrument, int width) const
 {
-    const bool moving = !instrument.file.isEmpty();
     const QString head = QStringLiteral("%1  %2%  ").arg(instrument.address, -kAddressWidth).arg(instrument.percent, 3);
+    if (instrument.waiting) {
+        // How long it has waited is never cut.
+        const double waited =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - instrument.waitingSince).count();
+        return TerminalText::fitted(head, instrument.waitingText(), " (" + TerminalText::duration(waited) + ')', width);
+    }
+    const bool moving = !instrument.file.isEmpty();
     const QString figures =
         moving ? "  [" + RunProgress::transferText(instrument.file, instrument.sent, instrument.total) + ']'
                : QString();

@@ -71,7 +71,14 @@ QString FleetText::totals() const
 
 void FleetLines::event(const InstrumentStatus &instrument, const QJsonObject &event)
 {
-    for (const QString &line : mReport.followed(instrument, Events::nameOf(event)))
+    // A check and a run wait alike.
+    const QString name = Events::nameOf(event);
+    if (name == Events::kWaiting)
+        print(instrument.address + "  " + instrument.waitingText());
+    else if (name == Events::kMaintenance)
+        print(instrument.address + "  in maintenance mode after waiting " +
+              TerminalText::duration(event.value("waited").toDouble()));
+    for (const QString &line : mReport.followed(instrument, name))
         print(line);
 }
 

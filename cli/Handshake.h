@@ -15,6 +15,8 @@ namespace Handshake {
 inline constexpr char kStopIfUnchanged[] = "stop-if-unchanged";
 // Stop now, whatever the instrument is doing.
 inline constexpr char kStop[] = "stop";
+// The instrument waited for is in maintenance mode: its upgrade may begin now (its turn within --jobs).
+inline constexpr char kGo[] = "go";
 
 struct Secret
 {

@@ -5,17 +5,20 @@
 #include "Events.h"
 #include "FailureTexts.h"
 #include "Handshake.h"
+#include "MaintenanceWait.h"
 #include "NetworkProbe.h"
 #include "Run.h"
 #include "RunTexts.h"
 #include "RunView.h"
 #include "Script.h"
+#include "TerminalText.h"
 #include "UpgradeFolder.h"
 #include "WholeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -45,6 +48,10 @@ public:
 
 private:
     void start();
+    // With --wait: false when the run has ended instead (never ready, or no turn for the upgrade).
+    bool awaitMaintenance();
+    // Ends a run that never began, with its message (also logged).
+    void endUntouched(const QString &message, RunResult result);
     void readRequests();
     // Ends before anything was sent: the process's status says that nothing was.
     [[noreturn]] void refuse(const QString &message);
@@ -101,6 +108,13 @@ private:
     QString mCaption; // the last one shown
     QSocketNotifier mRequests;
     QByteArray mRequestLine;
+    // With --wait: the wait while it lasts, how long the instrument was waited for; while its turn is
+    // awaited, the loop that waits; whether the fleet has given it, or has gone.
+    const MaintenanceWait *mWaiting = nullptr;
+    double mWaited = 0;
+    QEventLoop *mAwaitingTurn = nullptr;
+    bool mTurn = false;
+    bool mFleetGone = false;
 };
 
 } // namespace
@@ -147,11 +161,11 @@ void InstrumentRun::start()
     const QString program = QCoreApplication::applicationName() + ' ' + Commands::nameOf(mOptions.procedure);
     if (const QString refusal = mRun.lockInstrument(program); !refusal.isEmpty()) {
         mFailure = refusal;
-        mRun.finish(lockedOut(mRun.procedure()));
+        mRun.finish(untouched(mRun.procedure()));
         return;
     }
     // The network probe is the first call that needs what the run takes.
-    if (!mRun.takeResources())
+    if (!mRun.takeResources() || (mOptions.waitSeconds > 0 && !awaitMaintenance()))
         return;
     switch (probeNetwork(mAddress)) {
     case ProbeAnswer::Answered:
@@ -170,13 +184,61 @@ void InstrumentRun::start()
     }
 }
 
+bool InstrumentRun::awaitMaintenance()
+{
+    MaintenanceWait wait(mRun.settings(), mRun.Inputs(), [this](const QString &reason, double waited) {
+        mRun.Log_Add("\r\n* Not ready for the upgrade after " + TerminalText::duration(waited).toUtf8() + ": " +
+                     reason.toUtf8());
+        mEvents.write(Events::waiting(mAddress, reason, waited));
+    });
+    mWaiting = &wait;
+    const MaintenanceWait::Outcome outcome = wait.await(mOptions.waitSeconds);
+    mWaiting = nullptr;
+    mWaited = outcome.waited;
+    // The run's own probe says so.
+    if (outcome.probeNotMade)
+        return true;
+    if (!outcome.ready) {
+        QString message = QStringLiteral("not ready within the wait of %1: %2")
+                              .arg(TerminalText::duration(mOptions.waitSeconds), outcome.reason);
+        if (!outcome.message.isEmpty())
+            message += "\r\n" + outcome.message;
+        endUntouched(message, untouched(mOptions.procedure));
+        return false;
+    }
+    mRun.Log_Add("\r\n* In maintenance mode after waiting " + TerminalText::duration(mWaited).toUtf8());
+    mEvents.write(Events::maintenance(mAddress, mWaited));
+    if (mOptions.procedure != Procedure::Upgrade)
+        return true;
+    QEventLoop awaiting;
+    mAwaitingTurn = &awaiting;
+    if (!mFleetGone)
+        awaiting.exec();
+    mAwaitingTurn = nullptr;
+    if (mTurn)
+        return true;
+    endUntouched(QStringLiteral("the fleet that started it has gone before its turn"), RunResult::NotStarted);
+    return false;
+}
+
+void InstrumentRun::endUntouched(const QString &message, RunResult result)
+{
+    mRun.Log_Add("\r\n* Not started: " + message.section(QStringLiteral("\r\n"), 0, 0).toUtf8());
+    mFailure = message;
+    mRun.finish(result);
+}
+
 void InstrumentRun::readRequests()
 {
     char bytes[256];
     const ssize_t got = ::read(STDIN_FILENO, bytes, sizeof bytes);
     if (got <= 0) {
-        // The fleet has gone: the run goes on to its end, and its result is on disk.
-        mRequests.setEnabled(got < 0 && errno == EINTR);
+        // The fleet has gone: the run goes on to its end, and its result is on disk; an upgrade
+        // that waits for its turn has none to wait for.
+        mFleetGone = got == 0 || errno != EINTR;
+        mRequests.setEnabled(!mFleetGone);
+        if (mFleetGone && mAwaitingTurn)
+            mAwaitingTurn->quit();
         return;
     }
     mRequestLine.append(bytes, got);
@@ -185,6 +247,10 @@ void InstrumentRun::readRequests()
         mRequestLine.remove(0, end + 1);
         if (request == Handshake::kStop || (request == Handshake::kStopIfUnchanged && mRun.changedNothing()))
             mRun.stop();
+        if (request == Handshake::kGo && mAwaitingTurn) {
+            mTurn = true;
+            mAwaitingTurn->quit();
+        }
     }
 }
 
@@ -204,6 +270,7 @@ void InstrumentRun::exitWith(RunResult result, ExitStatus process)
     shown.log = QFileInfo::exists(mRun.settings().logPath) ? mRun.settings().logPath : QString();
     shown.timeScale = mOptions.settings.timeScale;
     shown.logIncomplete = mRun.logLoss();
+    shown.waited = mWaiting ? mWaiting->waitedSoFar() : mWaited;
     const double seconds = static_cast<double>(mClock.elapsed()) / 1000;
     Events::Result ended = Events::ending(shown, result, mOptions.procedure, seconds, mFailure);
     // Beside the log, so that a fleet or a terminal that has gone loses nothing.

@@ -1,5 +1,7 @@
 #include "InstrumentStatus.h"
 
+#include "TerminalText.h"
+
 QStringList InstrumentStatus::messageLines() const
 {
     return end.message.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
@@ -22,6 +24,8 @@ QString InstrumentStatus::remarks() const
     QStringList remarks;
     if (end.result == Events::kHalted)
         remarks << QStringLiteral("state %1").arg(end.state);
+    if (end.waited > 0)
+        remarks << "waited " + TerminalText::duration(end.waited);
     if (end.timeScale != 1)
         remarks << QStringLiteral("waits scaled %1").arg(end.timeScale);
     if (!end.logIncomplete.isEmpty())
@@ -37,4 +41,10 @@ QStringList InstrumentStatus::details() const
     if (!end.logIncomplete.isEmpty())
         lines << "log incomplete: " + end.logIncomplete;
     return lines;
+}
+
+QString InstrumentStatus::waitingText() const
+{
+    const QString text = QStringLiteral("waiting for maintenance mode");
+    return reason.isEmpty() ? text : text + ": " + reason;
 }

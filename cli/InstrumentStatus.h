@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+
 // What the fleet knows of one instrument's run, from the events of its process.
 struct InstrumentStatus
 {
@@ -17,9 +19,18 @@ struct InstrumentStatus
     qint64 pid = 0;       // its process's; 0 while it waits for its turn
     bool started = false; // its start event has come
     Events::Result end;   // its result, once it has come; the last state, caption and the log before
+    // With --wait: from its process's start until it is found in maintenance mode, and since when;
+    // why it is not (empty until its first attempt has ended).
+    bool waiting = false;
+    std::chrono::steady_clock::time_point waitingSince;
+    QString reason;
+    // Found in maintenance mode, its upgrade waits for its turn.
+    bool awaitingTurn = false;
 
     bool finished() const { return !end.result.isEmpty(); }
-    bool running() const { return pid != 0 && !finished(); }
+    bool running() const { return pid != 0 && !finished() && !waiting && !awaitingTurn; }
+    // "waiting for maintenance mode: " and the reason.
+    QString waitingText() const;
     // "success", "failed at: " and the last caption's first line (without a caption: "failed: " and
     // the message's first line), "halted at: " and the caption, "ready", ...
     QString outcome() const;

@@ -16,6 +16,7 @@ struct Options
     QStringList addresses; // dotted IPv4, each once: those given, then those of the file
     QString from;          // the file of more addresses; "-": standard input
     int jobs = 0;          // at most this many at once; 0: as many as the machine holds
+    int waitSeconds = 0;   // how long each instrument is waited for in maintenance mode; 0: not at all
     bool yes = false;
     bool json = false;
     QString logDir; // empty: a new folder in the current one

@@ -234,6 +234,8 @@ void LogFile::lost(int error, const QString &path)
 
 void LogFile::Log_Add(QByteArrayView text)
 {
+    if (mPrimaryPath.isEmpty() && mFallbackPath.isEmpty())
+        return;
     refreshStamp(mClock ? mClock() : std::time(nullptr));
     const Busy busy;
     mPending.append(kLineEnd, 2);

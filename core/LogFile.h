@@ -47,7 +47,8 @@ public:
         QString text() const;
     };
 
-    // The log beside the executable; if that folder is not writable, fallbackPath.
+    // The log beside the executable; if that folder is not writable, fallbackPath. Both empty: a
+    // log that keeps nothing, whose entries go nowhere and are never counted lost.
     explicit LogFile(QString primaryPath = defaultPath(), QString fallbackPath = defaultFallbackPath(),
                      Clock clock = nullptr);
     ~LogFile() override;

@@ -28,7 +28,9 @@ CURL *easy(void *handle)
     return static_cast<CURL *>(handle);
 }
 
-constexpr long kUploadBufferSize = 512 * 1024;
+// What libcurl reads of a file at a time, its own default: the buffer stays resident in each of a
+// fleet's instrument processes once it has uploaded.
+constexpr long kUploadBufferSize = 64 * 1024;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 const QString kCancelledText = QStringLiteral("The operation was cancelled.");
 

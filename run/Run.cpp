@@ -150,11 +150,13 @@ std::time_t Run::Now() const
 
 bool Run::ChangesMayBegin()
 {
-    if (mProcedure == Procedure::Check) {
+    if (mProcedure != Procedure::Upgrade) {
         // The maintenance-mode check has passed: the check lists the working folder once the step
-        // has returned.
-        mReadOnlyPartDone = true;
+        // has returned; the readiness test has succeeded then.
+        mReadOnlyPartDone = mProcedure == Procedure::Check;
         endRun();
+        if (mProcedure == Procedure::Readiness)
+            mEndStatus = RunResult::Success;
         return false;
     }
     if (mChangeHeld && !mEnded) {

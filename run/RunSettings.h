@@ -8,7 +8,8 @@
 // command line give a run, each from its own surroundings. The defaults are an instrument's.
 struct RunSettings
 {
-    // The log, and the place used when it cannot be written there; empty: no second place.
+    // The log, and the place used when it cannot be written there; empty: no second place. Both
+    // empty: the run keeps no log (a read-only attempt whose trace is not wanted).
     QString logPath;
     QString logFallbackPath;
     // Stamps the log's entries and sets the instrument's date; null: the system clock.

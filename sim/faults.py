@@ -34,6 +34,8 @@ MODES = {  # name: (argument, what the mode does)
     # The shell and its tools
     "wrong-password": ("", "the instrument's root password is not the one the upgrade uses"),
     "not-maintenance": ("[=NAME]", "the process list holds a measurement process of this name (measure)"),
+    "normal": ("[=SECONDS]", "the instrument runs its normal firmware (ps aux lists its measurement process) until it is "
+               "rebooted into maintenance mode, after SECONDS or on SIGUSR1: its sessions close, announced as MAINTENANCE"),
     "not-qd8400": ("[=PROMPT]", "after the first command the shell answers with another prompt"),
     "wrong-cwd": ("", "pwd answers with another folder"),
     "rm-messages": ("[=NAME]", "rm -f reports missing files (all, or NAME) with the message of rm without -f"),

@@ -9,7 +9,8 @@ Runs in the foreground until stopped. Prints "READY telnet=<port> ftp=<port>" on
 listen, then a line per event: "TELNET OPTIONS <request>=<answer> ..." (and "ERROR TELNET OPTIONS
 agreed to ..." when the client agreed to an option), "TELNET LOGIN root", "TELNET LOGIN-FAILED <user>",
 "CMD <command line>", "LATE <command line>" (its late text goes out), "ASK AGAIN <command line>", "HANG", "DROP" or "RESET <line>",
-"REBOOT", "FTP LOGIN root", "FTP STORED <path>".
+"REBOOT", "FTP LOGIN root", "FTP STORED <path>", "MAINTENANCE" (rebooted into maintenance mode: the
+normal mode's end, after its SECONDS or on SIGUSR1).
 DIR is filled with a healthy never-upgraded instrument if it is empty.
 """
 
@@ -63,12 +64,41 @@ class Instrument:
         self.option_wait = option_wait
         self.uploads = Uploads()
         self.password = "not-" + PASSWORD if faults.on("wrong-password") else PASSWORD
+        self.lock = threading.Lock()
+        self.connections = set()
+        self.normal = faults.on("normal")
+        if faults.argument("normal"):
+            reboot = threading.Timer(float(faults.argument("normal")), self.reboot_into_maintenance)
+            reboot.daemon = True
+            reboot.start()
+
+    def in_normal_mode(self):
+        return self.normal
+
+    def reboot_into_maintenance(self):
+        """The technician reboots the instrument from its normal firmware into maintenance mode: its
+        sessions end, and from then on its shell is the maintenance shell."""
+        with self.lock:
+            if not self.normal:
+                return
+            self.normal = False
+            connections = list(self.connections)
+        self.events("MAINTENANCE")
+        for connection in connections:
+            try:
+                connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
 
     def serve_connection(self, connection):
         connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        with self.lock:
+            self.connections.add(connection)
         try:
             Session(self, connection, Wire(connection, self.faults)).run()
         finally:
+            with self.lock:
+                self.connections.discard(connection)
             connection.close()
 
 
@@ -112,6 +142,7 @@ class Simulator:
         faults = Faults(modes)
         self.events = events or Events()
         instrument = Instrument(root, faults, self.events, option_wait)
+        self.instrument = instrument
         self.telnet = TelnetServer((address, telnet_port), instrument)
         threading.Thread(target=self.telnet.serve_forever, daemon=True).start()
         self.ftp = None
@@ -162,6 +193,7 @@ def main(argv=None):
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
+    signal.signal(signal.SIGUSR1, lambda *_: simulator.instrument.reboot_into_maintenance())
     simulator.events("READY telnet=%d ftp=%d" % (simulator.telnet_port, simulator.ftp_port))
     stop.wait()
     simulator.stop()

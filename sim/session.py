@@ -83,7 +83,7 @@ class Session:
             self.wire.send(b"\r\n")
             if user == USER and password == self.instrument.password:
                 self.events("TELNET LOGIN %s" % user)
-                shell = Shell(self.instrument.sandbox, self.faults)
+                shell = Shell(self.instrument.sandbox, self.faults, normal=self.instrument.in_normal_mode)
                 self.wire.send(nvt(self._last_login()), nvt(shell.prompt))
                 return shell
             self.events("TELNET LOGIN-FAILED %s" % user)

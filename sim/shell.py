@@ -99,10 +99,11 @@ class Result:
 
 
 class Shell:
-    def __init__(self, sandbox: Sandbox, faults, clock=time.time):
+    def __init__(self, sandbox: Sandbox, faults, clock=time.time, normal=lambda: False):
         self.sandbox = sandbox
         self.faults = faults
         self.clock = clock
+        self.normal = normal  # whether the instrument runs its normal firmware
         self.cwd = "/"
         self.prompt = PROMPT
         self.copies_of_prod = 0
@@ -185,7 +186,7 @@ class Shell:
 
     def cmd_ps(self, args):
         lines = list(PROCESSES)
-        for name in self.faults.arguments("not-maintenance"):
+        for name in self.faults.arguments("not-maintenance") + ([""] if self.normal() else []):
             lines.insert(-3, "root        88  2.1  6.3 14212 6480 ?        S    09:00   0:12 /opt/qd8400/bin/%s"
                          % (name or "measure"))
         return Result(out(lines))

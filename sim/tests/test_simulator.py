@@ -144,6 +144,17 @@ class Wire(Case):
         client.socket.sendall(b"pwd\r\0")  # CR NUL ends a line as CR LF does
         self.assertEqual(client.read_prompt(), "pwd\r\n/\r\n" + P)
 
+    def test_normal_firmware_until_rebooted_into_maintenance_mode(self):
+        sim = self.simulator(["normal"])
+        client = self.client(sim)
+        self.assertEqual(len([line for line in client.command("ps aux") if line.endswith("/bin/measure")]), 1)
+        sim.server.instrument.reboot_into_maintenance()  # what SIGUSR1 does
+        with self.assertRaises(EOFError):  # its session ends with the reboot
+            while True:
+                client.receive()
+        self.assertEqual([line for line in self.client(sim).command("ps aux") if "measure" in line], [])
+        self.assertEqual(sim.events.count("MAINTENANCE"), 1)
+
     def test_every_mode_is_used_by_a_test(self):
         upgrade = os.path.join(os.path.dirname(__file__), "..", "..", "tests", "upgrade", "tst_upgrade.cpp")
         with open(__file__) as here, open(upgrade) as there:

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
@@ -426,6 +427,8 @@ private slots:
             "--ftp-port needs a whole number from 1 to 65535, not 0");
         row("an instrument's command of its own", "run-instrument FOLDER 127.0.36.1",
             "unknown command: run-instrument");
+        row("a wait in days", "check FOLDER 127.0.36.1 --wait 2d",
+            "--wait needs a duration such as 90s, 30m or 2h (at most 24h), not 2d");
         row("time scale not a number", "run FOLDER 127.0.36.1 --yes --time-scale nan",
             "--time-scale needs a number from 0.001 to 1, not nan");
         row("time scale too small", "run FOLDER 127.0.36.1 --yes --time-scale 1e-300", "from 0.001 to 1, not 1e-300");
@@ -821,6 +824,90 @@ private slots:
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitCode(), 1);
         QVERIFY(program.readAllStandardOutput().contains(note.toLatin1()));
+    }
+
+    // The fleet started before its instruments are ready, with --wait: one runs its normal firmware
+    // until it is rebooted into maintenance mode, one comes up late (its simulator started then), one
+    // never comes; the test acts once the fleet has said why each waits. Until it is ready only what
+    // reads reaches an instrument, and its log has a line per new reason; --jobs 1 upgrades one at a
+    // time. Or a first Ctrl-C ends the waiting of all three.
+    void waitForMaintenance_data()
+    {
+        QTest::addColumn<bool>("interrupt");
+        QTest::addColumn<QStringList>("results");
+        QTest::addColumn<QString>("never"); // the message's first line of the one that never comes
+        QTest::newRow("walk the room") << false << QStringList{"success", "success", "not-started"}
+                                       << "not ready within the wait of 40 s: Telnet: Connection refused";
+        QTest::newRow("Ctrl-C while waiting") << true << QStringList(3, "not-started") << "";
+    }
+
+    void waitForMaintenance()
+    {
+        QFETCH(bool, interrupt);
+        QFETCH(QStringList, results);
+        QFETCH(QString, never);
+        const int net = interrupt ? 71 : 70;
+        Fleet fleet(net, {{"normal"}});
+        const QStringList later{QStringLiteral("127.0.%1.2").arg(net), QStringLiteral("127.0.%1.3").arg(net)};
+        const QStringList addresses = QStringList{fleet.address(0)} + later;
+        QProcess program;
+        program.start(QD_CLI, fleet.arguments("run", later + QStringList{"--yes", "--json", "--jobs=1", "--wait=40s"}));
+        program.closeWriteChannel();
+        Outcome outcome;
+        const auto reasons = [&](const QString &address) {
+            QStringList list;
+            for (const QJsonObject &event : outcome.events)
+                if (event["event"] == "waiting" && event["address"] == address)
+                    list << event["reason"].toString();
+            return list;
+        };
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                outcome.add(program.readAllStandardOutput());
+                return std::all_of(addresses.cbegin(), addresses.cend(),
+                                   [&](const QString &address) { return !reasons(address).isEmpty(); });
+            },
+            60000));
+        std::optional<Instrument> cameLate;
+        if (interrupt) {
+            QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGINT), 0);
+        } else {
+            QVERIFY(fleet[0].signal(SIGUSR1));
+            cameLate.emplace(QStringList{}, QStringList{},
+                             SimulatorPlace{later[0], fleet[0].telnetPort(), fleet[0].ftpPort()});
+        }
+        QVERIFY(program.waitForFinished(180000));
+        outcome.add(program.readAllStandardOutput());
+        QCOMPARE(program.exitCode(), 1);
+        QList<std::pair<qsizetype, qsizetype>>
+            upgrades; // the events of each upgrade, from its first state to its result
+        for (qsizetype i = 0; i < addresses.size(); ++i) {
+            const QJsonObject result = outcome.result(addresses[i]);
+            QCOMPARE(result["result"].toString(), results[i]);
+            QVERIFY(result["waited"].toDouble() > 0);
+            QStringList logged;
+            const QRegularExpression line("\\* Not ready for the upgrade after [^:]+: ([^\r]+)");
+            for (const QRegularExpressionMatch &match :
+                 line.globalMatch(QString::fromUtf8(FtpServerProcess::read(result["log"].toString()))))
+                logged << match.captured(1);
+            QCOMPARE(logged, reasons(addresses[i]));
+            for (qsizetype n = 1; n < logged.size(); ++n)
+                QVERIFY(logged[n] != logged[n - 1]);
+            qsizetype first = -1;
+            for (qsizetype e = 0; e < outcome.events.size() && results[i] == "success"; ++e)
+                if (outcome.events[e]["address"] == addresses[i] && outcome.events[e]["event"] == "state" && first < 0)
+                    first = e;
+            if (first >= 0)
+                upgrades << std::pair{first, outcome.events.indexOf(result)};
+        }
+        QCOMPARE(outcome.result(addresses[2])["message"].toString().section("\r\n", 0, 0), never);
+        const QStringList commands = fleet[0].commands();
+        const QStringList untilReady = commands.mid(0, commands.indexOf(QRegularExpression("date .*")));
+        QVERIFY(untilReady.count("ps aux") >= (interrupt ? 1 : 2));
+        QCOMPARE(QSet(untilReady.cbegin(), untilReady.cend()), (QSet<QString>{"cd /mnt/nand1", "pwd", "ps aux"}));
+        if (!interrupt)
+            QVERIFY(upgrades.size() == 2 &&
+                    (upgrades[0].first > upgrades[1].second || upgrades[1].first > upgrades[0].second));
     }
 
     // The signals the fleet takes, sent by the test once every instrument's run has reached a

@@ -105,12 +105,13 @@ struct PassedOn
 const PassedOn kPassedOn[] = {{"log_dir", "path", "--log-dir"},
                               {"telnet_port", "int", "--telnet-port"},
                               {"ftp_port", "int", "--ftp-port"},
-                              {"time_scale", "float", "--time-scale"}};
+                              {"time_scale", "float", "--time-scale"},
+                              {"wait", "int", "--wait"}};
 const QStringList kModuleGives{"--json", "--yes"};
 const QStringList kModuleLeavesOut{"--jobs", "--from"};
 // The module's type of an option's value, by the value's name.
-const QMap<QString, QString> kModuleTypes{
-    {"N", "int"}, {"PORT", "int"}, {"F", "float"}, {"DIR", "path"}, {"FILE", "path"}};
+const QMap<QString, QString> kModuleTypes{{"N", "int"},    {"PORT", "int"},  {"F", "float"},
+                                          {"DIR", "path"}, {"FILE", "path"}, {"DURATION", "int"}};
 
 QStringList keysOf(const QJsonObject &object)
 {
@@ -154,6 +155,8 @@ private slots:
         QTest::newRow("transfer") << Events::transfer(address, "bzimage", 10, 20);
         QTest::newRow("result") << Events::result(failure());
         QTest::newRow("interrupt") << Events::interrupt("SIGINT", 1, 3, 2);
+        QTest::newRow("waiting") << Events::waiting(address, "not in maintenance mode", 4.5);
+        QTest::newRow("maintenance") << Events::maintenance(address, 250);
         QTest::newRow("summary") << Events::summary(1, {failure()});
     }
 

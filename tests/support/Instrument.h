@@ -54,6 +54,7 @@ public:
     quint16 ftpPort() { return static_cast<quint16>(mPlace.ftpPort); }
     // How many of the simulator's announced events begin with prefix ("TELNET ", "FTP LOGIN").
     int announced(const QByteArray &prefix) { return mSimulator->announced(prefix); }
+    bool signal(int number) { return mSimulator->signal(number); }
 
     // Every command line received, one after the other.
     QStringList commands() const

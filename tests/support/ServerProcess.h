@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 // One of the simulator's servers (sim/*.py) on free loopback ports over a temporary folder,
 // started and stopped by the test. It announces "READY name=port ..." and then one line per event.
 class ServerProcess
@@ -27,6 +29,8 @@ public:
     }
 
     int port(const QString &name) const { return mPorts.value(name); }
+    // To the server's own process, which this object started.
+    bool signal(int number) { return ::kill(static_cast<pid_t>(mProcess.processId()), number) == 0; }
 
     // How many announced lines begin with prefix ("LOGIN ", "CMD cd /mnt/nand1").
     int announced(const QByteArray &prefix)

@@ -59,6 +59,15 @@ options:
     description: For test benches, the instrument's FTP port.
     type: int
     default: 21
+  wait:
+    description:
+      - How many seconds to wait for the instrument to come up in maintenance mode, trying it read-only every 5 to
+        30 s (the network probe, the log-in, and the commands that only read); its check or upgrade begins once it
+        is. 0 waits not at all.
+      - One not ready within the wait is not started (in check mode not ready), with the last reason it was not.
+      - Under C(async), give the job time for the wait and the upgrade.
+    type: int
+    default: 0
   time_scale:
     description:
       - For test benches, every wait, the log-in limit and the Telnet time-outs scaled by this factor (0.001 to 1).
@@ -119,6 +128,15 @@ EXAMPLES = r'''
   qd8400.upgrade.firmware:
     folder: /srv/qd8400/upgrade-2.4
     address: "{{ ansible_host }}"
+  delegate_to: "{{ qd8400_runner }}"
+  async: 3600
+  poll: 10
+
+- name: Upgrade the instrument as soon as a technician has rebooted it into maintenance mode, within 30 minutes
+  qd8400.upgrade.firmware:
+    folder: /srv/qd8400/upgrade-2.4
+    address: "{{ ansible_host }}"
+    wait: 1800
   delegate_to: "{{ qd8400_runner }}"
   async: 3600
   poll: 10
@@ -206,6 +224,7 @@ ARGUMENT_SPEC = dict(
     program=dict(type="path", default="qd8400-upgrade"),
     telnet_port=dict(type="int", default=23),
     ftp_port=dict(type="int", default=21),
+    wait=dict(type="int", default=0),
     time_scale=dict(type="float", default=1.0),
 )
 
@@ -282,7 +301,7 @@ def main():
     folder = run_folder(module, params["log_dir"], params["address"], command)
     cmd = [program, command, params["folder"], params["address"], "--json", "--log-dir", folder,
            "--telnet-port", str(params["telnet_port"]), "--ftp-port", str(params["ftp_port"]),
-           "--time-scale", repr(params["time_scale"])]
+           "--wait", str(params["wait"]), "--time-scale", repr(params["time_scale"])]
     if not module.check_mode:
         cmd.append("--yes")
     rc, out, err = module.run_command(cmd)
