@@ -44,5 +44,4 @@ public:
     // Lines for standard error go above the screen (it is the terminal the screen is on).
     virtual bool passesOnAbove() const { return false; }
     virtual void summary(const QJsonObject &summary) = 0;
-
 };
