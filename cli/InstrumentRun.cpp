@@ -50,8 +50,6 @@ private:
     void start();
     // With --wait: false when the run has ended instead (never ready, or no turn for the upgrade).
     bool awaitMaintenance();
-    // Ends a run that never began, with its message (also logged).
-    void endUntouched(const QString &message, RunResult result);
     void readRequests();
     // Ends before anything was sent: the process's status says that nothing was.
     [[noreturn]] void refuse(const QString &message);
@@ -203,7 +201,7 @@ bool InstrumentRun::awaitMaintenance()
                               .arg(TerminalText::duration(mOptions.waitSeconds), outcome.reason);
         if (!outcome.message.isEmpty())
             message += "\r\n" + outcome.message;
-        endUntouched(message, untouched(mOptions.procedure));
+        mRun.endUntouched(message.section(QStringLiteral("\r\n"), 0, 0), message, untouched(mOptions.procedure));
         return false;
     }
     mRun.Log_Add("\r\n* In maintenance mode after waiting " + TerminalText::duration(mWaited).toUtf8());
@@ -217,15 +215,9 @@ bool InstrumentRun::awaitMaintenance()
     mAwaitingTurn = nullptr;
     if (mTurn)
         return true;
-    endUntouched(QStringLiteral("the fleet that started it has gone before its turn"), RunResult::NotStarted);
+    const QString gone = QStringLiteral("the fleet that started it has gone before its turn");
+    mRun.endUntouched(gone, gone, RunResult::NotStarted);
     return false;
-}
-
-void InstrumentRun::endUntouched(const QString &message, RunResult result)
-{
-    mRun.Log_Add("\r\n* Not started: " + message.section(QStringLiteral("\r\n"), 0, 0).toUtf8());
-    mFailure = message;
-    mRun.finish(result);
 }
 
 void InstrumentRun::readRequests()

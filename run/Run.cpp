@@ -199,11 +199,16 @@ bool Run::takeResources()
     if (refused.isEmpty())
         return true;
     const QString reason = RunTexts::threadRefused(refused);
+    endUntouched(reason, RunTexts::notStarted(reason), RunResult::NotStarted);
+    return false;
+}
+
+void Run::endUntouched(const QString &reason, const QString &message, RunResult result)
+{
     Log_Add("\r\n* Not started: " + reason.toUtf8());
     endRun();
-    show(&RunView::showNotStarted, RunTexts::notStarted(reason));
-    finish(RunResult::NotStarted);
-    return false;
+    show(&RunView::showNotStarted, message);
+    finish(result);
 }
 
 void Run::start()

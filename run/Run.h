@@ -97,6 +97,9 @@ public:
     void releaseChange();
     // The failure routine's message, then the end.
     void fail(FailureRoutine routine, const QString &address = QString());
+    // Ends the run before anything that changes the instrument has been sent: the reason logged,
+    // the whole message shown, then the result (an upgrade not started, a check's not ready).
+    void endUntouched(const QString &reason, const QString &message, RunResult result);
     // endRun, the instrument's lock released, then the result.
     void finish(RunResult result);
 
