@@ -360,6 +360,11 @@ QString nameOf(Procedure procedure)
     return QLatin1String(rowOf(procedure).name);
 }
 
+bool startsInstruments(const char *name)
+{
+    return findCommand(QString::fromLocal8Bit(name)) != nullptr;
+}
+
 QList<OptionText> options()
 {
     QList<OptionText> texts;

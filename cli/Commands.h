@@ -28,6 +28,9 @@ QStringList instrumentArguments(const Options &options, const QString &address, 
 // The command that runs the procedure: check or run.
 QString nameOf(Procedure procedure);
 
+// name is a command: each of them starts a process for each instrument.
+bool startsInstruments(const char *name);
+
 // An option as its row declares it, for the pages that document it.
 struct OptionText
 {

@@ -9,6 +9,7 @@
 #include "ExitStatus.h"
 #include "Handshake.h"
 #include "LogFile.h"
+#include "ProcessStarter.h"
 #include "RunRules.h"
 #include "UpgradeFolder.h"
 #include "WholeFile.h"
@@ -28,12 +29,13 @@
 namespace {
 
 // Why an instrument's process has no result.
-QString endOfProcess(int exitCode, QProcess::ExitStatus exitStatus)
+QString endOfProcess(InstrumentProcess::End end)
 {
-    // For a process that a signal ended, QProcess gives the signal's number as its exit code.
-    if (exitStatus == QProcess::CrashExit)
-        return QStringLiteral("its process was ended by signal %1 (%2)").arg(exitCode).arg(::strsignal(exitCode));
-    return QStringLiteral("its process ended without a result (status %1)").arg(exitCode);
+    if (end.unknown)
+        return QStringLiteral("its process's end is not known: the process it was started from has gone");
+    if (end.signalled)
+        return QStringLiteral("its process was ended by signal %1 (%2)").arg(end.code).arg(::strsignal(end.code));
+    return QStringLiteral("its process ended without a result (status %1)").arg(end.code);
 }
 
 } // namespace
@@ -99,6 +101,10 @@ int Fleet::exec()
         mDisplay->warning(QStringLiteral("every wait is scaled by %1 (--time-scale): an instrument upgraded so has not "
                                          "had the waits it needs")
                               .arg(mOptions.settings.timeScale));
+    if (const int ends = ProcessStarter::endsDescriptor(); ends >= 0) {
+        mEnds = std::make_unique<QSocketNotifier>(ends, QSocketNotifier::Read);
+        connect(mEnds.get(), &QSocketNotifier::activated, this, &Fleet::readEnds);
+    }
     mRedraw.start();
     QTimer::singleShot(0, this, &Fleet::startNext);
     QCoreApplication::exec();
@@ -201,7 +207,7 @@ void Fleet::notStarted(Slot &slot, const QString &why)
 void Fleet::request(const char *request)
 {
     for (const Slot &slot : mSlots)
-        if (slot.process && slot.process->state() != QProcess::NotRunning)
+        if (slot.process && slot.process->running())
             slot.process->write(QByteArray(request) + '\n');
 }
 
@@ -254,39 +260,29 @@ void Fleet::startNext()
         Slot &slot = *mQueued.front();
         mQueued.pop_front();
         ++mRunning;
-        slot.process = std::make_unique<QProcess>();
-        QProcess *process = slot.process.get();
+        InstrumentProcess::Watchers watchers{[this, &slot] { readEvents(slot); }, nullptr,
+                                             [this, &slot](InstrumentProcess::End end) { finished(slot, end); }};
         // What it says on standard error goes above the screen, which it would break on the terminal.
         if (mDisplay->passesOnAbove()) {
-            connect(process, &QProcess::readyReadStandardError, this, [this, process] {
+            watchers.errors = [this](const QByteArray &bytes) {
                 // Its lines are each written whole, at once.
-                for (const QByteArray &line : process->readAllStandardError().split('\n'))
+                for (const QByteArray &line : bytes.split('\n'))
                     if (!line.isEmpty())
                         mDisplay->passOn(QString::fromUtf8(line));
-            });
-        } else {
-            process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            };
         }
-        connect(process, &QProcess::readyReadStandardOutput, this, [this, &slot] { readEvents(slot); });
-        connect(process, &QProcess::finished, this,
-                [this, &slot](int exitCode, QProcess::ExitStatus exitStatus) { finished(slot, exitCode, exitStatus); });
-        // A process that never started sends no finished signal; it is taken up after this loop.
-        connect(
-            process, &QProcess::errorOccurred, this,
-            [this, &slot](QProcess::ProcessError error) {
-                if (error == QProcess::FailedToStart)
-                    failedToStart(slot);
-            },
-            Qt::QueuedConnection);
+        slot.process = std::make_unique<InstrumentProcess>(std::move(watchers));
         const Handshake::Secret secret = Handshake::make();
-        process->setProcessEnvironment(secret.environment);
-        // A session of its own: the terminal's signals reach the fleet alone, which decides.
-        process->setChildProcessModifier([] { ::setsid(); });
         slot.clock.start();
-        process->start(QCoreApplication::applicationFilePath(),
-                       Commands::instrumentArguments(mOptions, slot.status.address, mLogFolder));
-        process->write(secret.line);
-        slot.status.pid = process->processId();
+        const QString problem = slot.process->start(
+            Commands::instrumentArguments(mOptions, slot.status.address, mLogFolder), secret.environmentEntry);
+        if (!problem.isEmpty()) {
+            // Taken up after this loop, like any other that could not start.
+            QTimer::singleShot(0, this, [this, &slot, problem] { failedToStart(slot, problem); });
+            continue;
+        }
+        slot.process->write(secret.line);
+        slot.status.pid = slot.process->pid();
         slot.status.waiting = mOptions.waitSeconds > 0;
         slot.status.waitingSince = std::chrono::steady_clock::now();
     }
@@ -304,9 +300,9 @@ void Fleet::giveTurns()
     }
 }
 
-void Fleet::failedToStart(Slot &slot)
+void Fleet::failedToStart(Slot &slot, const QString &problem)
 {
-    const QString why = "its process could not be started: " + slot.process->errorString();
+    const QString why = "its process could not be started: " + problem;
     slot.process.reset();
     slot.status.waiting = false;
     --mRunning;
@@ -333,7 +329,7 @@ void Fleet::endOrStartNext()
 
 void Fleet::readEvents(Slot &slot)
 {
-    QProcess &process = *slot.process;
+    InstrumentProcess &process = *slot.process;
     InstrumentStatus &instrument = slot.status;
     while (process.canReadLine()) {
         const QJsonObject event = QJsonDocument::fromJson(process.readLine().trimmed()).object();
@@ -376,10 +372,29 @@ void Fleet::readEvents(Slot &slot)
     }
 }
 
-void Fleet::finished(Slot &slot, int exitCode, QProcess::ExitStatus exitStatus)
+void Fleet::readEnds()
+{
+    bool gone = false;
+    while (const std::optional<ProcessStarter::Ended> ended = ProcessStarter::nextEnd(gone)) {
+        const auto ending = std::find_if(mSlots.begin(), mSlots.end(), [&ended](const Slot &slot) {
+            return slot.process && slot.process->running() && slot.process->pid() == ended->pid;
+        });
+        if (ending != mSlots.end())
+            ending->process->ended(ended->status);
+    }
+    if (!gone)
+        return;
+    // Those still running can now be seen to end only by their output closing.
+    mEnds->setEnabled(false);
+    for (Slot &slot : mSlots)
+        if (slot.process && slot.process->running())
+            slot.process->orphaned();
+}
+
+void Fleet::finished(Slot &slot, InstrumentProcess::End end)
 {
     readEvents(slot);
-    slot.exitCode = exitStatus == QProcess::NormalExit ? exitCode : -1;
+    slot.exitCode = end.signalled || end.unknown ? -1 : end.code;
     InstrumentStatus &instrument = slot.status;
     if (!instrument.finished()) {
         // The instrument's process ended without its result: it did not start, it crashed or a
@@ -392,7 +407,7 @@ void Fleet::finished(Slot &slot, int exitCode, QProcess::ExitStatus exitStatus)
                                           QDateTime::currentDateTimeUtc().addMSecs(-elapsed), instrument.pid,
                                           mOptions.settings.timeScale));
         }
-        const QString why = endOfProcess(exitCode, exitStatus);
+        const QString why = endOfProcess(end);
         instrument.end = Events::ending(instrument.end, RunResult::Failure, mOptions.procedure,
                                         static_cast<double>(elapsed) / 1000, why);
         // Past the read-only part the instrument may be half upgraded: it needs a person.

@@ -2,14 +2,15 @@
 
 #include "ExitStatus.h"
 #include "FleetDisplay.h"
+#include "InstrumentProcess.h"
 #include "Interrupts.h"
 #include "Options.h"
 #include "UpgradeFolder.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QProcess>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <deque>
@@ -36,7 +37,7 @@ private:
     struct Slot
     {
         InstrumentStatus status;
-        std::unique_ptr<QProcess> process;
+        std::unique_ptr<InstrumentProcess> process;
         // From its process's start.
         QElapsedTimer clock;
         // Its process's own exit status.
@@ -52,13 +53,15 @@ private:
     void startNext();
     void endOrStartNext();
     // A process that cannot be started is tried once more when the next ends, then not started.
-    void failedToStart(Slot &slot);
+    void failedToStart(Slot &slot, const QString &why);
     void notStarted(Slot &slot, const QString &why);
     void readEvents(Slot &slot);
     // With --wait: the upgrades of instruments found in maintenance mode begin, the first found
     // first, as long as fewer than --jobs are being upgraded.
     void giveTurns();
-    void finished(Slot &slot, int exitCode, QProcess::ExitStatus exitStatus);
+    // The ends of instruments' processes, as the starter tells them.
+    void readEnds();
+    void finished(Slot &slot, InstrumentProcess::End end);
     int exitStatus() const;
     void interrupted(int signal);
     // Tells every running instrument's process.
@@ -96,6 +99,7 @@ private:
     qsizetype mUpgrading = 0;
     std::deque<Slot *> mReady;
     qsizetype mFinished = 0;
+    std::unique_ptr<QSocketNotifier> mEnds;
     std::unique_ptr<FleetDisplay> mDisplay;
     QTimer mRedraw;
     int mInterrupts = 0;

@@ -18,10 +18,7 @@ Secret make()
 {
     QByteArray secret(kSecretBytes, Qt::Uninitialized);
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(secret.data()), kSecretBytes / 4);
-    Secret made{QProcessEnvironment::systemEnvironment(), secret.toHex()};
-    made.environment.insert(kVariable, QString::fromLatin1(made.line));
-    made.line += '\n';
-    return made;
+    return {QByteArray(kVariable) + '=' + secret.toHex(), secret.toHex() + '\n'};
 }
 
 bool requested()

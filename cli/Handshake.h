@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QProcessEnvironment>
 #include <QString>
 
 // How the fleet starts one instrument's process, and how that process knows it: a secret of the
@@ -20,8 +19,8 @@ inline constexpr char kGo[] = "go";
 
 struct Secret
 {
-    QProcessEnvironment environment; // the fleet's, with the secret
-    QByteArray line;                 // to write first on the process's standard input
+    QByteArray environmentEntry; // NAME=VALUE, for the process's environment
+    QByteArray line;             // to write first on the process's standard input
 };
 
 // A new secret for one process.

@@ -3,6 +3,7 @@
 #include "ExitStatus.h"
 #include "Handshake.h"
 #include "InstrumentRun.h"
+#include "ProcessStarter.h"
 
 #include <QCoreApplication>
 
@@ -18,6 +19,7 @@ int refuse(const QString &problem)
 
 int main(int argc, char *argv[])
 {
+    ProcessStarter::begin(argc, argv);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qd8400-upgrade"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QD8400UPGRADE_VERSION));

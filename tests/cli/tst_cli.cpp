@@ -543,8 +543,9 @@ private slots:
         } else if (where == "lock") { // A /run/lock of its own that cannot be written, and no $XDG_RUNTIME_DIR.
             arguments = prepared("m", "mount -t tmpfs -o ro tmpfs /run/lock") + arguments;
         } else if (where == "threads") {
-            // A limit of two processes for a user of its own: the fleet's and its instrument's, which
-            // then cannot make a thread. Root's processes are never limited.
+            // A limit of three processes for a user of its own: the fleet's, the one instruments'
+            // processes are started from and its instrument's, which then cannot make a thread.
+            // Root's processes are never limited.
             if (geteuid() != 0)
                 QSKIP("only root can run the fleet as another user");
             const QString user = QString::number(50000 + getpid() % 10000);
@@ -552,7 +553,7 @@ private slots:
             QVERIFY(QFile::setPermissions(instrument, QFile::permissions(instrument) | QFile::ExeOther));
             QVERIFY(::chown(QFile::encodeName(fleet.logs()).constData(), user.toUInt(), user.toUInt()) == 0);
             arguments =
-                QStringList{"/usr/bin/prlimit", "--nproc=2", "/usr/bin/setpriv", "--reuid=" + user, "--regid=" + user,
+                QStringList{"/usr/bin/prlimit", "--nproc=3", "/usr/bin/setpriv", "--reuid=" + user, "--regid=" + user,
                             "--clear-groups",   QD_CLI} +
                 arguments;
         } else { // A network of its own, whose loopback ignores echo requests: the probe's time runs out.

@@ -1,0 +1,148 @@
+#include "InstrumentProcess.h"
+
+#include "ProcessStarter.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+void closeEnd(int &descriptor)
+{
+    if (descriptor >= 0)
+        ::close(std::exchange(descriptor, -1));
+}
+
+} // namespace
+
+InstrumentProcess::InstrumentProcess(Watchers watchers) : mWatchers(std::move(watchers)) {}
+
+InstrumentProcess::~InstrumentProcess()
+{
+    close();
+}
+
+QString InstrumentProcess::start(const QStringList &arguments, const QByteArray &environmentEntry)
+{
+    // The process's ends first, then the fleet's; the fleet's are closed on any exec.
+    int input[2], output[2], errors[2] = {-1, -1};
+    if (::pipe2(input, O_CLOEXEC) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    mInput = input[1];
+    if (::pipe2(output, O_CLOEXEC) != 0) {
+        ::close(input[0]);
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    mOutputEnd = output[0];
+    if (mWatchers.errors && ::pipe2(errors, O_CLOEXEC) != 0) {
+        ::close(input[0]);
+        ::close(output[1]);
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    mErrorEnd = errors[0];
+    const int standard[3] = {input[0], output[1], mWatchers.errors ? errors[1] : STDERR_FILENO};
+    const ProcessStarter::Started started = ProcessStarter::start(arguments, environmentEntry, standard);
+    ::close(input[0]);
+    ::close(output[1]);
+    if (errors[1] >= 0)
+        ::close(errors[1]);
+    if (started.pid < 0)
+        return started.problem;
+    mPid = started.pid;
+    ::fcntl(mOutputEnd, F_SETFL, O_NONBLOCK);
+    mOutputNotifier = std::make_unique<QSocketNotifier>(mOutputEnd, QSocketNotifier::Read);
+    QObject::connect(mOutputNotifier.get(), &QSocketNotifier::activated, [this] { readOutput(); });
+    if (mErrorEnd >= 0) {
+        ::fcntl(mErrorEnd, F_SETFL, O_NONBLOCK);
+        mErrorNotifier = std::make_unique<QSocketNotifier>(mErrorEnd, QSocketNotifier::Read);
+        QObject::connect(mErrorNotifier.get(), &QSocketNotifier::activated, [this] { readErrors(); });
+    }
+    return QString();
+}
+
+void InstrumentProcess::write(const QByteArray &bytes) const
+{
+    // A few bytes into an empty pipe: they go at once, or the process has gone.
+    if (mInput >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(mInput, bytes.constData(), static_cast<size_t>(bytes.size()));
+    }
+}
+
+QByteArray InstrumentProcess::readLine()
+{
+    const qsizetype end = mOutput.indexOf('\n') + 1;
+    QByteArray line = mOutput.left(end);
+    mOutput.remove(0, end);
+    return line;
+}
+
+bool InstrumentProcess::readInto(int descriptor, QByteArray &bytes)
+{
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
+        if (got > 0)
+            bytes.append(buffer, got);
+        else if (got < 0 && errno == EINTR)
+            continue;
+        else
+            return got < 0; // nothing more now; 0: its end
+    }
+}
+
+void InstrumentProcess::readOutput()
+{
+    const bool open = readInto(mOutputEnd, mOutput);
+    if (!open)
+        mOutputNotifier->setEnabled(false);
+    if (canReadLine())
+        mWatchers.output();
+    if (!open && mOrphaned && !mEnded)
+        finish({-1, false, true});
+}
+
+void InstrumentProcess::readErrors()
+{
+    QByteArray bytes;
+    if (!readInto(mErrorEnd, bytes))
+        mErrorNotifier->setEnabled(false);
+    if (!bytes.isEmpty())
+        mWatchers.errors(bytes);
+}
+
+void InstrumentProcess::ended(int status)
+{
+    finish({WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status), WIFSIGNALED(status), false});
+}
+
+void InstrumentProcess::orphaned()
+{
+    mOrphaned = true;
+    if (mOutputNotifier && !mOutputNotifier->isEnabled())
+        finish({-1, false, true});
+}
+
+void InstrumentProcess::finish(End end)
+{
+    mEnded = true;
+    // All it wrote is in the pipes now, even if a process it started holds them open still.
+    if (mOutputNotifier)
+        readOutput();
+    if (mErrorNotifier)
+        readErrors();
+    close();
+    mWatchers.finished(end);
+}
+
+void InstrumentProcess::close()
+{
+    mOutputNotifier.reset();
+    mErrorNotifier.reset();
+    closeEnd(mInput);
+    closeEnd(mOutputEnd);
+    closeEnd(mErrorEnd);
+}

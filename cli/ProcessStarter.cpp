@@ -1,0 +1,272 @@
+#include "ProcessStarter.h"
+
+#include "Commands.h"
+#include "Handshake.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <span>
+#include <string>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace ProcessStarter {
+
+namespace {
+
+constexpr int kStandard = 3;
+// A request: the environment entry, then each argument, each ended by a zero byte.
+constexpr size_t kLargestRequest = 256 * 1024;
+// The starter forks within milliseconds; one that does not answer in this time is stuck.
+constexpr time_t kAnswerSeconds = 10;
+
+// The fleet's ends of its sockets to the starter, -1 when there is none: requests and their
+// answers, and the ends of the processes it started.
+int gStarter = -1;
+int gEnds = -1;
+
+// What an instrument's process was started with: they live as long as it does.
+std::string gEntry;
+std::vector<std::string> gArguments;
+std::vector<char *> gArgv;
+// The fleet's arguments as the kernel laid them out, one after another: room for a title.
+std::span<char> gTitle;
+
+QString reason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+void closeAll(const std::array<int, kStandard> &descriptors)
+{
+    for (const int descriptor : descriptors)
+        if (descriptor >= 0)
+            ::close(descriptor);
+}
+
+// One request, with the descriptors that came with it; 0 when the fleet has gone.
+ssize_t receive(int socket, std::vector<char> &request, std::array<int, kStandard> &standard)
+{
+    standard.fill(-1);
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof standard)] = {};
+    iovec part{request.data(), request.size()};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t size = 0;
+    do
+        size = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC);
+    while (size < 0 && errno == EINTR);
+    if (size <= 0)
+        return 0;
+    if (const cmsghdr *header = CMSG_FIRSTHDR(&message);
+        header && header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS)
+        std::memcpy(standard.data(), CMSG_DATA(header), std::min(sizeof standard, header->cmsg_len - CMSG_LEN(0)));
+    return size;
+}
+
+void answer(int socket, long long value)
+{
+    [[maybe_unused]] const ssize_t sent = ::send(socket, &value, sizeof value, MSG_NOSIGNAL);
+}
+
+// What `ps` shows of the starter and of each instrument's process, written over the fleet's own
+// arguments (the program, the command and at least one address or file), cut to their room.
+void showTitle(std::initializer_list<std::string> fields)
+{
+    std::string title;
+    for (const std::string &field : fields)
+        title.append(field).push_back('\0');
+    std::memset(gTitle.data(), 0, gTitle.size());
+    std::memcpy(gTitle.data(), title.data(), std::min(title.size(), gTitle.size() - 1));
+}
+
+// In the instrument's process just forked: its session, its standard files, its environment and
+// its arguments.
+void become(int socket, const std::vector<char> &request, size_t size, const std::array<int, kStandard> &standard,
+            int &argc, char **&argv)
+{
+    ::close(socket);
+    ::setsid();
+    for (int i = 0; i < kStandard; ++i)
+        ::dup2(standard[i], i);
+    closeAll(standard);
+    std::vector<std::string> fields;
+    for (size_t at = 0; at < size;) {
+        const char *field = request.data() + at;
+        const size_t length = ::strnlen(field, size - at);
+        fields.emplace_back(field, length);
+        at += length + 1;
+    }
+    gEntry = fields.empty() ? std::string() : fields.front();
+    if (!gEntry.empty())
+        ::putenv(gEntry.data());
+    gArguments.assign({argv[0]});
+    if (!fields.empty())
+        gArguments.insert(gArguments.end(), fields.begin() + 1, fields.end());
+    showTitle({gArguments[0], gArguments.size() > 1 ? gArguments[1] : std::string(),
+               gArguments.size() > 3 ? gArguments[3] : std::string()});
+    for (std::string &argument : gArguments)
+        gArgv.push_back(argument.data());
+    gArgv.push_back(nullptr);
+    argc = static_cast<int>(gArguments.size());
+    argv = gArgv.data();
+}
+
+// The starter's loop: a request forks an instrument's process, an end is reaped and told.
+void serve(int requests, int ends, const sigset_t &ended, int &argc, char **&argv)
+{
+    const int endSignals = ::signalfd(-1, &ended, SFD_CLOEXEC | SFD_NONBLOCK);
+    std::vector<char> request(kLargestRequest);
+    for (;;) {
+        pollfd waited[2] = {{requests, POLLIN, 0}, {endSignals, POLLIN, 0}};
+        if (::poll(waited, 2, -1) < 0)
+            continue;
+        if (waited[1].revents != 0) {
+            signalfd_siginfo info;
+            while (::read(endSignals, &info, sizeof info) == sizeof info) {
+            }
+            int status = 0;
+            for (pid_t pid; (pid = ::waitpid(-1, &status, WNOHANG)) > 0;) {
+                const long long end[2] = {pid, status};
+                [[maybe_unused]] const ssize_t sent = ::send(ends, end, sizeof end, MSG_NOSIGNAL);
+            }
+        }
+        if (waited[0].revents == 0)
+            continue;
+        std::array<int, kStandard> standard;
+        const ssize_t size = receive(requests, request, standard);
+        if (size == 0)
+            ::_exit(0);
+        if (std::count(standard.begin(), standard.end(), -1) > 0) {
+            closeAll(standard);
+            answer(requests, -EINVAL);
+            continue;
+        }
+        const pid_t instrument = ::fork();
+        if (instrument == 0) {
+            ::close(endSignals);
+            ::close(ends);
+            ::sigprocmask(SIG_UNBLOCK, &ended, nullptr);
+            become(requests, request, static_cast<size_t>(size), standard, argc, argv);
+            return;
+        }
+        answer(requests, instrument > 0 ? instrument : -errno);
+        closeAll(standard);
+    }
+}
+
+} // namespace
+
+void begin(int &argc, char **&argv)
+{
+    if (argc < 2 || !Commands::startsInstruments(argv[1]) || Handshake::requested())
+        return;
+    gTitle = {argv[0], static_cast<size_t>(argv[argc - 1] + std::strlen(argv[argc - 1]) + 1 - argv[0])};
+    // Without a starter the fleet says, for each instrument, why its process could not be started.
+    int requests[2], ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, requests) != 0)
+        return;
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        closeAll({requests[0], requests[1], -1});
+        return;
+    }
+    // Blocked before the fork, so that no end comes before the starter listens for it.
+    sigset_t ended;
+    sigemptyset(&ended);
+    sigaddset(&ended, SIGCHLD);
+    sigset_t before;
+    ::sigprocmask(SIG_BLOCK, &ended, &before);
+    const pid_t starter = ::fork();
+    if (starter != 0) {
+        ::sigprocmask(SIG_SETMASK, &before, nullptr);
+        closeAll({requests[1], ends[1], -1});
+        if (starter < 0) {
+            closeAll({requests[0], ends[0], -1});
+            return;
+        }
+        const timeval limit{kAnswerSeconds, 0};
+        ::setsockopt(requests[0], SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+        gStarter = requests[0];
+        gEnds = ends[0];
+        return;
+    }
+    closeAll({requests[0], ends[0], -1});
+    showTitle({argv[0], argv[1], "(starter)"});
+    // Out of the terminal's way: its signals are the fleet's to take, its output the fleet's to hold.
+    ::setsid();
+    if (const int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC); nothing >= 0)
+        for (int i = 0; i < kStandard; ++i)
+            ::dup2(nothing, i);
+    serve(requests[1], ends[1], ended, argc, argv);
+}
+
+Started start(const QStringList &arguments, const QByteArray &environmentEntry, const int (&standard)[3])
+{
+    if (gStarter < 0)
+        return {-1, QStringLiteral("there is no process to start it from")};
+    QByteArray request = environmentEntry + '\0';
+    for (const QString &argument : arguments)
+        request += QFile::encodeName(argument) + '\0';
+    if (static_cast<size_t>(request.size()) > kLargestRequest)
+        return {-1, QStringLiteral("its arguments are too long")};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof standard)] = {};
+    iovec part{request.data(), static_cast<size_t>(request.size())};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr *header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = SOL_SOCKET;
+    header->cmsg_type = SCM_RIGHTS;
+    header->cmsg_len = CMSG_LEN(sizeof standard);
+    std::memcpy(CMSG_DATA(header), standard, sizeof standard);
+    if (::sendmsg(gStarter, &message, MSG_NOSIGNAL) < 0)
+        return {-1, "the process it is started from has gone: " + reason(errno)};
+    long long answer = 0;
+    ssize_t got = 0;
+    do
+        got = ::recv(gStarter, &answer, sizeof answer, 0);
+    while (got < 0 && errno == EINTR);
+    if (got != sizeof answer)
+        return {-1, QStringLiteral("the process it is started from did not answer")};
+    if (answer < 0)
+        return {-1, reason(static_cast<int>(-answer))};
+    return {static_cast<pid_t>(answer), QString()};
+}
+
+int endsDescriptor()
+{
+    return gEnds;
+}
+
+std::optional<Ended> nextEnd(bool &gone)
+{
+    long long end[2] = {};
+    ssize_t got = 0;
+    do
+        got = ::recv(gEnds, end, sizeof end, 0);
+    while (got < 0 && errno == EINTR);
+    gone = got == 0 || (got < 0 && errno != EAGAIN);
+    if (got != sizeof end)
+        return std::nullopt;
+    return Ended{static_cast<pid_t>(end[0]), static_cast<int>(end[1])};
+}
+
+} // namespace ProcessStarter
