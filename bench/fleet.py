@@ -121,6 +121,8 @@ def make_instruments(count, work):
 
 def upgrade_fleet(program, count, scale, work):
     upgrade, roots = make_instruments(count, work)
+    # The copies (some 2 GB at 256) reach the disk now, not while the fleet is measured.
+    os.sync()
     addresses = [address(i) for i in range(count)]
     simulators = []
     try:

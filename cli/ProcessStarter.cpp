@@ -1,5 +1,6 @@
 #include "ProcessStarter.h"
 
+#include "Capacity.h"
 #include "Commands.h"
 #include "Handshake.h"
 
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <poll.h>
 #include <span>
@@ -20,6 +22,7 @@
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace ProcessStarter {
@@ -36,6 +39,7 @@ constexpr time_t kAnswerSeconds = 10;
 // answers, and the ends of the processes it started.
 int gStarter = -1;
 int gEnds = -1;
+pid_t gStarterPid = -1;
 
 // What an instrument's process was started with: they live as long as it does.
 std::string gEntry;
@@ -132,20 +136,25 @@ void serve(int requests, int ends, const sigset_t &ended, int &argc, char **&arg
 {
     const int endSignals = ::signalfd(-1, &ended, SFD_CLOEXEC | SFD_NONBLOCK);
     std::vector<char> request(kLargestRequest);
+    // Ends reaped but not yet told: the fleet may be busy waiting for an answer to a request.
+    std::deque<std::array<long long, 2>> untold;
     for (;;) {
-        pollfd waited[2] = {{requests, POLLIN, 0}, {endSignals, POLLIN, 0}};
-        if (::poll(waited, 2, -1) < 0)
+        pollfd waited[3] = {{requests, POLLIN, 0},
+                            {endSignals, POLLIN, 0},
+                            {ends, static_cast<short>(untold.empty() ? 0 : POLLOUT), 0}};
+        if (::poll(waited, 3, -1) < 0)
             continue;
         if (waited[1].revents != 0) {
             signalfd_siginfo info;
             while (::read(endSignals, &info, sizeof info) == sizeof info) {
             }
             int status = 0;
-            for (pid_t pid; (pid = ::waitpid(-1, &status, WNOHANG)) > 0;) {
-                const long long end[2] = {pid, status};
-                [[maybe_unused]] const ssize_t sent = ::send(ends, end, sizeof end, MSG_NOSIGNAL);
-            }
+            for (pid_t pid; (pid = ::waitpid(-1, &status, WNOHANG)) > 0;)
+                untold.push_back({pid, status});
         }
+        while (!untold.empty() &&
+               ::send(ends, untold.front().data(), sizeof untold.front(), MSG_NOSIGNAL | MSG_DONTWAIT) > 0)
+            untold.pop_front();
         if (waited[0].revents == 0)
             continue;
         std::array<int, kStandard> standard;
@@ -176,6 +185,8 @@ void begin(int &argc, char **&argv)
 {
     if (argc < 2 || !Commands::startsInstruments(argv[1]) || Handshake::requested())
         return;
+    // Inherited by the starter, hence by every instrument's process.
+    Capacity::raiseOpenFiles();
     gTitle = {argv[0], static_cast<size_t>(argv[argc - 1] + std::strlen(argv[argc - 1]) + 1 - argv[0])};
     // Without a starter the fleet says, for each instrument, why its process could not be started.
     int requests[2], ends[2];
@@ -204,6 +215,7 @@ void begin(int &argc, char **&argv)
         ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
         gStarter = requests[0];
         gEnds = ends[0];
+        gStarterPid = starter;
         return;
     }
     closeAll({requests[0], ends[0], -1});
@@ -244,11 +256,24 @@ Started start(const QStringList &arguments, const QByteArray &environmentEntry, 
     do
         got = ::recv(gStarter, &answer, sizeof answer, 0);
     while (got < 0 && errno == EINTR);
-    if (got != sizeof answer)
+    if (got != sizeof answer) {
+        // An answer that came late would be taken for the next one's: no more are asked of it.
+        ::close(std::exchange(gStarter, -1));
         return {-1, QStringLiteral("the process it is started from did not answer")};
+    }
     if (answer < 0)
         return {-1, reason(static_cast<int>(-answer))};
     return {static_cast<pid_t>(answer), QString()};
+}
+
+void end()
+{
+    if (gStarterPid < 0)
+        return;
+    closeAll({gStarter, gEnds, -1});
+    gStarter = gEnds = -1;
+    while (::waitpid(gStarterPid, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
 
 int endsDescriptor()

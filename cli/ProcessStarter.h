@@ -31,6 +31,9 @@ struct Started
 // process gets copies: the caller's stay open).
 Started start(const QStringList &arguments, const QByteArray &environmentEntry, const int (&standard)[3]);
 
+// In the fleet, at its end: the starter goes, and is reaped with the processes it reaped.
+void end();
+
 // In the fleet: the descriptor on which the starter tells of the ends of the processes it
 // started (readable when one is told), or -1 when there is no starter.
 int endsDescriptor();

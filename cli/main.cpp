@@ -30,8 +30,11 @@ int main(int argc, char *argv[])
     const Commands::Parsed parsed = Commands::parse(QCoreApplication::arguments());
     if (!parsed.options)
         return refuse(parsed.problem);
-    if (!instrument)
-        return Commands::run(*parsed.options);
+    if (!instrument) {
+        const int status = Commands::run(*parsed.options);
+        ProcessStarter::end();
+        return status;
+    }
     if (parsed.options->addresses.size() != 1)
         return refuse("an instrument's process takes one address");
     return runInstrument(*parsed.options);

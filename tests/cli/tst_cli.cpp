@@ -695,6 +695,34 @@ private slots:
             QCOMPARE(fleet[i].state()["installed"].toObject()["bzimage"].toString(), "new");
     }
 
+    // Instruments' processes are started from one process made at the fleet's start. Killed, the
+    // instrument running upgrades on to its end and the next cannot be started.
+    void starterGone()
+    {
+        Fleet fleet(75, {{}, {}});
+        QProcess program;
+        program.start(QD_CLI, fleet.arguments("run", {"--yes", "--json", "--jobs=1"}));
+        program.closeWriteChannel();
+        Outcome outcome;
+        QVERIFY(QTest::qWaitFor([&] { return !outcome.add(program.readAllStandardOutput()).events.isEmpty(); }, 60000));
+        QCOMPARE(outcome.events.first()["event"], "start");
+        // What ps shows of the instrument's process: the program, the command and the address.
+        const QString pid = QString::number(outcome.events.first()["pid"].toInteger());
+        QCOMPARE(FtpServerProcess::read("/proc/" + pid + "/cmdline").split('\0').mid(0, 3),
+                 (QList<QByteArray>{QD_CLI, "run", fleet.address(0).toLatin1()}));
+        const QByteArray children =
+            FtpServerProcess::read(QStringLiteral("/proc/%1/task/%1/children").arg(program.processId())).trimmed();
+        QVERIFY(!children.contains(' ')); // the starter alone
+        QCOMPARE(::kill(children.toInt(), SIGKILL), 0);
+        QVERIFY(program.waitForFinished(120000));
+        outcome.add(program.readAllStandardOutput());
+        QCOMPARE(program.exitCode(), 1);
+        QCOMPARE(outcome.result(fleet.address(0))["result"], "success");
+        QCOMPARE(outcome.result(fleet.address(1))["message"],
+                 "its process could not be started: the process it is started from has gone: Broken pipe");
+        QCOMPARE(fleet[1].announced("TELNET "), 0);
+    }
+
     // The folder of logs on a small file system of its own. Full before the first command that changes
     // the instrument, the run ends there untouched; full after it, the upgrade goes on to its end and
     // its result says the log is incomplete. Either way the status is not 0.
