@@ -82,6 +82,15 @@ TAR_OWNER_ERRORS = [
 ]
 
 
+def named_moment(text):
+    """The moment date's argument MMDDhhmmYYYY names; ValueError when it names none. Twelve digits,
+    the form the upgrade sends, are read directly; other forms go to strptime, which reads them in
+    the same way and accepts a few shorter ones (a one-digit month)."""
+    if len(text) == 12 and text.isascii() and text.isdigit():
+        return datetime.datetime(int(text[8:]), int(text[:2]), int(text[2:4]), int(text[4:6]), int(text[6:8]))
+    return datetime.datetime.strptime(text, "%m%d%H%M%Y")
+
+
 class Out(str):
     """A line the command writes to its standard output; every other line is an error message."""
 
@@ -194,7 +203,7 @@ class Shell:
     def cmd_date(self, args):
         if args:
             try:
-                moment = datetime.datetime.strptime(args[0], "%m%d%H%M%Y")
+                moment = named_moment(args[0])
             except ValueError:
                 return Result(["date: invalid date `%s'" % args[0]])
         else:
@@ -375,7 +384,7 @@ class Shell:
             return Result(["tar: Wrote only 4096 of 10240 bytes",
                            "tar: Error is not recoverable: exiting now"])
         destination = self.host(".")
-        with tarfile.open(host) as tar:
+        with self._open_archive(host) as tar:
             members = tar.getmembers()
             for member in members:
                 if member.name.startswith("/") or ".." in member.name.split("/"):
@@ -388,6 +397,15 @@ class Shell:
                 lines.extend(text.format(name=member.name) for text in TAR_OWNER_ERRORS)
             lines.append("tar: Error exit delayed from previous errors")
         return Result(lines)
+
+    @staticmethod
+    def _open_archive(host):
+        """The archive as tar reads it; one that is not a plain tar is tried compressed (gzip, bzip2,
+        xz) only then, since probing each compression first costs more than the plain read."""
+        try:
+            return tarfile.open(host, "r:")
+        except tarfile.ReadError:
+            return tarfile.open(host)
 
     def cmd_chmod(self, args):
         if len(args) < 2:

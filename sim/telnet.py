@@ -33,13 +33,16 @@ class TelnetInput:
 
     def fill(self, timeout=None):
         """Takes in what the client sent; False when nothing came within timeout seconds."""
-        self.connection.settimeout(timeout)
-        try:
+        if timeout is None:
             data = self.connection.recv(4096)
-        except socket.timeout:
-            return False
-        finally:
-            self.connection.settimeout(None)
+        else:
+            self.connection.settimeout(timeout)
+            try:
+                data = self.connection.recv(4096)
+            except socket.timeout:
+                return False
+            finally:
+                self.connection.settimeout(None)
         if not data:
             raise EOFError
         if self.state == "data" and IAC not in data:
