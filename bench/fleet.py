@@ -3,7 +3,7 @@
 (127.0.0.1 to 127.0.0.255, then 127.0.1.x), the whole upgrade with every wait scaled down by the same
 factor for each N.
 
-    bench/fleet.py PROGRAM [--scale F] [--sizes 1,4,16,64,256]
+    bench/fleet.py PROGRAM [--scale F] [--sizes 1,4,16,64,256] [--flash DIR]
 
 Prints, for each N: fleet n=<N> wall_s=<T> ratio_to_one=<T/T1> cpu_pct=<C> peak_rss_mib=<R>
 total_pss_mib=<P> parent_cpu_pct=<F> sim_cpu_pct=<S> cpu_ms_per_instrument=<I> sim_ms_per_instrument=<M>.
@@ -13,6 +13,10 @@ libraries counted whole in each); total_pss_mib is the peak, sampled twice a sec
 proportional set sizes summed: the fleet's own memory. sim_cpu_pct is the simulators' processor time
 (they share the machine with the fleet). The last two are the processor time, in milliseconds, that
 the fleet's processes and the simulators spent on one instrument's upgrade.
+The simulated instruments keep their files in memory (/dev/shm) unless --flash says where: their
+flash is not this PC's disk, whose writing back and discarding of some 7 GB at 256 instruments is
+neither the fleet's cost nor the simulators'. The upgrade folder and the fleet's logs are on the
+disk, in the temporary folder.
 """
 
 import argparse
@@ -107,21 +111,22 @@ class Sampler(threading.Thread):
                 pass
 
 
-def make_instruments(count, work):
-    """The fixtures make the same instrument and upgrade folder each time: the first is copied."""
-    upgrade, first = os.path.join(work, "upgrade"), os.path.join(work, "instrument0")
+def make_instruments(count, work, flash):
+    """The fixtures make the same instrument and upgrade folder each time: the first is copied. The
+    instruments' file systems go to flash, the upgrade folder to work."""
+    upgrade, first = os.path.join(work, "upgrade"), os.path.join(flash, "instrument0")
     subprocess.run([PYTHON, os.path.join(SIM, "fixtures.py"), "--instrument", first, "--upgrade", upgrade],
                    check=True, stdout=subprocess.DEVNULL)
     roots = [first]
     for i in range(1, count):
-        roots.append(os.path.join(work, "instrument%d" % i))
+        roots.append(os.path.join(flash, "instrument%d" % i))
         shutil.copytree(first, roots[-1], symlinks=True)
     return upgrade, roots
 
 
-def upgrade_fleet(program, count, scale, work):
-    upgrade, roots = make_instruments(count, work)
-    # The copies (some 2 GB at 256) reach the disk now, not while the fleet is measured.
+def upgrade_fleet(program, count, scale, work, flash):
+    upgrade, roots = make_instruments(count, work, flash)
+    # What is waiting to be written reaches the disk now, not while the fleet is measured.
     os.sync()
     addresses = [address(i) for i in range(count)]
     simulators = []
@@ -160,11 +165,13 @@ def main():
     parser.add_argument("program")
     parser.add_argument("--scale", type=float, default=0.1)
     parser.add_argument("--sizes", default="1,4,16,64,256")
+    parser.add_argument("--flash", default="/dev/shm" if os.path.isdir("/dev/shm") else None, metavar="DIR",
+                        help="where the simulated instruments keep their files (default: memory, /dev/shm)")
     args = parser.parse_args()
     one = None
     for count in [int(n) for n in args.sizes.split(",")]:
-        with tempfile.TemporaryDirectory() as work:
-            run = upgrade_fleet(os.path.abspath(args.program), count, args.scale, work)
+        with tempfile.TemporaryDirectory() as work, tempfile.TemporaryDirectory(dir=args.flash) as flash:
+            run = upgrade_fleet(os.path.abspath(args.program), count, args.scale, work, flash)
         one = one or run["wall"]
         print("fleet n=%d wall_s=%.2f ratio_to_one=%.2f cpu_pct=%.1f peak_rss_mib=%.1f total_pss_mib=%.1f "
               "parent_cpu_pct=%.1f sim_cpu_pct=%.1f cpu_ms_per_instrument=%.0f sim_ms_per_instrument=%.0f"
