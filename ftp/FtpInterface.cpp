@@ -28,6 +28,37 @@ CURL *easy(void *handle)
     return static_cast<CURL *>(handle);
 }
 
+CURLM *multi(void *handle)
+{
+    return static_cast<CURLM *>(handle);
+}
+
+// libcurl (7.88) may miss the moment the data connection it has begun to open is ready and look
+// again only after a second: it is asked to look at least this often.
+constexpr int kLookAgainMs = 20;
+
+// One operation of the easy handle, driven through the multi handle that keeps its connection.
+CURLcode performThrough(CURLM *m, CURL *h)
+{
+    if (curl_multi_add_handle(m, h) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    CURLcode code = CURLE_OK;
+    for (int running = 1; running;) {
+        if (curl_multi_perform(m, &running) != CURLM_OK) {
+            code = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running)
+            curl_multi_poll(m, nullptr, 0, kLookAgainMs, nullptr);
+    }
+    int left = 0;
+    while (const CURLMsg *message = curl_multi_info_read(m, &left))
+        if (message->msg == CURLMSG_DONE && message->easy_handle == h)
+            code = message->data.result;
+    curl_multi_remove_handle(m, h);
+    return code;
+}
+
 // What libcurl reads of a file at a time, its own default: the buffer stays resident in each of a
 // fleet's instrument processes once it has uploaded.
 constexpr long kUploadBufferSize = 64 * 1024;
@@ -205,7 +236,11 @@ FtpInterface::FtpInterface(Settings settings) : mSettings(std::move(settings))
     static std::once_flag globalInit;
     std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     mCurl = curl_easy_init();
-    if (!mCurl) {
+    mMulti = curl_multi_init();
+    if (!mCurl || !mMulti) {
+        curl_easy_cleanup(easy(mCurl));
+        curl_multi_cleanup(multi(mMulti));
+        mCurl = mMulti = nullptr;
         fail(CURLE_FAILED_INIT, QStringLiteral("The FTP library could not start a session."));
         return;
     }
@@ -245,9 +280,13 @@ void FtpInterface::close()
     if (!mCurl)
         return;
     CURL *h = easy(mCurl);
-    mCurl = nullptr;
+    CURLM *m = multi(mMulti);
+    mCurl = mMulti = nullptr;
     // Cleaning up sends QUIT and waits for the reply: a network call like any other.
-    runBlockingCall([h] { curl_easy_cleanup(h); });
+    runBlockingCall([h, m] {
+        curl_easy_cleanup(h);
+        curl_multi_cleanup(m);
+    });
 }
 
 bool FtpInterface::fail(int number, const QString &description)
@@ -359,7 +398,7 @@ bool FtpInterface::perform(Transfer *transfer)
     mNegativeReply = false;
     mTransfer = transfer;
     CURLcode code = CURLE_OK;
-    runBlockingCall([&] { code = curl_easy_perform(h); });
+    runBlockingCall([&] { code = performThrough(multi(mMulti), h); });
     // The transfer's data lives on its caller's stack: libcurl keeps no pointer to it.
     mTransfer = nullptr;
     curl_easy_setopt(h, CURLOPT_READDATA, nullptr);

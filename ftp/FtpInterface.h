@@ -102,6 +102,8 @@ private:
 
     Settings mSettings;
     void *mCurl = nullptr;
+    // Holds the connection between operations; each operation is driven through it.
+    void *mMulti = nullptr;
     std::atomic<bool> mCancelled = false;
     // What the operation under way moves, if anything; read by the progress and close callbacks.
     Transfer *mTransfer = nullptr;
