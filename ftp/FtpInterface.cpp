@@ -251,7 +251,7 @@ FtpInterface::FtpInterface(Settings settings) : mSettings(std::move(settings))
     curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, &FtpInterface::onCloseSocket);
     curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, this);
-    // Called about once a second even while nothing moves: a cancelled operation ends within it.
+    // Called at least once a second even while nothing moves: a cancelled operation ends within it.
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
