@@ -28,7 +28,7 @@ InstrumentProcess::~InstrumentProcess()
 
 QString InstrumentProcess::start(const QStringList &arguments, const QByteArray &environmentEntry)
 {
-    // The process's ends first, then the fleet's; the fleet's are closed on any exec.
+    // Close-on-exec, all of them: the process gets its own copies through the starter.
     int input[2], output[2], errors[2] = {-1, -1};
     if (::pipe2(input, O_CLOEXEC) != 0)
         return QString::fromLocal8Bit(std::strerror(errno));
