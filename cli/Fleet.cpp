@@ -393,7 +393,6 @@ void Fleet::readEnds()
 
 void Fleet::finished(Slot &slot, InstrumentProcess::End end)
 {
-    readEvents(slot);
     slot.exitCode = end.signalled || end.unknown ? -1 : end.code;
     InstrumentStatus &instrument = slot.status;
     if (!instrument.finished()) {

@@ -18,7 +18,8 @@ Secret make()
 {
     QByteArray secret(kSecretBytes, Qt::Uninitialized);
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(secret.data()), kSecretBytes / 4);
-    return {QByteArray(kVariable) + '=' + secret.toHex(), secret.toHex() + '\n'};
+    const QByteArray text = secret.toHex();
+    return {QByteArray(kVariable) + '=' + text, text + '\n'};
 }
 
 bool requested()

@@ -28,28 +28,21 @@ InstrumentProcess::~InstrumentProcess()
 
 QString InstrumentProcess::start(const QStringList &arguments, const QByteArray &environmentEntry)
 {
-    // Close-on-exec, all of them: the process gets its own copies through the starter.
-    int input[2], output[2], errors[2] = {-1, -1};
-    if (::pipe2(input, O_CLOEXEC) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+    // Close-on-exec, all of them: the process gets its own copies through the starter. The
+    // fleet's ends are closed with this object, the process's once it has them.
+    int input[2] = {-1, -1}, output[2] = {-1, -1}, errors[2] = {-1, -1};
+    const bool made = ::pipe2(input, O_CLOEXEC) == 0 && ::pipe2(output, O_CLOEXEC) == 0 &&
+                      (!mWatchers.errors || ::pipe2(errors, O_CLOEXEC) == 0);
+    const ProcessStarter::Started started =
+        made ? ProcessStarter::start(arguments, environmentEntry,
+                                     {input[0], output[1], mWatchers.errors ? errors[1] : STDERR_FILENO})
+             : ProcessStarter::Started{-1, QString::fromLocal8Bit(std::strerror(errno))};
     mInput = input[1];
-    if (::pipe2(output, O_CLOEXEC) != 0) {
-        ::close(input[0]);
-        return QString::fromLocal8Bit(std::strerror(errno));
-    }
     mOutputEnd = output[0];
-    if (mWatchers.errors && ::pipe2(errors, O_CLOEXEC) != 0) {
-        ::close(input[0]);
-        ::close(output[1]);
-        return QString::fromLocal8Bit(std::strerror(errno));
-    }
     mErrorEnd = errors[0];
-    const int standard[3] = {input[0], output[1], mWatchers.errors ? errors[1] : STDERR_FILENO};
-    const ProcessStarter::Started started = ProcessStarter::start(arguments, environmentEntry, standard);
-    ::close(input[0]);
-    ::close(output[1]);
-    if (errors[1] >= 0)
-        ::close(errors[1]);
+    for (const int end : {input[0], output[1], errors[1]})
+        if (end >= 0)
+            ::close(end);
     if (started.pid < 0)
         return started.problem;
     mPid = started.pid;
