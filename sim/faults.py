@@ -65,21 +65,19 @@ def unescape(text):
 
 class Faults:
     def __init__(self, modes=()):
-        self.modes = {}
+        self.modes = {name: [] for name in MODES}
         for text in modes:
             name, _, argument = text.partition("=")
             if name not in MODES:
                 raise ValueError("unknown mode %r (known: %s)" % (name, ", ".join(sorted(MODES))))
-            self.modes.setdefault(name, []).append(argument)
+            self.modes[name].append(argument)
 
     def on(self, name):
         return bool(self.arguments(name))
 
     def arguments(self, name):
         """The arguments the mode was given, one per --mode; a name no mode has is a fault of the caller."""
-        if name not in MODES:
-            raise KeyError("no mode is named %r" % name)
-        return self.modes.get(name, [])
+        return self.modes[name]
 
     def argument(self, name, default=""):
         values = [value for value in self.arguments(name) if value]

@@ -29,11 +29,13 @@ class Sandbox:
 
     def host(self, path, cwd="/"):
         """The PC path that the instrument path stands for (resolved against cwd)."""
-        return os.path.join(self.root, self.normalise(path, cwd).lstrip("/"))
+        return self.root + self.normalise(path, cwd)
 
     @staticmethod
     def normalise(path, cwd="/"):
-        absolute = os.path.normpath(os.path.join(cwd, path))
+        """The absolute instrument path, without "." and "..": none leads out of "/". The shell asks for
+        it on every operand, so it is put together as plain text rather than by os.path.join."""
+        absolute = os.path.normpath(path if path.startswith("/") else cwd + "/" + path)
         return "/" + absolute.lstrip("/")
 
     # Devices and mounts

@@ -14,12 +14,13 @@ FIRST_REQUESTS = [(DO, 24), (DO, 32), (DO, 35), (DO, 39)]
 SECOND_REQUESTS = [(WILL, 3), (WILL, 1), (DO, 31)]
 # Asked again right after a prompt that more text follows: the client answers once it has read the prompt.
 PROMPT_READ_REQUESTS = [(DO, 32)]
+LONE_CR = re.compile(rb"\r(?!\n)")
 
 
 def nvt(text):
     """Text as the daemon puts it on the wire: a data byte 255 doubled, a lone CR followed by NUL."""
     data = text.encode("latin-1").replace(b"\xff", b"\xff\xff")
-    return re.sub(rb"\r(?!\n)", b"\r\0", data)
+    return LONE_CR.sub(b"\r\0", data)
 
 
 class TelnetInput:
