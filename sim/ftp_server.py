@@ -176,12 +176,13 @@ def make_handler(faults, passive_ports, announce=_announce, upload_begins=_nothi
 
 
 def make_server(address, port, root, user, password, faults=None, passive_ports=None, announce=_announce,
-                upload_begins=_nothing):
+                upload_begins=_nothing, ioloop=None):
+    """The server, on a loop of its own unless it is given one."""
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, root, perm="elradfmwMT")
     handler = make_handler(faults or Faults(), passive_ports, announce, upload_begins)
     handler.authorizer = authorizer
-    server = FTPServer((address, port), handler, ioloop=IOLoop())
+    server = FTPServer((address, port), handler, ioloop=ioloop or IOLoop())
     server.max_cons = 16
     return server
 

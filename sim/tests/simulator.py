@@ -51,17 +51,22 @@ class Simulator:
         self.folder.cleanup()
 
     def put(self, name, folder, sent=None):
-        """Uploads an upgrade file as the upgrade does (the start-up file as text); sent(block) follows each block."""
-        with ftplib.FTP(timeout=3) as client, open(os.path.join(self.upgrade, name), "rb") as source:
-            client.connect("127.0.0.1", self.ftp_port)
-            client.login("root", PASSWORD)
-            client.cwd(folder)
-            (client.storlines if name == "autoexec.bat" else client.storbinary)("STOR " + name, source, callback=sent)
+        put(self.ftp_port, os.path.join(self.upgrade, name), folder, sent)
+
+
+def put(port, path, folder, sent=None, address="127.0.0.1"):
+    """Uploads an upgrade file as the upgrade does (the start-up file as text); sent(block) follows each block."""
+    name = os.path.basename(path)
+    with ftplib.FTP(timeout=3) as client, open(path, "rb") as source:
+        client.connect(address, port)
+        client.login("root", PASSWORD)
+        client.cwd(folder)
+        (client.storlines if name == "autoexec.bat" else client.storbinary)("STOR " + name, source, callback=sent)
 
 
 class TelnetClient:
-    def __init__(self, port, answer=True, timeout=3):
-        self.socket = socket.create_connection(("127.0.0.1", port), timeout=timeout)
+    def __init__(self, port, answer=True, timeout=3, address="127.0.0.1"):
+        self.socket = socket.create_connection((address, port), timeout=timeout)
         self.answer, self.timeout = answer, timeout
         self.pending = b""
         self.arrivals = []  # (monotonic time, bytes) of every receive

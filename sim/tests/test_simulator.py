@@ -4,14 +4,17 @@ upgrade's own runs against it (tests/upgrade) take it through the script and int
 import ftplib
 import os
 import re
+import shutil
 import socket
+import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from simulator import PASSWORD, PROMPT, Simulator, TelnetClient  # noqa: E402
+from simulator import PASSWORD, PROMPT, SIM, Simulator, TelnetClient, put, template  # noqa: E402
 
 import state  # noqa: E402
 from faults import MODES, Faults  # noqa: E402
@@ -154,6 +157,36 @@ class Wire(Case):
                 client.receive()
         self.assertEqual([line for line in self.client(sim).command("ps aux") if "measure" in line], [])
         self.assertEqual(sim.events.count("MAINTENANCE"), 1)
+
+    def test_one_process_plays_several_instruments(self):
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        fixture = template().name
+        played, words = {"127.0.9.1": os.path.join(folder.name, "a"), "127.0.9.2": os.path.join(folder.name, "b")}, []
+        for address, root in played.items():
+            shutil.copytree(os.path.join(fixture, "instrument"), root, symlinks=True)
+            words += ["--address", address, "--root", root]
+        command = [sys.executable, os.path.join(SIM, "qd8400sim.py"), "--telnet-port", "0", "--ftp-port", "0"]
+        refused = subprocess.run(command + words[:-2], capture_output=True, text=True)
+        self.assertIn("give one --root for each --address (1 and 2 given)", refused.stderr)
+        process = subprocess.Popen(command + words, stdout=subprocess.PIPE, text=True)
+        self.addCleanup(process.stdout.close)
+        ports = [int(word.split("=")[1]) for word in process.stdout.readline().split()[1:]]
+        for address in played:  # each on the same ports at its own address, with its own sandbox
+            client = TelnetClient(ports[0], address=address)
+            client.log_in()
+            self.assertEqual(client.command("cd /mnt/nand1"), ["cd /mnt/nand1", P])
+            client.socket.close()
+            put(ports[1], os.path.join(fixture, "upgrade", "update.tar"), "/mnt/nand1", address=address)
+        process.terminate()
+        events = process.stdout.read().splitlines()
+        process.wait()
+        for address, root in played.items():
+            own = [line.split(" ", 1)[1] for line in events if line.startswith(address + " ")]
+            self.assertEqual([line for line in own if not line.startswith("TELNET OPTIONS")],
+                             ["TELNET LOGIN root", "CMD cd /mnt/nand1", "FTP LOGIN root",
+                              "FTP STORED " + os.path.realpath(os.path.join(root, "mnt/nand1/update.tar"))])
+        self.assertEqual(len(events), 2 * 5)
 
     def test_every_mode_is_used_by_a_test(self):
         upgrade = os.path.join(os.path.dirname(__file__), "..", "..", "tests", "upgrade", "tst_upgrade.cpp")
