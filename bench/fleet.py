@@ -12,7 +12,9 @@ command line's own share of it; peak_rss_mib is the largest resident size of any
 libraries counted whole in each); total_pss_mib is the peak, sampled twice a second, of their
 proportional set sizes summed: the fleet's own memory. sim_cpu_pct is the simulators' processor time
 (they share the machine with the fleet). The last two are the processor time, in milliseconds, that
-the fleet's processes and the simulators spent on one instrument's upgrade.
+the fleet's processes and the simulators spent on one instrument's upgrade. A simulator process plays
+eight instruments: one each would cost a quarter more of the processor at 256, spent on switching
+between Python processes rather than on what the instruments do.
 The simulated instruments keep their files in memory (/dev/shm) unless --flash says where: their
 flash is not this PC's disk, whose writing back and discarding of some 7 GB at 256 instruments is
 neither the fleet's cost nor the simulators'. The upgrade folder and the fleet's logs are on the
@@ -31,6 +33,7 @@ import time
 SIM = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sim")
 PYTHON = "/usr/bin/python3"
 SAMPLE_S = 0.5
+INSTRUMENTS_PER_SIMULATOR = 8
 
 
 def address(i):
@@ -38,26 +41,28 @@ def address(i):
     return "127.0.%d.%d" % (i // 255, i % 255 + 1)
 
 
-def start_simulator(address, root, telnet_port, ftp_port):
-    """The simulator's events go to a file beside its instrument."""
-    with open(root + ".events", "w") as output:
-        return subprocess.Popen(
-            [PYTHON, os.path.join(SIM, "qd8400sim.py"), "--address", address, "--telnet-port", str(telnet_port),
-             "--ftp-port", str(ftp_port), "--root", root, "--option-wait", "2"],
-            stdout=output, stderr=subprocess.DEVNULL)
+def start_simulator(instruments, telnet_port, ftp_port):
+    """A simulator playing instruments, (address, root) pairs; its events go to a file beside the
+    first one's. Returns the process and that file."""
+    events = instruments[0][1] + ".events"
+    with open(events, "w") as output:
+        played = [word for address, root in instruments for word in ("--address", address, "--root", root)]
+        return subprocess.Popen([PYTHON, os.path.join(SIM, "qd8400sim.py"), *played, "--telnet-port", str(telnet_port),
+                                 "--ftp-port", str(ftp_port), "--option-wait", "2"],
+                                stdout=output, stderr=subprocess.DEVNULL), events
 
 
-def ready(process, root):
+def ready(process, events):
     """Waits for the simulator's first line and returns its ports."""
     deadline = time.monotonic() + 60
     while time.monotonic() < deadline and process.poll() is None:
-        with open(root + ".events") as output:
+        with open(events) as output:
             line = output.readline().split()
         if line and line[0] == "READY":
             ports = dict(part.split("=") for part in line[1:])
             return int(ports["telnet"]), int(ports["ftp"])
         time.sleep(0.05)
-    sys.exit("the simulator over %s did not start" % root)
+    sys.exit("the simulator of %s did not start" % events)
 
 
 def processes_below(pid):
@@ -128,16 +133,18 @@ def upgrade_fleet(program, count, scale, work, flash):
     upgrade, roots = make_instruments(count, work, flash)
     # What is waiting to be written reaches the disk now, not while the fleet is measured.
     os.sync()
-    addresses = [address(i) for i in range(count)]
+    instruments = [(address(i), root) for i, root in enumerate(roots)]
+    groups = [instruments[i:i + INSTRUMENTS_PER_SIMULATOR] for i in range(0, count, INSTRUMENTS_PER_SIMULATOR)]
     simulators = []
     try:
         # The first chooses the ports, on which the others listen at their own addresses.
-        simulators.append(start_simulator(addresses[0], roots[0], 0, 0))
-        telnet_port, ftp_port = ready(simulators[0], roots[0])
-        simulators += [start_simulator(a, r, telnet_port, ftp_port) for a, r in zip(addresses[1:], roots[1:])]
-        for process, root in zip(simulators, roots):
-            ready(process, root)
-        simulators_cpu = sum(cpu_seconds(process.pid) for process in simulators)
+        simulators.append(start_simulator(groups[0], 0, 0))
+        telnet_port, ftp_port = ready(*simulators[0])
+        simulators += [start_simulator(group, telnet_port, ftp_port) for group in groups[1:]]
+        for simulator in simulators:
+            ready(*simulator)
+        simulators_cpu = sum(cpu_seconds(process.pid) for process, _ in simulators)
+        addresses = [address for address, _ in instruments]
         command = [program, "run", upgrade, *addresses, "--yes", "--json", "--log-dir", os.path.join(work, "logs"),
                    "--telnet-port", str(telnet_port), "--ftp-port", str(ftp_port), "--time-scale", str(scale)]
         begin = time.monotonic()
@@ -146,7 +153,7 @@ def upgrade_fleet(program, count, scale, work, flash):
         _, status, usage = os.wait4(fleet.pid, 0)
         wall = time.monotonic() - begin
         sampler.done.set()
-        simulators_cpu = sum(cpu_seconds(process.pid) for process in simulators) - simulators_cpu
+        simulators_cpu = sum(cpu_seconds(process.pid) for process, _ in simulators) - simulators_cpu
         if os.waitstatus_to_exitcode(status) != 0:
             sys.exit("the fleet of %d did not upgrade (exit status %d)" % (count, os.waitstatus_to_exitcode(status)))
         fleet_cpu = usage.ru_utime + usage.ru_stime
@@ -155,7 +162,7 @@ def upgrade_fleet(program, count, scale, work, flash):
                 "sim_cpu": simulators_cpu / wall * 100, "cpu_ms": fleet_cpu * 1000 / count,
                 "sim_ms": simulators_cpu * 1000 / count}
     finally:
-        for process in simulators:
+        for process, _ in simulators:
             process.terminate()
             process.wait()
 
