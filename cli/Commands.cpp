@@ -5,6 +5,7 @@
 #include "ExitStatus.h"
 #include "Fleet.h"
 #include "Octets.h"
+#include "SystemError.h"
 #include "UpgradeFolder.h"
 
 #include <QCommandLineParser>
@@ -16,7 +17,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <dirent.h>
 #include <span>
 #include <sys/stat.h>
@@ -234,7 +234,7 @@ QString missingFiles(const QString &folder)
 
 QString unreadable(int error)
 {
-    return QStringLiteral(": the folder cannot be read: ") + QString::fromLocal8Bit(std::strerror(error));
+    return QStringLiteral(": the folder cannot be read: ") + systemError(error);
 }
 
 // run refuses a damaged upgrade file here; check lists every file with its damage.

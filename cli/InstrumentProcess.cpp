@@ -1,9 +1,9 @@
 #include "InstrumentProcess.h"
 
 #include "ProcessStarter.h"
+#include "SystemError.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +15,15 @@ void closeEnd(int &descriptor)
 {
     if (descriptor >= 0)
         ::close(std::exchange(descriptor, -1));
+}
+
+// Calls read each time the pipe's end has something, without blocking.
+std::unique_ptr<QSocketNotifier> watched(int descriptor, std::function<void()> read)
+{
+    ::fcntl(descriptor, F_SETFL, O_NONBLOCK);
+    auto notifier = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, std::move(read));
+    return notifier;
 }
 
 } // namespace
@@ -36,7 +45,7 @@ QString InstrumentProcess::start(const QStringList &arguments, const QByteArray 
     const ProcessStarter::Started started =
         made ? ProcessStarter::start(arguments, environmentEntry,
                                      {input[0], output[1], mWatchers.errors ? errors[1] : STDERR_FILENO})
-             : ProcessStarter::Started{-1, QString::fromLocal8Bit(std::strerror(errno))};
+             : ProcessStarter::Started{-1, systemError(errno)};
     mInput = input[1];
     mOutputEnd = output[0];
     mErrorEnd = errors[0];
@@ -46,14 +55,9 @@ QString InstrumentProcess::start(const QStringList &arguments, const QByteArray 
     if (started.pid < 0)
         return started.problem;
     mPid = started.pid;
-    ::fcntl(mOutputEnd, F_SETFL, O_NONBLOCK);
-    mOutputNotifier = std::make_unique<QSocketNotifier>(mOutputEnd, QSocketNotifier::Read);
-    QObject::connect(mOutputNotifier.get(), &QSocketNotifier::activated, [this] { readOutput(); });
-    if (mErrorEnd >= 0) {
-        ::fcntl(mErrorEnd, F_SETFL, O_NONBLOCK);
-        mErrorNotifier = std::make_unique<QSocketNotifier>(mErrorEnd, QSocketNotifier::Read);
-        QObject::connect(mErrorNotifier.get(), &QSocketNotifier::activated, [this] { readErrors(); });
-    }
+    mOutputNotifier = watched(mOutputEnd, [this] { readOutput(); });
+    if (mErrorEnd >= 0)
+        mErrorNotifier = watched(mErrorEnd, [this] { readErrors(); });
     return QString();
 }
 

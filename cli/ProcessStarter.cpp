@@ -3,6 +3,7 @@
 #include "Capacity.h"
 #include "Commands.h"
 #include "Handshake.h"
+#include "SystemError.h"
 
 #include <QFile>
 
@@ -48,10 +49,33 @@ std::vector<char *> gArgv;
 // The fleet's arguments as the kernel laid them out, one after another: room for a title.
 std::span<char> gTitle;
 
-QString reason(int error)
+// A system call repeated while a signal interrupts it.
+template <typename Call> auto uninterrupted(Call call)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    decltype(call()) result;
+    do
+        result = call();
+    while (result < 0 && errno == EINTR);
+    return result;
 }
+
+// A message of one part, with room for the standard descriptors.
+struct Message
+{
+    Message(void *data, size_t size) : part{data, size}
+    {
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+    }
+    Message(const Message &) = delete;
+    Message &operator=(const Message &) = delete;
+
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kStandard)] = {};
+    iovec part;
+    msghdr header{};
+};
 
 void closeAll(const std::array<int, kStandard> &descriptors)
 {
@@ -64,20 +88,11 @@ void closeAll(const std::array<int, kStandard> &descriptors)
 ssize_t receive(int socket, std::vector<char> &request, std::array<int, kStandard> &standard)
 {
     standard.fill(-1);
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof standard)] = {};
-    iovec part{request.data(), request.size()};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    ssize_t size = 0;
-    do
-        size = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC);
-    while (size < 0 && errno == EINTR);
+    Message message(request.data(), request.size());
+    const ssize_t size = uninterrupted([&] { return ::recvmsg(socket, &message.header, MSG_CMSG_CLOEXEC); });
     if (size <= 0)
         return 0;
-    if (const cmsghdr *header = CMSG_FIRSTHDR(&message);
+    if (const cmsghdr *header = CMSG_FIRSTHDR(&message.header);
         header && header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS)
         std::memcpy(standard.data(), CMSG_DATA(header), std::min(sizeof standard, header->cmsg_len - CMSG_LEN(0)));
     return size;
@@ -237,32 +252,22 @@ Started start(const QStringList &arguments, const QByteArray &environmentEntry, 
         request += QFile::encodeName(argument) + '\0';
     if (static_cast<size_t>(request.size()) > kLargestRequest)
         return {-1, QStringLiteral("its arguments are too long")};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof standard)] = {};
-    iovec part{request.data(), static_cast<size_t>(request.size())};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr *header = CMSG_FIRSTHDR(&message);
+    Message message(request.data(), static_cast<size_t>(request.size()));
+    cmsghdr *header = CMSG_FIRSTHDR(&message.header);
     header->cmsg_level = SOL_SOCKET;
     header->cmsg_type = SCM_RIGHTS;
     header->cmsg_len = CMSG_LEN(sizeof standard);
     std::memcpy(CMSG_DATA(header), standard, sizeof standard);
-    if (::sendmsg(gStarter, &message, MSG_NOSIGNAL) < 0)
-        return {-1, "the process it is started from has gone: " + reason(errno)};
+    if (::sendmsg(gStarter, &message.header, MSG_NOSIGNAL) < 0)
+        return {-1, "the process it is started from has gone: " + systemError(errno)};
     long long answer = 0;
-    ssize_t got = 0;
-    do
-        got = ::recv(gStarter, &answer, sizeof answer, 0);
-    while (got < 0 && errno == EINTR);
-    if (got != sizeof answer) {
+    if (uninterrupted([&] { return ::recv(gStarter, &answer, sizeof answer, 0); }) != sizeof answer) {
         // An answer that came late would be taken for the next one's: no more are asked of it.
         ::close(std::exchange(gStarter, -1));
         return {-1, QStringLiteral("the process it is started from did not answer")};
     }
     if (answer < 0)
-        return {-1, reason(static_cast<int>(-answer))};
+        return {-1, systemError(static_cast<int>(-answer))};
     return {static_cast<pid_t>(answer), QString()};
 }
 
@@ -272,8 +277,7 @@ void end()
         return;
     closeAll({gStarter, gEnds, -1});
     gStarter = gEnds = -1;
-    while (::waitpid(gStarterPid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    uninterrupted([] { return ::waitpid(gStarterPid, nullptr, 0); });
 }
 
 int endsDescriptor()
@@ -284,10 +288,7 @@ int endsDescriptor()
 std::optional<Ended> nextEnd(bool &gone)
 {
     long long end[2] = {};
-    ssize_t got = 0;
-    do
-        got = ::recv(gEnds, end, sizeof end, 0);
-    while (got < 0 && errno == EINTR);
+    const ssize_t got = uninterrupted([&] { return ::recv(gEnds, end, sizeof end, 0); });
     gone = got == 0 || (got < 0 && errno != EAGAIN);
     if (got != sizeof end)
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "LogFile.h"
 
+#include "SystemError.h"
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
@@ -193,7 +195,7 @@ QString LogFile::openProblem()
     if (ensureOpen())
         return QString();
     mOpenFailureReported = true;
-    return QString::fromLocal8Bit(std::strerror(mOpenError));
+    return systemError(mOpenError);
 }
 
 QString LogFile::path() const
@@ -223,7 +225,7 @@ void LogFile::refreshStamp(std::time_t now)
 
 QString LogFile::Loss::text() const
 {
-    return error == 0 ? QString() : path + ": " + QString::fromLocal8Bit(std::strerror(error));
+    return error == 0 ? QString() : path + ": " + systemError(error);
 }
 
 void LogFile::lost(int error, const QString &path)

@@ -1,6 +1,7 @@
 #include "FtpInterface.h"
 
 #include "BlockingCall.h"
+#include "SystemError.h"
 
 #include <QDir>
 #include <QFile>
@@ -387,7 +388,7 @@ bool FtpInterface::checkFileName(const QString &name)
 
 bool FtpInterface::failLocal(int error, const QString &path)
 {
-    return fail(error, QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path);
+    return fail(error, systemError(error) + QStringLiteral(": ") + path);
 }
 
 bool FtpInterface::perform(Transfer *transfer)

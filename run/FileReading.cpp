@@ -1,9 +1,10 @@
 #include "FileReading.h"
 
+#include "SystemError.h"
+
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,5 +58,5 @@ bool FileReading::readToEnd()
 
 QString FileReading::problem() const
 {
-    return mError ? QString::fromLocal8Bit(std::strerror(mError)) : QString();
+    return mError ? systemError(mError) : QString();
 }

@@ -1,6 +1,7 @@
 #include "InstrumentLock.h"
 
 #include "Octets.h"
+#include "SystemError.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -9,7 +10,6 @@
 #include <QMap>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,11 +25,6 @@ constexpr int kAttempts = 8;
 // What is read of a file that says who holds a lock, and shown of each of its values.
 constexpr qsizetype kDetailsBytes = 4096;
 constexpr qsizetype kShownCharacters = 512;
-
-QString reason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QString normalisedAddress(const QString &address)
 {
@@ -179,22 +174,22 @@ Attempt tryLock(const QByteArray &path)
         writable = true;
         fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, 0644);
         if (fd < 0 && errno != EEXIST)
-            return {Attempt::NoFolder, -1, false, reason(errno)};
+            return {Attempt::NoFolder, -1, false, systemError(errno)};
     }
     // Removed or made by another process meanwhile.
     const QString changing = QStringLiteral("it keeps changing");
     if (fd < 0 && (errno == EEXIST || errno == ENOENT))
         return {Attempt::Again, -1, false, changing};
     if (fd < 0)
-        return {Attempt::Refused, -1, false, reason(errno)};
+        return {Attempt::Refused, -1, false, systemError(errno)};
     struct stat opened = {};
     Attempt attempt{Attempt::Taken, fd, writable, QString()};
     if (::fstat(fd, &opened) != 0)
-        attempt = {Attempt::Refused, -1, false, reason(errno)};
+        attempt = {Attempt::Refused, -1, false, systemError(errno)};
     else if (!S_ISREG(opened.st_mode))
         attempt = {Attempt::Refused, -1, false, QStringLiteral("it is not a regular file")};
     else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        attempt = {errno == EWOULDBLOCK ? Attempt::Held : Attempt::Refused, fd, false, reason(errno)};
+        attempt = {errno == EWOULDBLOCK ? Attempt::Held : Attempt::Refused, fd, false, systemError(errno)};
     else if (!sameFile(opened, path))
         // Released and removed by its holder between our opening and our lock: a new file is needed.
         attempt = {Attempt::Again, -1, false, changing};
